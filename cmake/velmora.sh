@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# One entry point for a fresh Debian machine (as root):
+#   velmora.sh run    install what is missing, build, run the programs under Wine
+#   velmora.sh test   install what is missing, build, run the whole test suite
+#   velmora.sh bench  install what is missing, build, print the benchmark figures
+set -eu
+here=$(cd "$(dirname "$0")/.." && pwd)
+build="${VL_BUILD:-$here/build}"
+
+need=()
+command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
+command -v cmake >/dev/null || need+=(cmake)
+command -v make >/dev/null || need+=(make)
+command -v wine >/dev/null || need+=(wine wine64)
+command -v Xvfb >/dev/null || need+=(xvfb)
+[ -f /usr/src/googletest/googletest/CMakeLists.txt ] || need+=(googletest)
+if [ ${#need[@]} -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+
+cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" >/dev/null
+cmake --build "$build" -j"$(nproc)"
+
+case "${1:-run}" in
+    test)
+        cd "$build"
+        ctest --output-on-failure
+        ;;
+    bench)
+        bash "$here/cmake/wine-env.sh" up "$build"
+        trap 'bash "$here/cmake/wine-env.sh" down "$build"' EXIT
+        "$build/wine-run.sh" "$build/bench/vlbench.exe"
+        ;;
+    run)
+        bash "$here/cmake/wine-env.sh" up "$build"
+        trap 'bash "$here/cmake/wine-env.sh" down "$build"' EXIT
+        "$build/wine-run.sh" "$build/monitor/Velmora.exe"
+        "$build/wine-run.sh" "$build/explorer/VelmoraEx.exe"
+        "$build/wine-run.sh" "$build/reports/VelmoraScan.exe" --format=tsv
+        ;;
+    *)
+        echo "usage: velmora.sh run|test|bench" >&2
+        exit 2
+        ;;
+esac

@@ -1,0 +1,186 @@
+// Foundation of both programs: registry access and trace, bounded strings,
+// paths and the shared item list, options and localized strings, history and
+// dates, file version information. Nothing here shows anything to the user
+// except ShowSystemError, and nothing here includes a program's resource
+// header: the string numbers it needs are in strid.h.
+//
+// Results: 1 success / 0 failure, or a length or count where 0 means "none".
+// Bounded string routines return 0, VL_E_CUT or E_INVALIDARG and always leave
+// their destination terminated (or untouched for E_INVALIDARG).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "foundation/strid.h"
+#include "foundation/unique.h"
+
+// Every formatting function is checked by the compiler; formats are literals.
+#if defined(__GNUC__)
+#define VL_PRINTF(fmt, args) __attribute__((format(__MINGW_PRINTF_FORMAT, fmt, args)))
+#else
+#define VL_PRINTF(fmt, args)
+#endif
+
+// ---------------------------------------------------------------------------
+// program.cpp: which program this is. Both programs carry the same code; a
+// few defaults and the trace differ between the monitor and the explorer.
+enum ProgramKind { kExplorer = 0, kMonitor = 1 };
+void SetProgramKind(ProgramKind kind);
+ProgramKind GetProgramKind();
+
+// ---------------------------------------------------------------------------
+// regaccess.cpp: every call opens, acts and closes.
+int CreateRegKey(HKEY root, const char* subkey);
+// Length of the text in out; 0 and out = "" on any failure (missing value,
+// data over 1024 bytes, text that does not fit capacity).
+int GetRegValue(HKEY root, const char* subkey, const char* name, char* out, int capacity);
+template <size_t N>
+int GetRegValue(HKEY root, const char* subkey, const char* name, char (&out)[N])
+{
+    return GetRegValue(root, subkey, name, out, static_cast<int>(N));
+}
+int DeleteRegValue(HKEY root, const char* subkey, const char* name);
+int SetRegValue(HKEY root, const char* subkey, const char* name, const char* text);
+int SetRegDword(HKEY root, const char* subkey, const char* name, const DWORD* value);
+int GetRegWord(HKEY root, const char* subkey, const char* name);
+
+// ---------------------------------------------------------------------------
+// trace.cpp: the monitor's optional diagnostic file. The explorer's calls
+// return 0 and write nothing.
+constexpr int kTraceOff = 9999;
+void InitTrace(int counter);            // path from the program folder; counter 9999 or 0
+void SetTraceModalPause();              // the alert code has shown a modal window
+int GetTraceCounter();
+const char* GetTraceFilePath();
+int TraceLog(const char* label, const char* text);
+int TraceStart(const char* label, const char* text);
+int TraceElapsed();
+
+// ---------------------------------------------------------------------------
+// strings.cpp: bounded strings.
+constexpr int32_t VL_E_CUT = static_cast<int32_t>(0x8007007A);
+constexpr int32_t VL_E_INVALIDARG = static_cast<int32_t>(0x80070057);
+
+int32_t StrCopy(char* dest, size_t capacity, const char* source);
+int32_t StrCopySigned(char* dest, int capacity, const char* source);   // rejects capacity <= 0
+int32_t StrLength(const char* text, size_t capacity, size_t* length);
+int32_t StrAppend(char* dest, size_t capacity, const char* source);
+int32_t StrFormat(char* dest, int capacity, const char* format, ...) VL_PRINTF(3, 4);
+int32_t StrFormatV(char* dest, int capacity, const char* format, va_list args);
+
+template <size_t N>
+int32_t StrCopy(char (&dest)[N], const char* source)
+{
+    return StrCopy(dest, N, source);
+}
+template <size_t N>
+int32_t StrAppend(char (&dest)[N], const char* source)
+{
+    return StrAppend(dest, N, source);
+}
+#define StrFormatA(dest, ...) StrFormat((dest), static_cast<int>(sizeof(dest)), __VA_ARGS__)
+
+// ---------------------------------------------------------------------------
+// paths.cpp: text and path routines. Outputs are MAX_PATH (260) unless noted.
+int ContainsNoCase(const char* text, const char* part);
+int GetProgramFolder(char* out);
+int GetFileNamePart(const char* path, char* out);
+int FileNameOffset(const char* path);
+int SkipLeadingBlanks(const char* text, char* out);
+int GetExtension(const char* name, char* out);
+void RemoveQuotes(const char* text, char* out);
+void ReplaceChar(char* text, char from, char to);
+void EqualsToColon(const char* text, char* out);
+void AddBackslash(char* path);
+void RemoveBackslash(char* path, int keepRoot);
+void GetLongPath(char* out, const char* path);
+int DeleteFileForced(const char* path);
+int FileExistsInPath(char* path);
+int GetFileFolder(const char* path, char* out);
+int GetDataFolder(char* out);
+int NormalizeProgramPath(const char* command, char* out);
+int SplitProgramAndArguments(const char* command, char* program, char* arguments);
+void FormatThousands(char* out, int capacity, long long number);
+void EncodeForUrl(char* out, const char* text);   // out holds 1024
+HWND FindAolWindow();
+int GetDefaultBrowser(char* out);
+int GetBrowserKind();
+int GetIePath(char* out);
+
+// ---------------------------------------------------------------------------
+// itemlist.cpp: the shared item list, one per program.
+constexpr int kMaxItems = 4096;
+constexpr int kTitleLen = 128;
+constexpr int kPathLen = 260;
+constexpr int kEntryLen = 260;
+constexpr int kDetailLen = 1024;
+
+int AddItem(const char* title, const char* path, const char* entryName, const char* detail,
+            int typeCode, int flag);
+int GetItemTitle(int i, char* out);
+int GetItemPath(int i, char* out);
+int GetItemEntryName(int i, char* out);
+int GetItemDetail(int i, char* out, int capacity);
+int GetItemType(int i);
+int GetItemFlag(int i);
+void ClearItems();
+int ItemCount();
+
+// ---------------------------------------------------------------------------
+// settings.cpp: options, localized strings, placement.
+constexpr const char* kVelmoraKey = "Software\\Corvath\\Velmora";
+constexpr const char* kOptionsKey = "Software\\Corvath\\Velmora\\Options";
+constexpr const char* kDetectedKey = "Software\\Corvath\\Detected";
+
+int ReadOption(const char* name, int defaultValue);
+int WriteOption(const char* name, int value);
+int LoadLocalizedString(int id, char* buffer, int capacity);
+template <size_t N>
+int LoadLocalizedString(int id, char (&buffer)[N])
+{
+    return LoadLocalizedString(id, buffer, static_cast<int>(N));
+}
+void SetDialogText(HWND dialog, int stringId, int controlId);
+void RestorePlacement(HWND window, const char* xName, const char* yName, const char* dxName,
+                      const char* dyName);
+void SavePlacement(HWND window, const char* xName, const char* yName, const char* dxName,
+                   const char* dyName);
+void ShowSystemError();
+// Derives the message language id from string 634 (called once at start).
+void InitMessageLanguage();
+int MessageLanguageId();
+void SetMessageLanguageId(int id);
+// The localized program caption (string 2), loaded on first use.
+const char* GetAppCaption();
+// The page the explorer shows; RestorePlacement and SavePlacement store it.
+void SetCurrentPage(int commandId);
+
+// ---------------------------------------------------------------------------
+// typecodes.cpp: item type codes shared by every catalogue and the history.
+int TypeCodeName(int code, char* out);   // out holds 48; returns its length
+
+// ---------------------------------------------------------------------------
+// history.cpp: the history log and the two date renderings.
+int WriteHistory(const char* title, const char* program, const char* extra, int typeCode,
+                 int actionCode);
+int ActionCodeName(int code, char* out);   // out holds 48
+int IsReversibleAction(const char* name);
+void FormatHistoryTime(const SYSTEMTIME* time, char* out);   // out holds 64
+void FormatLocalDateTime(const SYSTEMTIME* time, char* out); // out holds 24
+int StampFirstDetected(const char* program, const char* storeKey);
+void GetHistoryFilePath(char* out);
+
+// ---------------------------------------------------------------------------
+// version.cpp: file version information.
+constexpr int kVersionFieldLen = 1024;
+enum VersionField { kProductName, kProductVersion, kCompanyName, kFileDescription, kCopyright };
+struct VersionRecord {
+    char field[5][kVersionFieldLen];
+};
+int GetVersionStrings(const char* path, VersionRecord* record);
+int GetSystemVersionText(char* out);

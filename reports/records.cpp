@@ -1,0 +1,2 @@
+// Record writers for the catalogue printer.
+#include "foundation/foundation.h"
