@@ -7,6 +7,19 @@
 
 // ---------------------------------------------------------------------------
 // locations.cpp: startup entry model, location table and the disabled store.
+constexpr const char* kDisabledMarkerKey = "Software\\Corvath\\Velmora\\Disabled";
+constexpr const char* kShellFoldersKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+// A Run-type location (codes 1-7 and 11-17): its root, its key and the key of
+// its disabled store. 1 when the code names such a location, else 0 and the
+// out-parameters untouched.
+int GetRunLocation(int code, HKEY* root, const char** key, const char** disabledKey);
+// The disabled-store key of codes 100, 101 and 256; null for other codes.
+const char* GetDisabledStoreKey(int code);
+int IsDisabledEntry(const char* title);
+int GetDisabledCode(const char* title);
+int GetLocationText(int index, char* out);   // out holds 512
 
 
 // ---------------------------------------------------------------------------
@@ -15,10 +28,26 @@
 
 // ---------------------------------------------------------------------------
 // startgroup.cpp: Startup folder files and shortcut resolution.
+// Walk modes of the shared file handler.
+enum WalkMode { kWalkStartup = 1, kWalkCookies = 2, kWalkHidden = 7 };
+using WalkHandler = int (*)(const char* path, const WIN32_FIND_DATAA* findData, void* context);
+void SetWalkMode(int mode);
+int GetWalkMode();
+void SetFoundFlag(int found);
+int GetFoundFlag();
+void WalkFolder(const char* folder, WalkHandler handler, int depth, void* context);
+// Dispatches on the walk mode to StartupFileProc, CookieFileProc or HiddenFileProc.
+int spBuildProc(const char* path, const WIN32_FIND_DATAA* findData, void* context);
+int StartupFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* context);
 
 
 // ---------------------------------------------------------------------------
 // disable.cpp: disable, enable and remove.
+int DisableRunProgram(const char* title, const char* command, const char* entryName, int code);
+int DeleteRunProgram(const char* title, const char* command, const char* entryName, int code);
+int DeleteRegProgram(HWND window, const char* title, const char* command, const char* entryName,
+                     int code);
+int RestoreRunProgram(const char* title, const char* command, const char* entryName, int code);
 
 
 // ---------------------------------------------------------------------------
@@ -27,6 +56,9 @@
 
 // ---------------------------------------------------------------------------
 // iehelpers.cpp: Internet Explorer helper objects, toolbars and extensions.
+// Always 1; name and path are empty when the class is not registered.
+int GetClsidServer(const char* identifier, char* name, char* path);   // each holds 260
+int BuildIEHelperList();
 
 
 // ---------------------------------------------------------------------------
@@ -43,10 +75,12 @@
 
 // ---------------------------------------------------------------------------
 // cookies.cpp: cookies and the cookie filter.
+int CookieFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* context);
 
 
 // ---------------------------------------------------------------------------
 // hidden.cpp: hidden files watch.
+int HiddenFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* context);
 
 
 // ---------------------------------------------------------------------------
