@@ -188,7 +188,7 @@ TEST_F(FileTypeTest, ListHoldsOneEntryPerKindInListOrder)
     EXPECT_EQ(ItemTitle(1), "Corvath Test Document");
     EXPECT_EQ(ItemPath(1), "C:\\Old\\editor.exe %1");
     EXPECT_EQ(ItemEntry(1), "VlmTest.Doc");
-    EXPECT_EQ(ItemDetail(1), ".vlmtest");
+    EXPECT_EQ(ItemDetail(1), ".VLMTEST");   // as the list spells it
     EXPECT_EQ(GetItemType(1), 400);
     EXPECT_EQ(GetItemFlag(1), 1);
     EXPECT_EQ(GetItemFlag(2), 2);

@@ -144,7 +144,9 @@ TEST_F(HiddenTest, RejectedFileGoesToTheVaultAndComesBack)
 
     EXPECT_NE(RestoreHiddenFileFromVault(path.c_str()), 0);
     EXPECT_EQ(ReadTextFile(path), "precious contents");
-    EXPECT_EQ(GetFileAttributesA(path.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
+    // Wine reports every file as ready for archiving, whatever was set.
+    EXPECT_EQ(GetFileAttributesA(path.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE,
+              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
     EXPECT_FALSE(Exists(VaultFile("vlvault_one.dat")));
     EXPECT_NE(SnapshotValue(path), "");
     DeleteRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path.c_str());
@@ -215,6 +217,37 @@ TEST_F(HiddenTest, RunningHiddenProgramIsEndedBeforeItsFileIsMoved)
     EXPECT_NE(RestoreHiddenFileFromVault(path.c_str()), 0);
     EXPECT_TRUE(Exists(path));
     DeleteRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path.c_str());
+}
+
+}   // namespace
+
+namespace {
+
+TEST_F(HiddenTest, SecondRunningCopyKeepsTheFileInUse)
+{
+    ScratchDir dir("vlhidden_twice");
+    std::string path = dir.file("vlprobe_twice.exe");
+    ASSERT_TRUE(CopyFileA(FixturePath("hidden_fixture.exe").c_str(), path.c_str(), FALSE));
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    UniqueHandle first(StartProgram("\"" + path + "\""));
+    UniqueHandle second(StartProgram("\"" + path + "\""));
+    ASSERT_TRUE(first && second);
+    Sleep(300);
+    std::string before = HistoryText();
+
+    EXPECT_EQ(MoveHiddenFileToVault("Twice", path.c_str()), 0);
+    // Exactly one copy was ended.
+    HANDLE both[] = {first.get(), second.get()};
+    EXPECT_LT(WaitForMultipleObjects(2, both, FALSE, 10000), WAIT_OBJECT_0 + 2);
+    EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 200), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_TRUE(Exists(path));
+    EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(HistoryAddedSince(before).find("*HIDDEN_DeleteFile"), std::string::npos);
+
+    TerminateProcess(first.get(), 0);
+    TerminateProcess(second.get(), 0);
+    WaitForMultipleObjects(2, both, TRUE, 10000);
+    DeleteFileForced(VaultFile("vlprobe_twice.exe").c_str());
 }
 
 }   // namespace
