@@ -78,22 +78,27 @@ using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
 using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, char*, DWORD);
 
 struct ProcessApi {
-    UniqueModule psapi{LoadLibraryA("PSAPI.DLL")};
+    UniqueModule psapi;
     EnumProcessesFn enumProcesses = nullptr;
     EnumProcessModulesFn enumModules = nullptr;
     GetModuleFileNameExFn moduleFileName = nullptr;
-    bool load()
-    {
-        if (!psapi) return false;
-        enumProcesses =
-            reinterpret_cast<EnumProcessesFn>(GetProcAddress(psapi.get(), "EnumProcesses"));
-        enumModules = reinterpret_cast<EnumProcessModulesFn>(
-            GetProcAddress(psapi.get(), "EnumProcessModules"));
-        moduleFileName = reinterpret_cast<GetModuleFileNameExFn>(
-            GetProcAddress(psapi.get(), "GetModuleFileNameExA"));
-        return enumProcesses && enumModules && moduleFileName;
-    }
 };
+
+// PSAPI is resolved at run time, as the task catalogue does, so that the
+// programs still start where it is missing.
+int LoadProcessApi(ProcessApi* api)
+{
+    api->psapi = UniqueModule(LoadLibraryA("PSAPI.DLL"));
+    if (!api->psapi) return 0;
+    HMODULE module = api->psapi.get();
+    api->enumProcesses =
+        reinterpret_cast<EnumProcessesFn>(GetProcAddress(module, "EnumProcesses"));
+    api->enumModules =
+        reinterpret_cast<EnumProcessModulesFn>(GetProcAddress(module, "EnumProcessModules"));
+    api->moduleFileName =
+        reinterpret_cast<GetModuleFileNameExFn>(GetProcAddress(module, "GetModuleFileNameExA"));
+    return api->enumProcesses && api->enumModules && api->moduleFileName ? 1 : 0;
+}
 
 int ProgramOfProcess(const ProcessApi& api, DWORD id, char (&out)[kPathLen])
 {
@@ -111,7 +116,7 @@ int ProgramOfProcess(const ProcessApi& api, DWORD id, char (&out)[kPathLen])
 DWORD FindRunningFile(const char* path)
 {
     ProcessApi api;
-    if (!api.load()) return 0;
+    if (!LoadProcessApi(&api)) return 0;
     DWORD ids[4096];
     DWORD bytes = 0;
     if (!api.enumProcesses(ids, sizeof(ids), &bytes)) return 0;

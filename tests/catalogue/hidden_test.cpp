@@ -116,7 +116,21 @@ TEST_F(HiddenTest, WalkCoversTempSubfoldersAndHiddenSystemSubfolders)
     SetFileAttributesA(cloak.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
     MakeHidden(cloak + "\\inside.dat", "inside");
 
+    // The Windows folder is walked without its subfolders.
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    std::string inWindows = std::string(windows) + "\\vlhidden_top.dat";
+    std::string windowsSub = std::string(windows) + "\\vlhidden_sub";
+    RemoveTree(windowsSub);
+    MakeHidden(inWindows, "top");
+    ASSERT_TRUE(CreateDirectoryA(windowsSub.c_str(), nullptr));
+    MakeHidden(windowsSub + "\\below.dat", "below");
+
     BuildHiddenFileList();
+    EXPECT_GE(FindItem(inWindows), 0);
+    EXPECT_LT(FindItem(windowsSub + "\\below.dat"), 0);
+    DeleteFileForced(inWindows.c_str());
+    RemoveTree(windowsSub);
     EXPECT_GE(FindItem(dir.file("top.dat")), 0);
     EXPECT_LT(FindItem(dir.file("deeper\\too_deep.dat")), 0);
     EXPECT_GE(FindItem(cloak + "\\inside.dat"), 0);
