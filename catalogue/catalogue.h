@@ -56,9 +56,25 @@ int RestoreRunProgram(const char* title, const char* command, const char* entryN
 
 // ---------------------------------------------------------------------------
 // iehelpers.cpp: Internet Explorer helper objects, toolbars and extensions.
-// Always 1; name and path are empty when the class is not registered.
+// The machine-wide (HKEY_LOCAL_MACHINE) keys the add-ons register under.
+constexpr const char* kIEBrowserHelpersKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+constexpr const char* kIEToolbarKey = "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
+constexpr const char* kIEExtensionsKey = "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
+
+// Looks "CLSID\{identifier}" up under HKEY_CLASSES_ROOT (braces added when the
+// identifier lacks them): its default value to name, its InprocServer32
+// default value to path. Always 1; name and path are empty when the class is
+// not registered or the value is not text.
 int GetClsidServer(const char* identifier, char* name, char* path);   // each holds 260
+// Empties the shared item list and fills it with Browser Helper Objects (900),
+// toolbars (901) and extensions (902), in that order. Returns the number added.
 int BuildIEHelperList();
+// Removes the add-on at list position index once for every listed add-on whose
+// program path equals path (any case), runs "regsvr32 /u /s" on each without
+// waiting and writes an IEHELPER_Remove history line for each. Returns the
+// number of deletions attempted; 0 when index is not an add-on of the list.
+int RemoveIEHelper(const char* path, int index);
 
 
 // ---------------------------------------------------------------------------
