@@ -79,6 +79,50 @@ int RemoveIEHelper(const char* path, int index);
 
 // ---------------------------------------------------------------------------
 // services.cpp: services.
+// Under HKEY_LOCAL_MACHINE; every operation of this section reads or writes here.
+constexpr const char* kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
+constexpr int IDS_SERVICE_STOPPED = 652;
+constexpr int IDS_SERVICE_START_PENDING = 653;
+constexpr int IDS_SERVICE_STOP_PENDING = 654;
+constexpr int IDS_SERVICE_RUNNING = 655;
+constexpr int IDS_SERVICE_CONTINUE_PENDING = 656;
+constexpr int IDS_SERVICE_PAUSE_PENDING = 657;
+constexpr int IDS_SERVICE_PAUSED = 658;
+constexpr int IDS_START_AUTOMATIC = 664;
+constexpr int IDS_START_MANUAL = 665;
+constexpr int IDS_START_DISABLED = 666;
+
+// Empties the shared item list and fills it with the services that run a
+// program (700) or a shared-host DLL (701): title = display name, path =
+// ImagePath or ServiceDll, entry name = start-type text, detail = Description.
+// Honors the option "HideMicrosoftServices". Always 0; read ItemCount().
+int BuildServiceList();
+// Description (cut to 1023 characters) of the first service whose normalized
+// program path equals path (any case); its length, or 0 with "" when none.
+int FindServiceDescription(const char* path, char* description);   // holds 1024
+// (current state << 16) | service type, from an interrogation; 0 when the
+// service cannot be asked (stopped, unknown, no access).
+int QueryServiceState(const char* displayName);
+// dwControlsAccepted of an interrogation, or 0.
+int QueryServiceControls(const char* displayName);
+// Sends a control code (1 stops); 1 when the service accepted it, else 0.
+int SendServiceControl(const char* displayName, int control);
+// The localized state text ("Stopped" when the service cannot be asked); the
+// packed state as QueryServiceState.
+int GetServiceStateText(const char* displayName, char* text);   // holds 256
+// The Service Control Manager's display name of a service key name; 1, or 0
+// with "" when the service is unknown.
+int LookupServiceDisplayName(const char* keyName, char* displayName, int capacity);
+template <size_t N>
+int LookupServiceDisplayName(const char* keyName, char (&displayName)[N])
+{
+    return LookupServiceDisplayName(keyName, displayName, static_cast<int>(N));
+}
+// Writes Start (2 automatic, 3 manual, 4 disabled) of the first service with
+// an ImagePath whose DisplayName value equals displayName (any case). 1 when
+// written; 0 when nothing matched, start is out of range or the write failed.
+// The Service Control Manager is not told; Windows reads it at the next start.
+int SetServiceStartType(const char* displayName, int start);
 
 
 // ---------------------------------------------------------------------------
