@@ -3,6 +3,8 @@
 // ones the user rejects.
 #include "catalogue/catalogue.h"
 
+#include <iterator>
+
 namespace {
 
 constexpr int kClsidKeyLen = 512;
@@ -141,16 +143,26 @@ int AddExtension(const char* name)
     return AddItem(title, path, name, detail, kTypeExtension, 0);
 }
 
+struct KindKey {
+    int type;
+    const char* key;
+};
+
+// Where each kind of add-on is registered, under HKEY_LOCAL_MACHINE.
+constexpr KindKey kKindKeys[] = {
+    {kTypeBho, kIEBrowserHelpersKey},
+    {kTypeToolbar, kIEToolbarKey},
+    {kTypeExtension, kIEExtensionsKey},
+};
+static_assert(std::size(kKindKeys) == 3);
+
 // The key that holds the registration of an add-on of the given kind, as the
 // history records it; null for types that are not add-ons.
 const char* HelperKey(int type)
 {
-    switch (type) {
-    case kTypeBho: return kIEBrowserHelpersKey;
-    case kTypeToolbar: return kIEToolbarKey;
-    case kTypeExtension: return kIEExtensionsKey;
-    default: return nullptr;
-    }
+    for (const KindKey& kind : kKindKeys)
+        if (kind.type == type) return kind.key;
+    return nullptr;
 }
 
 // Deletes the registration once; keyPath receives the key the history names.

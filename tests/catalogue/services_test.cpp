@@ -108,7 +108,9 @@ public:
     {
         if (!manager_) return;
         Remove();
-        const std::string command = "\"" + FixturePath("svc_fixture.exe") + "\"";
+        std::string command = FixturePath("svc_fixture.exe");
+        command.insert(0, 1, '"');
+        command += '"';
         service_ = UniqueService(CreateServiceA(
             manager_.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
             SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, command.c_str(),
