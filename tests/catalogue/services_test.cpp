@@ -212,6 +212,25 @@ TEST_F(Services, RunningServiceAnswersAndStopsOnRequest)
     EXPECT_EQ(QueryServiceState(kDisplayName), 0);
 }
 
+// What the monitor does with a service the user rejects: disable, then stop.
+TEST_F(Services, RejectedRunningServiceIsDisabledAndStopped)
+{
+    InstalledService svc;
+    ASSERT_TRUE(svc.ok());
+    ASSERT_TRUE(svc.Start());
+    EXPECT_EQ(SetServiceStartType(kDisplayName, SERVICE_DISABLED), 1);
+    EXPECT_EQ(SendServiceControl(kDisplayName, SERVICE_CONTROL_STOP), 1);
+    ASSERT_TRUE(svc.WaitStopped());
+    EXPECT_EQ(ReadStart(kServiceName), static_cast<DWORD>(SERVICE_DISABLED));
+    char text[256];
+    EXPECT_EQ(GetServiceStateText(kDisplayName, text), 0);
+    EXPECT_STREQ(text, "Stopped");
+    BuildServiceList();
+    Item item;
+    ASSERT_TRUE(FindService(kDisplayName, &item));
+    EXPECT_EQ(item.entry, "Disabled");
+}
+
 TEST_F(Services, StartTypeIsSwitchedInTheRegistryOnly)
 {
     InstalledService svc;
