@@ -219,7 +219,8 @@ void HandleCookieLine(MozillaRun& run, const char* line, size_t length, bool had
         if (hadLineFeed) run.out.push_back('\n');
         if (run.out.size() >= kWriteChunk) FlushTarget(run);
     }
-    if (!cookie) return;
+    // A full list takes no more entries; the date text costs registry reads.
+    if (!cookie || ItemCount() >= kMaxItems) return;
     char expiry[24];
     ExpiryText(fields[kExpiry], expiry);
     int secure = strstr(fields[kSecure], "TRUE") ? 1 : 0;
