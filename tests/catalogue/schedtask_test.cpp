@@ -68,6 +68,7 @@ struct TaskSpec {
     std::string comment;
     bool hasTrigger = false;
     WORD year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    std::string program;   // notepad when empty
 };
 
 TaskSpec Named(const std::string& name, const std::string& comment = "")
@@ -75,6 +76,19 @@ TaskSpec Named(const std::string& name, const std::string& comment = "")
     TaskSpec spec;
     spec.name = name;
     spec.comment = comment;
+    return spec;
+}
+
+TaskSpec Triggered(const std::string& name, WORD year, WORD month, WORD day, WORD hour,
+                   WORD minute, const std::string& comment = "")
+{
+    TaskSpec spec = Named(name, comment);
+    spec.hasTrigger = true;
+    spec.year = year;
+    spec.month = month;
+    spec.day = day;
+    spec.hour = hour;
+    spec.minute = minute;
     return spec;
 }
 
@@ -105,7 +119,7 @@ public:
         HRESULT hr = scheduler->NewWorkItem(Wide(spec.name).c_str(), kClsidTask, kIidTask,
                                             reinterpret_cast<IUnknown**>(task.put()));
         if (FAILED(hr)) return hr;
-        task->SetApplicationName(kProgram);
+        task->SetApplicationName(spec.program.empty() ? kProgram : Wide(spec.program).c_str());
         task->SetWorkingDirectory(L"C:\\windows");
         if (!spec.comment.empty()) task->SetComment(Wide(spec.comment).c_str());
         if (spec.hasTrigger) {
@@ -219,8 +233,8 @@ TEST(SchedTask, RunTimesUseTheTwelveHourClock)
     GetLocalTime(&now);
     WORD year = static_cast<WORD>(now.wYear + 1);
     ScratchTasks tasks({"VlClockNoon", "VlClockMidnight"});
-    ASSERT_EQ(tasks.Create({"VlClockNoon", "", true, year, 3, 14, 12, 30}), S_OK);
-    ASSERT_EQ(tasks.Create({"VlClockMidnight", "", true, year, 11, 2, 0, 5}), S_OK);
+    ASSERT_EQ(tasks.Create(Triggered("VlClockNoon", year, 3, 14, 12, 30)), S_OK);
+    ASSERT_EQ(tasks.Create(Triggered("VlClockMidnight", year, 11, 2, 0, 5)), S_OK);
 
     char noon[64], midnight[64];
     snprintf(noon, sizeof noon, "03/14/%04u  12:30 PM", year);
@@ -250,7 +264,7 @@ TEST(SchedTask, StatusAndCommentTextsAreTakenLiterally)
     SYSTEMTIME now;
     GetLocalTime(&now);
     ScratchTasks tasks({name});
-    ASSERT_EQ(tasks.Create({name, comment, true, static_cast<WORD>(now.wYear + 1), 1, 1, 8, 0}),
+    ASSERT_EQ(tasks.Create(Triggered(name, static_cast<WORD>(now.wYear + 1), 1, 1, 8, 0, comment)),
               S_OK);
 
     BuildTaskList();
@@ -262,6 +276,47 @@ TEST(SchedTask, StatusAndCommentTextsAreTakenLiterally)
     char status[64] = {};
     EXPECT_GT(GetTaskStatusText(name.c_str(), status), 0);
     EXPECT_STREQ(status, LoadText(IDS_TASK_STATUS_READY).c_str());
+}
+
+TEST(SchedTask, StatusFollowsTheScheduler)
+{
+    ScratchTasks tasks({"VlStatusIdle", "VlStatusRun"});
+    ASSERT_EQ(tasks.Create(Named("VlStatusIdle")), S_OK);   // no trigger
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    // A program that ends by itself: the scheduler cannot be relied on to end it.
+    TaskSpec run = Triggered("VlStatusRun", static_cast<WORD>(now.wYear + 1), 6, 1, 9, 0);
+    run.program = FixturePath("sched_fixture.exe");
+    ASSERT_EQ(tasks.Create(run), S_OK);
+    char status[64] = {};
+    EXPECT_GT(GetTaskStatusText("VlStatusIdle.job", status), 0);
+    EXPECT_STREQ(status, LoadText(IDS_TASK_STATUS_NOT_SCHEDULED).c_str());
+
+    ComPtr<ITaskScheduler> scheduler = OpenScheduler();
+    ASSERT_TRUE(scheduler);
+    ComPtr<ITask> task;
+    ASSERT_EQ(scheduler->Activate(L"VlStatusRun", kIidTask, reinterpret_cast<IUnknown**>(task.put())),
+              S_OK);
+    ASSERT_EQ(task->Run(), S_OK);
+    HRESULT state = S_OK;
+    for (int i = 0; i < 100; ++i) {
+        ComPtr<ITask> fresh;
+        scheduler->Activate(L"VlStatusRun", kIidTask, reinterpret_cast<IUnknown**>(fresh.put()));
+        if (fresh && SUCCEEDED(fresh->GetStatus(&state)) && state == SCHED_S_TASK_RUNNING) break;
+        Sleep(100);
+    }
+    ASSERT_EQ(state, SCHED_S_TASK_RUNNING);
+    EXPECT_GT(GetTaskStatusText("VlStatusRun", status), 0);
+    EXPECT_STREQ(status, LoadText(IDS_TASK_STATUS_RUNNING).c_str());
+
+    // Once run, the most recent run time is a date rather than "Never".
+    BuildTaskList();
+    int i = FindTitle("VlStatusRun.job");
+    ASSERT_GE(i, 0);
+    char detail[kDetailLen] = {};
+    GetItemDetail(i, detail, kDetailLen);
+    EXPECT_STRNE(detail, LoadText(IDS_NEVER).c_str());
+    EXPECT_TRUE(strstr(detail, " AM") || strstr(detail, " PM")) << detail;
 }
 
 TEST(SchedTask, RemoveDeletesOnlyTheNamedTask)
