@@ -135,8 +135,7 @@ bool SameTaskName(const char* listed, const char* wanted)
 // the enumeration adds (Windows accepts both, Wine only the short form).
 void WorkItemName(const wchar_t* enumerated, wchar_t* out, size_t capacity)
 {
-    wcsncpy(out, enumerated, capacity - 1);
-    out[capacity - 1] = L'\0';
+    lstrcpynW(out, enumerated, static_cast<int>(capacity));
     size_t length = wcslen(out);
     if (length > 4 && _wcsicmp(out + length - 4, L".job") == 0) out[length - 4] = L'\0';
 }
