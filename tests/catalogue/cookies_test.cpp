@@ -213,7 +213,7 @@ TEST_F(MozillaCookieTest, CookiesBehindTheOldReadLimitAreListedAndKept)
     std::string text;
     std::string big(300, 'b');
     int lines = 0;
-    while (text.size() < 268288 + 5000) {
+    while (text.size() < 268288 + 100000) {
         text += CookieLine(".bulk.example", Numbered("n", lines), big) + "\n";
         ++lines;
     }
