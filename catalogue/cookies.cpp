@@ -18,8 +18,8 @@ constexpr const char* kUpdateCookieFile = "UpdateCookieFile";
 constexpr const char* kSourceName = "cookies.txt";
 constexpr const char* kTargetName = "cookiesnew.txt";
 
-// Lines longer than this never match a nut: the nut test looks at short
-// texts only (paths and cookie lines), as the explorer's list shows them.
+// The nut search covers texts of up to 512 characters; a longer cookie line
+// is never matched by a nut (only by its removed-cookie title).
 constexpr size_t kMaxMatchText = 512;
 // The item list keeps titles of up to 127 characters; a cookie removed from
 // the list is marked under that shortened title.
@@ -80,7 +80,9 @@ bool TextMatchesNut(const char* text, size_t length)
     return UpperHoldsNut(upper);
 }
 
-// A Mozilla-family cookie the user removed is a nut named by its title.
+// A Mozilla-family cookie the user removed is a nut named by its title, with
+// non-empty data. The nuts were loaded from the key at the start of this run;
+// registry value names ignore case, and so does this comparison.
 bool IsRemovedTitle(const char* title)
 {
     size_t length = strlen(title);
