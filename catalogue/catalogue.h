@@ -48,10 +48,63 @@ int DeleteRunProgram(const char* title, const char* command, const char* entryNa
 int DeleteRegProgram(HWND window, const char* title, const char* command, const char* entryName,
                      int code);
 int RestoreRunProgram(const char* title, const char* command, const char* entryName, int code);
+// AppInit_Dlls list edits. 0 and the value untouched when it cannot be read
+// as text or the result would not fit.
+int AddAppInitDll(const char* path);
+int RemoveAppInitDll(const char* path);
+// Parks a Winlogon Notify package's "DLLName" in "OldName" and back. 0 when
+// the package key is missing or there is nothing to move.
+int DisableNotify(const char* name);
+int EnableNotify(const char* name);
+
+// The question asked before a hook registration (codes 252-255) is removed:
+// non-zero removes. The monitor asks with a message box (string 1013); the
+// explorer installs its warning dialog with SetRegRemovalConfirm. Passing
+// null puts the message box back.
+using RegRemovalConfirm = int (*)(HWND window, const char* title, const char* command);
+void SetRegRemovalConfirm(RegRemovalConfirm confirm);
+int ConfirmRegRemovalBox(HWND window, const char* title, const char* command);
+
+constexpr int IDS_DEFAULT_WARNING = 907;
+constexpr int IDS_MICROSOFT_FILE = 909;
+constexpr int IDS_REALLY_REMOVE = 906;
+constexpr int IDS_WARNING_CAPTION = 972;
+constexpr int IDS_KEY_LOCATION_REMOVE = 1013;
 
 
 // ---------------------------------------------------------------------------
 // delayed.cpp: delayed start.
+constexpr const char* kDelayKey = "Software\\Corvath\\Velmora\\Delay";
+// Lists the machine store (flag word 0), then the user store (flag word 1).
+int GetDelayedPrograms();
+// 1 moved, 0 refused or skipped, kDelayStop for the monitor's own entry, which
+// ends a caller's loop over several entries.
+constexpr int kDelayStop = -1;
+int DelayStartupEntry(const char* title, const char* command, const char* entryName, int code,
+                      int flag);
+// Takes the listed entry at index out of its store; with backToStartup set it
+// goes back into its autostart location first. 0 for a bad index.
+int UndelayEntry(int index, int backToStartup);
+int RemoveDelayValues(HKEY root, const char* program);
+// The command a delayed entry is put back with: applet, program, parameters.
+int BuildDelayedCommand(HKEY root, const char* program, char* out);   // out holds 1024
+int RunProgram(HWND window, HKEY root, const char* program, const char* parameters);
+// The monitor's launcher: starts every entry whose "Delay\Time" is exactly
+// `seconds`; returns the number of entries handled since the last reset.
+int RunDelayedSlot(int seconds);
+// Launch state of the monitor: ResetDelayedLaunch lists the stores and keeps
+// their count; DelayedLaunchTick is called on each 2-second timer tick and
+// runs one slot every sixth tick until every entry has been handled. Both
+// return the handled count (ResetDelayedLaunch the total).
+int ResetDelayedLaunch();
+int DelayedLaunchTick();
+
+constexpr int IDS_DELAY_MACHINE_WIDE = 1120;
+constexpr int IDS_DELAY_REFUSED = 1130;
+constexpr int IDS_UNDELAY_QUESTION = 1134;
+constexpr int IDS_OPEN_NORMAL = 1138;
+constexpr int IDS_OPEN_MINIMIZED = 1139;
+constexpr int IDS_OPEN_MAXIMIZED = 1140;
 
 
 // ---------------------------------------------------------------------------
@@ -85,4 +138,17 @@ int HiddenFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* con
 
 // ---------------------------------------------------------------------------
 // tasks.cpp: active tasks (running processes).
+// Called once per process (task16 = 0) and once per 16-bit task of an NT
+// virtual DOS machine; 0 stops the enumeration.
+using RunningProgramProc = int (*)(DWORD processId, WORD task16, const char* programFile,
+                                   void* context);
+int EnumRunningPrograms(RunningProgramProc callback, void* context);
+int BuildActiveTaskList();
+DWORD FindProcessByPath(const char* path);
+int IsProgramRunning(const char* path);
+// Asks string 707 first when `ask` is set. Returns the process id found (also
+// when the user said No), 0 when the program was not running or could not be
+// opened.
+DWORD EndProcessByPath(const char* path, const char* title, int ask);
+int TerminateProcessById(DWORD id);
 
