@@ -36,7 +36,7 @@ struct DelayStore {
     HKEY root;
     int flag;
 };
-constexpr DelayStore kStores[] = {{HKEY_LOCAL_MACHINE, 0}, {HKEY_CURRENT_USER, 1}};
+const DelayStore kStores[] = {{HKEY_LOCAL_MACHINE, 0}, {HKEY_CURRENT_USER, 1}};
 static_assert(std::size(kStores) == 2);
 
 constexpr int kTicksPerSlot = 6;
