@@ -10,6 +10,8 @@
 constexpr const char* kDisabledMarkerKey = "Software\\Corvath\\Velmora\\Disabled";
 constexpr const char* kShellFoldersKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+// Seven Run-type keys under each of the two roots.
+constexpr int kRunKeyCount = 7;
 
 // A Run-type location (codes 1-7 and 11-17): its root, its key and the key of
 // its disabled store. 1 when the code names such a location, else 0 and the
