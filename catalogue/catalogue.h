@@ -10,6 +10,8 @@
 constexpr const char* kDisabledMarkerKey = "Software\\Corvath\\Velmora\\Disabled";
 constexpr const char* kShellFoldersKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+// Seven Run-type keys under each of the two roots.
+constexpr int kRunKeyCount = 7;
 
 // A Run-type location (codes 1-7 and 11-17): its root, its key and the key of
 // its disabled store. 1 when the code names such a location, else 0 and the
@@ -23,8 +25,21 @@ int GetLocationText(int index, char* out);   // out holds 512
 
 
 // ---------------------------------------------------------------------------
-// findrun.cpp: startup enumeration.
-
+// findrun.cpp: startup enumeration. Each pass appends to the shared item list;
+// only BuildStartupList clears it. Results are the list's count afterwards,
+// except where noted.
+// pageMode 1: the explorer's Startup Programs page, which lists the Winlogon
+// values and the hook registrations only when "ShowAllStartup" is set.
+int BuildStartupList(int pageMode);
+int BuildRun();
+int GetStartupGroup();       // returns the found flag of the folder walk
+int GetWinPrograms();
+int GetDisabledPrograms();
+// The program behind the system's own logon program or shell; 1 and out
+// (260) filled when the value names one, else 0 and out empty.
+int GetWinLogon_Userinit(char* out);
+int GetWinLogon_Shell(char* out);
+int BuildRegInfo();
 
 // ---------------------------------------------------------------------------
 // startgroup.cpp: Startup folder files and shortcut resolution.
@@ -39,6 +54,16 @@ void WalkFolder(const char* folder, WalkHandler handler, int depth, void* contex
 // Dispatches on the walk mode to StartupFileProc, CookieFileProc or HiddenFileProc.
 int spBuildProc(const char* path, const WIN32_FIND_DATAA* findData, void* context);
 int StartupFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* context);
+// The shell link object's result: 0 with target (short form) and description
+// (each holds 260) filled; 1 when the link cannot be resolved without asking
+// the user (description = string 730); a failure code when the file cannot be
+// loaded (both outputs empty).
+HRESULT ResolveShortcut(const char* linkPath, char* target, char* description);
+HRESULT CreateShortcut(const char* linkPath, const char* target, const char* arguments,
+                       const char* workingFolder, const char* description, const char* iconPath,
+                       int iconIndex);
+int GetFileDescription(const char* path, char* out);   // out holds 1024; returns its length
+int FormatFileCreated(const char* path, char* out);    // out holds 256; returns its length
 
 
 // ---------------------------------------------------------------------------
