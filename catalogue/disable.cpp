@@ -525,7 +525,8 @@ int DeleteRunProgram(const char* title, const char* command, const char* entryNa
     } else {
         return 0;
     }
-    if (!ContainsNoCase(command, kProductWord))
+    // A removal that found nothing to remove is not recorded as one.
+    if (result && !ContainsNoCase(command, kProductWord))
         WriteHistory(title, command, entryName, code, kActionRemove);
     Unapprove(command);
     if (title[0]) Unapprove(title);
