@@ -37,9 +37,10 @@ void SetReg(HKEY root, const char* key, const char* name, const std::string& tex
 
 std::string Trim(std::string text)
 {
-    while (!text.empty() && text.front() == ' ') text.erase(text.begin());
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    size_t last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
 }
 
 // The value name a command is stored under.
@@ -239,7 +240,9 @@ TEST_F(Delayed, ListingFallsBackToTheProductName)
         GetItemTitle(i, title);
         char path[kPathLen] = {};
         GetItemPath(i, path);
-        if (lstrcmpiA(path, "C:\\vltest\\bad code.exe") == 0) EXPECT_EQ(GetItemType(i), 0);
+        if (lstrcmpiA(path, "C:\\vltest\\bad code.exe") == 0) {
+            EXPECT_EQ(GetItemType(i), 0);
+        }
         if (lstrcmpiA(path, "C:\\vltest\\machine only.exe") == 0) {
             EXPECT_STREQ(title, "machine only.exe");
             EXPECT_EQ(GetItemType(i), 1);
