@@ -177,6 +177,25 @@ TEST_F(Disable, MachineRunEntryDisabledTwiceIsActiveAgain)
     EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kMarkers, title), kMissing);
 }
 
+TEST_F(Disable, EntryThatCameBackWhileDisabledIsParkedWithItsNewCommand)
+{
+    // The enumeration's repair: enable then disable with the current command.
+    const char* title = "VlTestCameBack";
+    const char* store = "Software\\Corvath\\Velmora\\Disabled\\Run";
+    Use({title});
+    SetReg(HKEY_CURRENT_USER, kRunKey, title, "C:\\vltest\\old.exe");
+    ASSERT_EQ(DisableRunProgram(title, "C:\\vltest\\old.exe", "", 11), 1);
+    SetReg(HKEY_CURRENT_USER, kRunKey, title, "C:\\vltest\\new.exe");
+
+    EXPECT_EQ(DisableRunProgram(title, "C:\\vltest\\new.exe", "", 11), 1);
+    EXPECT_EQ(DisableRunProgram(title, "C:\\vltest\\new.exe", "", 11), 1);
+    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kRunKey, title), kMissing);
+    EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, store, title), "C:\\vltest\\new.exe");
+    EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kMarkers, title), "11");
+    EXPECT_EQ(DeleteRunProgram(title, "C:\\vltest\\new.exe", "", 11), 1);
+    EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, store, title), kMissing);
+}
+
 TEST_F(Disable, RemovingAUserRunEntryWritesHistoryAndDropsItsApproval)
 {
     const char* title = "VlTestRemoveUser";
