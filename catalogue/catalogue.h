@@ -149,6 +149,40 @@ int BuildIEHelperList();
 
 // ---------------------------------------------------------------------------
 // filetype.cpp: file type associations.
+// The three kinds of association, stored in an entry's flag word.
+enum AssociationKind { kAssocMachineClass = 1, kAssocUserApplication = 2, kAssocUserProgId = 3 };
+constexpr int IDS_NO_ASSOCIATED_FILE = 742;
+constexpr int IDS_EXECUTABLE = 746;
+constexpr int IDS_WATCHED_EXTENSIONS = 750;   // initial list, never localized
+constexpr int IDS_ADD_FILETYPE_PROMPT = 751;
+constexpr int IDS_ADD_FILETYPE_TITLE = 752;
+constexpr int IDS_ADD_FILETYPE_ADD = 753;
+constexpr int IDS_FILETYPE_WATCHED = 762;
+constexpr int IDS_FILETYPE_LIMIT = 763;
+
+// Returns the number of associations stored, 0 when the snapshot existed.
+int CreateClassInfo();
+int BuildFileTypeList();
+// name and command hold 260; 1 when the association exists, else 0 and both
+// empty. The extension may be given with or without its dot.
+int GetAssociation(const char* extension, char* name, char* command, int kind);
+// Writes nothing (0) when the association does not exist.
+int StoreAssociation(const char* extension, int kind);
+int RestoreAssociation(const char* extension, int kind);
+// Compares an association with its snapshot: 1 when the program (the text
+// behind the last backslash) changed. A missing or damaged snapshot record
+// is replaced by the current association and reported as no change.
+// storedCommand holds 260: the approved command, empty when adopted.
+int CheckAssociation(const char* extension, int kind, const char* currentProgram,
+                     char* storedCommand);
+// 0, or IDS_FILETYPE_WATCHED / IDS_FILETYPE_LIMIT (the message to show).
+int AddWatchedExtension(const char* extension);
+int RemoveWatchedExtension(const char* extension);
+// Leaves the file-type list in the shared item list.
+int IsClassInUse(const char* name);
+int GetProgramFromCommand(const char* command, char* text);   // text holds 260
+// iconPath holds 260; 1 when a path was delivered.
+int GetExtensionIcon(const char* extension, char* iconPath, int* iconIndex, int kind);
 
 
 // ---------------------------------------------------------------------------
@@ -158,7 +192,15 @@ int CookieFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* con
 
 // ---------------------------------------------------------------------------
 // hidden.cpp: hidden files watch.
+constexpr const char* kHiddenStoreKey = "Software\\Corvath\\Velmora\\Hidden";
+constexpr int IDS_NEW_HIDDEN_FILE_TITLE = 1014;
+constexpr int IDS_NEW_HIDDEN_FILE_TEXT = 1015;
 int HiddenFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* context);
+int BuildHiddenFileList();
+// Non-zero when the file was deleted (its copy is then in the vault).
+int MoveHiddenFileToVault(const char* title, const char* path);
+// Non-zero when the vault copy was put back and removed from the vault.
+int RestoreHiddenFileFromVault(const char* path);
 
 
 // ---------------------------------------------------------------------------
