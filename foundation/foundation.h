@@ -60,6 +60,8 @@ const char* GetTraceFilePath();
 int TraceLog(const char* label, const char* text);
 int TraceStart(const char* label, const char* text);
 int TraceElapsed();
+// Sets the mark time of TraceElapsed as TraceStart would (tests and replays).
+void SetTraceMarkTime(DWORD tick);
 
 // ---------------------------------------------------------------------------
 // strings.cpp: bounded strings.
