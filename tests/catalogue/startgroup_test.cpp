@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -93,7 +94,11 @@ TEST(ShellLink, CreatedShortcutResolvesToItsShortTargetAndDescription)
     char description[MAX_PATH] = "x";
     EXPECT_EQ(S_OK, ResolveShortcut(link.c_str(), target, description));
     EXPECT_STREQ("Made by the test", description);
-    EXPECT_STRCASEEQ(ShortPath(kFixture).c_str(), target);
+    // The short form on Windows; Wine's link object hands out the long one.
+    EXPECT_STRCASEEQ(kFixture.c_str(), LongPath(target).c_str());
+    if (!IsWine()) {
+        EXPECT_STRCASEEQ(ShortPath(kFixture).c_str(), target);
+    }
 
     // Arguments, working folder and icon went into the file as asked.
     ComApartment apartment;
@@ -184,9 +189,28 @@ TEST(VersionText, CreationTimeIsShownInLocalTime)
     ASSERT_TRUE(SetFileTime(h, &utc, nullptr, nullptr));
     CloseHandle(h);
 
+    // Wine cannot set a creation time on a Unix file system; there the text
+    // must still match the time the file system reports, to the minute.
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(path.c_str(), &found);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    FindClose(find);
+    SYSTEMTIME expected = local;
+    if (CompareFileTime(&found.ftCreationTime, &utc) != 0) {
+        FILETIME shown;
+        FileTimeToLocalFileTime(&found.ftCreationTime, &shown);
+        FileTimeToSystemTime(&shown, &expected);
+    }
+    char want[64];
+    snprintf(want, sizeof want, "%04d/%02d/%02d %02d:%02d", expected.wYear, expected.wMonth,
+             expected.wDay, expected.wHour, expected.wMinute);
+
     char out[256] = "";
     EXPECT_EQ(16, FormatFileCreated(path.c_str(), out));
-    EXPECT_STREQ("2004/02/29 13:05", out);
+    EXPECT_STREQ(want, out);
+    if (!IsWine()) {
+        EXPECT_STREQ("2004/02/29 13:05", out);
+    }
 
     StrCopy(out, "stale");
     EXPECT_EQ(0, FormatFileCreated(dir.file("missing.txt").c_str(), out));
@@ -413,7 +437,9 @@ TEST_F(StartupFolderTest, FoundFlagTellsWhetherAnyFileWasHandled)
     g_seen.clear();
     WalkFolder(user.c_str(), RecordingHandler, 0, nullptr);
     WalkFolder(common.c_str(), RecordingHandler, 0, nullptr);
-    if (g_seen.empty()) EXPECT_EQ(0, ListStartupGroup());
+    if (g_seen.empty()) {
+        EXPECT_EQ(0, ListStartupGroup());
+    }
     TempFile batch(C("vl_found.bat"));
     ASSERT_TRUE(WriteTextFile(batch.path(), "x"));
     EXPECT_EQ(1, ListStartupGroup());
