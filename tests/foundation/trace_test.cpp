@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/testsupport.h"
+
+namespace {
+
+class Trace : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetProgramKind(kMonitor);
+        InitTrace(0);
+        DeleteFileA(GetTraceFilePath());
+    }
+    void TearDown() override
+    {
+        DeleteFileA(GetTraceFilePath());
+        InitTrace(kTraceOff);
+        SetProgramKind(kExplorer);
+    }
+    static std::string File() { return ReadTextFile(GetTraceFilePath()); }
+    static int Lines()
+    {
+        std::string text = File();
+        int n = 0;
+        for (size_t at = 0; (at = text.find('=', at)) != std::string::npos; ++at)
+            if (at > 0 && text.rfind('\n', at) != std::string::npos) ++n;
+        return n;
+    }
+};
+
+std::string ProgramFolderFile(const char* name)
+{
+    char folder[MAX_PATH];
+    GetProgramFolder(folder);
+    return std::string(folder) + name;
+}
+
+}  // namespace
+
+TEST_F(Trace, MonitorWritesSend2cvInItsFolder)
+{
+    EXPECT_EQ(std::string(GetTraceFilePath()), ProgramFolderFile("\\send2cv.txt"));
+    EXPECT_EQ(TraceLog("C:\\x.exe", "BuildRun - findrun"), 1);
+    std::string text = File();
+    EXPECT_EQ(text.rfind("[Trace]", 0), 0u) << text;
+    // "MM-DD  hh:mm:ss label: text" under the key "tick.counter".
+    size_t equals = text.find('=');
+    ASSERT_NE(equals, std::string::npos);
+    std::string key = text.substr(text.find('\n') + 1, equals - text.find('\n') - 1);
+    EXPECT_EQ(key.substr(key.find('.')), ".1") << key;
+    std::string line = text.substr(equals + 1);
+    ASSERT_GE(line.size(), 16u);
+    EXPECT_EQ(line[2], '-');
+    EXPECT_EQ(line.substr(5, 2), "  ");
+    EXPECT_EQ(line[9], ':');
+    EXPECT_EQ(line.substr(15, 30), " C:\\x.exe: BuildRun - findrun\r") << line;
+    EXPECT_EQ(GetTraceCounter(), 1);
+}
+
+TEST_F(Trace, EveryCallAddsALineUnderAUniqueKey)
+{
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(TraceLog("Step", "same tick, new key"), 1);
+    EXPECT_EQ(Lines(), 5);
+    EXPECT_NE(File().find(".5="), std::string::npos);
+}
+
+TEST_F(Trace, OffAtStartAndNothingWritten)
+{
+    InitTrace(kTraceOff);
+    EXPECT_EQ(TraceLog("-------------------------------------Begin Velmora", "1.0"), 0);
+    EXPECT_EQ(TraceStart("a", "b"), 0);
+    EXPECT_EQ(TraceElapsed(), 0);
+    EXPECT_EQ(GetFileAttributesA(GetTraceFilePath()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetTraceCounter(), kTraceOff);
+}
+
+TEST_F(Trace, The9001stLineIsWrittenThe9002ndIsNot)
+{
+    InitTrace(8999);
+    EXPECT_EQ(TraceLog("line", "9000"), 1);
+    EXPECT_EQ(TraceLog("line", "9001"), 1);
+    EXPECT_EQ(GetTraceCounter(), 9001);
+    EXPECT_EQ(TraceLog("line", "9002"), 0);
+    EXPECT_EQ(TraceElapsed(), 0);
+    EXPECT_EQ(GetTraceCounter(), 9001);
+    EXPECT_EQ(Lines(), 2);
+}
+
+TEST_F(Trace, ExplorerComputesItsOwnFileButNeverWrites)
+{
+    SetProgramKind(kExplorer);
+    InitTrace(0);
+    EXPECT_EQ(std::string(GetTraceFilePath()), ProgramFolderFile("\\sendex2cv.txt"));
+    EXPECT_EQ(TraceLog("a", "b"), 0);
+    EXPECT_EQ(TraceStart("a", "b"), 0);
+    EXPECT_EQ(TraceElapsed(), 0);
+    EXPECT_EQ(GetFileAttributesA(GetTraceFilePath()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(ProgramFolderFile("\\send2cv.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(Trace, ElapsedShowsHalfTheMillisecondsAndABar)
+{
+    ASSERT_EQ(TraceStart("Verify", "half A"), 1);
+    SetTraceMarkTime(GetTickCount() - 5000);
+    ASSERT_EQ(TraceElapsed(), 1);
+    std::string text = File();
+    size_t at = text.find("**:**:** NanoCycles: half A = 250");
+    ASSERT_NE(at, std::string::npos) << text;
+    std::string rest = text.substr(at + 33);   // the last digit, a blank, the bar
+    EXPECT_EQ(rest.substr(1, 4), " \t**") << rest;
+    EXPECT_EQ(rest[5], '\r') << rest;
+
+    SetTraceMarkTime(GetTickCount() - 40000);
+    ASSERT_EQ(TraceElapsed(), 1);
+    EXPECT_NE(File().find(" \t****************\r"), std::string::npos) << "the bar stops at 16";
+    EXPECT_EQ(File().find("*****************"), std::string::npos);
+}
+
+TEST_F(Trace, ShortElapsedTimeHasNoBarAndAModalPauseCountsAsOne)
+{
+    TraceStart("Alert", "startup");
+    SetTraceMarkTime(GetTickCount() - 1000);
+    SetTraceModalPause();
+    ASSERT_EQ(TraceElapsed(), 1);
+    EXPECT_NE(File().find("NanoCycles: startup = 1 \r"), std::string::npos) << File();
+    SetTraceMarkTime(GetTickCount() - 1000);   // the pause was used up
+    ASSERT_EQ(TraceElapsed(), 1);
+    EXPECT_NE(File().find("NanoCycles: startup = 50"), std::string::npos) << File();
+}
+
+TEST_F(Trace, LongTextsAreBounded)
+{
+    std::string label(2000, 'L');
+    std::string text(2000, 'T');
+    EXPECT_EQ(TraceLog(label.c_str(), text.c_str()), 1);
+    EXPECT_EQ(TraceElapsed(), 1);
+    std::string file = File();
+    // The line is cut within 1024 and the last text within 256.
+    EXPECT_EQ(file.find(std::string(1024, 'L')), std::string::npos);
+    EXPECT_NE(file.find("NanoCycles: " + std::string(255, 'T') + " = "), std::string::npos);
+}
