@@ -178,7 +178,8 @@ void AddWinlogonEntry(const char* title, const char* program, int code)
 
 // The piece of a Winlogon value behind its first separator: the program that
 // runs after the system's own. Nothing behind it but blanks leaves the
-// system's program alone.
+// system's program alone; a value that names no program at all gives no
+// entry rather than one with an empty path.
 void TakeSecondProgram(char* value, size_t separator, char* out)
 {
     const char* rest = value + separator + 1;
@@ -419,7 +420,7 @@ int GetWinLogon_Userinit(char* out)
     const char* comma = strchr(value, ',');
     if (!comma) return 0;
     TakeSecondProgram(value, static_cast<size_t>(comma - value), out);
-    return 1;
+    return out[0] ? 1 : 0;
 }
 
 int GetWinLogon_Shell(char* out)
@@ -428,12 +429,12 @@ int GetWinLogon_Shell(char* out)
     char value[MAX_PATH];
     if (GetRegValue(HKEY_LOCAL_MACHINE, kWinlogonKey, "Shell", value) == 0) return 0;
     const char* blank = strchr(value, ' ');
-    if (!blank) {
+    if (blank) {
+        TakeSecondProgram(value, static_cast<size_t>(blank - value), out);
+    } else {
         StrCopy(out, MAX_PATH, value);
-        return 1;
     }
-    TakeSecondProgram(value, static_cast<size_t>(blank - value), out);
-    return 1;
+    return out[0] ? 1 : 0;
 }
 
 int BuildRegInfo()

@@ -197,11 +197,8 @@ int spBuildProc(const char* path, const WIN32_FIND_DATAA* findData, void* contex
         return StartupFileProc(path, findData, context);
     case kWalkCookies:
         return CookieFileProc(path, findData, context);
-    case kWalkHidden: {
-        const int stop = HiddenFileProc(path, findData, context);
-        g_found = 1;
-        return stop;
-    }
+    case kWalkHidden:
+        return HiddenFileProc(path, findData, context);
     default:
         return 0;
     }
