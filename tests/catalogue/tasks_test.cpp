@@ -13,7 +13,13 @@ class RunningFixture {
     DWORD id_ = 0;
 
 public:
-    RunningFixture() { process_ = StartProgram("\"" + FixturePath("tasks_fixture.exe") + "\"", &id_); }
+    RunningFixture()
+    {
+        std::string command = "\"";
+        command += FixturePath("tasks_fixture.exe");
+        command += '"';
+        process_ = StartProgram(command, &id_);
+    }
     ~RunningFixture()
     {
         if (!process_) return;
