@@ -231,7 +231,9 @@ TEST_F(LocalDate, DamagedMonthDoesNotReadOutsideTheNames)
 TEST_F(LocalDate, StampsAProgramOnceUnderItsNormalizedPath)
 {
     ScratchKey store(HKEY_CURRENT_USER, "Software\\VelmoraTest\\Foundation\\Detected");
-    std::string program = "\"" + FixturePath("fixture_app.exe") + "\" /background";
+    std::string program = FixturePath("fixture_app.exe");
+    program.insert(program.begin(), '"');
+    program += "\" /background";
     char normalized[MAX_PATH];
     NormalizeProgramPath(program.c_str(), normalized);
 
