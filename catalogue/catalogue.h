@@ -10,6 +10,8 @@
 constexpr const char* kDisabledMarkerKey = "Software\\Corvath\\Velmora\\Disabled";
 constexpr const char* kShellFoldersKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+// Seven Run-type keys under each of the two roots.
+constexpr int kRunKeyCount = 7;
 
 // A Run-type location (codes 1-7 and 11-17): its root, its key and the key of
 // its disabled store. 1 when the code names such a location, else 0 and the
@@ -23,8 +25,21 @@ int GetLocationText(int index, char* out);   // out holds 512
 
 
 // ---------------------------------------------------------------------------
-// findrun.cpp: startup enumeration.
-
+// findrun.cpp: startup enumeration. Each pass appends to the shared item list;
+// only BuildStartupList clears it. Results are the list's count afterwards,
+// except where noted.
+// pageMode 1: the explorer's Startup Programs page, which lists the Winlogon
+// values and the hook registrations only when "ShowAllStartup" is set.
+int BuildStartupList(int pageMode);
+int BuildRun();
+int GetStartupGroup();       // returns the found flag of the folder walk
+int GetWinPrograms();
+int GetDisabledPrograms();
+// The program behind the system's own logon program or shell; 1 and out
+// (260) filled when the value names one, else 0 and out empty.
+int GetWinLogon_Userinit(char* out);
+int GetWinLogon_Shell(char* out);
+int BuildRegInfo();
 
 // ---------------------------------------------------------------------------
 // startgroup.cpp: Startup folder files and shortcut resolution.
@@ -39,6 +54,16 @@ void WalkFolder(const char* folder, WalkHandler handler, int depth, void* contex
 // Dispatches on the walk mode to StartupFileProc, CookieFileProc or HiddenFileProc.
 int spBuildProc(const char* path, const WIN32_FIND_DATAA* findData, void* context);
 int StartupFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* context);
+// The shell link object's result: 0 with target (short form) and description
+// (each holds 260) filled; 1 when the link cannot be resolved without asking
+// the user (description = string 730); a failure code when the file cannot be
+// loaded (both outputs empty).
+HRESULT ResolveShortcut(const char* linkPath, char* target, char* description);
+HRESULT CreateShortcut(const char* linkPath, const char* target, const char* arguments,
+                       const char* workingFolder, const char* description, const char* iconPath,
+                       int iconIndex);
+int GetFileDescription(const char* path, char* out);   // out holds 1024; returns its length
+int FormatFileCreated(const char* path, char* out);    // out holds 256; returns its length
 
 
 // ---------------------------------------------------------------------------
@@ -48,10 +73,63 @@ int DeleteRunProgram(const char* title, const char* command, const char* entryNa
 int DeleteRegProgram(HWND window, const char* title, const char* command, const char* entryName,
                      int code);
 int RestoreRunProgram(const char* title, const char* command, const char* entryName, int code);
+// AppInit_Dlls list edits. 0 and the value untouched when it cannot be read
+// as text or the result would not fit.
+int AddAppInitDll(const char* path);
+int RemoveAppInitDll(const char* path);
+// Parks a Winlogon Notify package's "DLLName" in "OldName" and back. 0 when
+// the package key is missing or there is nothing to move.
+int DisableNotify(const char* name);
+int EnableNotify(const char* name);
+
+// The question asked before a hook registration (codes 252-255) is removed:
+// non-zero removes. The monitor asks with a message box (string 1013); the
+// explorer installs its warning dialog with SetRegRemovalConfirm. Passing
+// null puts the message box back.
+using RegRemovalConfirm = int (*)(HWND window, const char* title, const char* command);
+void SetRegRemovalConfirm(RegRemovalConfirm confirm);
+int ConfirmRegRemovalBox(HWND window, const char* title, const char* command);
+
+constexpr int IDS_DEFAULT_WARNING = 907;
+constexpr int IDS_MICROSOFT_FILE = 909;
+constexpr int IDS_REALLY_REMOVE = 906;
+constexpr int IDS_WARNING_CAPTION = 972;
+constexpr int IDS_KEY_LOCATION_REMOVE = 1013;
 
 
 // ---------------------------------------------------------------------------
 // delayed.cpp: delayed start.
+constexpr const char* kDelayKey = "Software\\Corvath\\Velmora\\Delay";
+// Lists the machine store (flag word 0), then the user store (flag word 1).
+int GetDelayedPrograms();
+// 1 moved, 0 refused or skipped, kDelayStop for the monitor's own entry, which
+// ends a caller's loop over several entries.
+constexpr int kDelayStop = -1;
+int DelayStartupEntry(const char* title, const char* command, const char* entryName, int code,
+                      int flag);
+// Takes the listed entry at index out of its store; with backToStartup set it
+// goes back into its autostart location first. 0 for a bad index.
+int UndelayEntry(int index, int backToStartup);
+int RemoveDelayValues(HKEY root, const char* program);
+// The command a delayed entry is put back with: applet, program, parameters.
+int BuildDelayedCommand(HKEY root, const char* program, char* out);   // out holds 1024
+int RunProgram(HWND window, HKEY root, const char* program, const char* parameters);
+// The monitor's launcher: starts every entry whose "Delay\Time" is exactly
+// `seconds`; returns the number of entries handled since the last reset.
+int RunDelayedSlot(int seconds);
+// Launch state of the monitor: ResetDelayedLaunch lists the stores and keeps
+// their count; DelayedLaunchTick is called on each 2-second timer tick and
+// runs one slot every sixth tick until every entry has been handled. Both
+// return the handled count (ResetDelayedLaunch the total).
+int ResetDelayedLaunch();
+int DelayedLaunchTick();
+
+constexpr int IDS_DELAY_MACHINE_WIDE = 1120;
+constexpr int IDS_DELAY_REFUSED = 1130;
+constexpr int IDS_UNDELAY_QUESTION = 1134;
+constexpr int IDS_OPEN_NORMAL = 1138;
+constexpr int IDS_OPEN_MINIMIZED = 1139;
+constexpr int IDS_OPEN_MAXIMIZED = 1140;
 
 
 // ---------------------------------------------------------------------------
@@ -284,4 +362,17 @@ int RestoreHiddenFileFromVault(const char* path);
 
 // ---------------------------------------------------------------------------
 // tasks.cpp: active tasks (running processes).
+// Called once per process (task16 = 0) and once per 16-bit task of an NT
+// virtual DOS machine; 0 stops the enumeration.
+using RunningProgramProc = int (*)(DWORD processId, WORD task16, const char* programFile,
+                                   void* context);
+int EnumRunningPrograms(RunningProgramProc callback, void* context);
+int BuildActiveTaskList();
+DWORD FindProcessByPath(const char* path);
+int IsProgramRunning(const char* path);
+// Asks string 707 first when `ask` is set. Returns the process id found (also
+// when the user said No), 0 when the program was not running or could not be
+// opened.
+DWORD EndProcessByPath(const char* path, const char* title, int ask);
+int TerminateProcessById(DWORD id);
 
