@@ -4,16 +4,29 @@
 
 #include <cstdlib>
 
-std::string FixturePath(const char* name)
+namespace {
+// Wine maps the Linux root to Z:.
+std::string WindowsPathOf(const char* variable)
 {
-    const char* dir = std::getenv("VL_FIXTURES");
+    const char* dir = std::getenv(variable);
     std::string path = dir ? dir : "";
     if (!path.empty() && path[0] == '/') {
         for (char& c : path)
             if (c == '/') c = '\\';
         path = "Z:" + path;
     }
-    return path + "\\" + name;
+    return path;
+}
+}  // namespace
+
+std::string FixturePath(const char* name)
+{
+    return WindowsPathOf("VL_FIXTURES") + "\\" + name;
+}
+
+std::string BuildPath(const char* relative)
+{
+    return WindowsPathOf("VL_BUILD") + "\\" + relative;
 }
 
 bool DeleteKeyTree(HKEY root, const char* subkey)
@@ -169,4 +182,48 @@ HANDLE StartProgram(const std::string& commandLine, DWORD* processId)
     CloseHandle(pi.hThread);
     if (processId) *processId = pi.dwProcessId;
     return pi.hProcess;
+}
+
+int RunCaptured(const std::string& commandLine, std::string* out, std::string* err,
+                DWORD timeoutMs)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    char outPath[MAX_PATH] = {};
+    char errPath[MAX_PATH] = {};
+    GetTempFileNameA(temp, "vo", 0, outPath);
+    GetTempFileNameA(temp, "ve", 0, errPath);
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE hOut = CreateFileA(outPath, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    HANDLE hErr = CreateFileA(errPath, GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    int code = -1;
+    if (hOut != INVALID_HANDLE_VALUE && hErr != INVALID_HANDLE_VALUE) {
+        STARTUPINFOA si = {};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = hOut;
+        si.hStdError = hErr;
+        PROCESS_INFORMATION pi = {};
+        std::string cmd = commandLine;
+        if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                           nullptr, &si, &pi)) {
+            if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+                DWORD exit = 0;
+                GetExitCodeProcess(pi.hProcess, &exit);
+                code = static_cast<int>(exit);
+            } else {
+                TerminateProcess(pi.hProcess, 1);
+            }
+            CloseHandle(pi.hThread);
+            CloseHandle(pi.hProcess);
+        }
+    }
+    if (hOut != INVALID_HANDLE_VALUE) CloseHandle(hOut);
+    if (hErr != INVALID_HANDLE_VALUE) CloseHandle(hErr);
+    if (out) *out = ReadTextFile(outPath);
+    if (err) *err = ReadTextFile(errPath);
+    DeleteFileA(outPath);
+    DeleteFileA(errPath);
+    return code;
 }

@@ -11,6 +11,8 @@
 // Windows path of a file built into <build>/fixtures (VL_FIXTURES holds the
 // Linux path; Wine maps / to Z:\).
 std::string FixturePath(const char* name);
+// Windows path of a file of the build tree (VL_BUILD), e.g. "reports\\VelmoraScan.exe".
+std::string BuildPath(const char* relative);
 
 // Deletes a key and everything below it; true when it is gone afterwards.
 bool DeleteKeyTree(HKEY root, const char* subkey);
@@ -66,3 +68,8 @@ private:
 
 // Starts a program and returns its process handle (null on failure).
 HANDLE StartProgram(const std::string& commandLine, DWORD* processId = nullptr);
+
+// Runs a command line to its end with stdout and stderr captured in files;
+// the process exit code, or -1 when it could not run or did not end in time.
+int RunCaptured(const std::string& commandLine, std::string* out, std::string* err,
+                DWORD timeoutMs = 120000);
