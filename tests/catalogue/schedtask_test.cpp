@@ -63,7 +63,7 @@ std::vector<std::string> RawTaskOrder()
     return names;
 }
 
-struct TaskSpec {
+struct TaskShape {
     std::string name;
     std::string comment;
     bool hasTrigger = false;
@@ -71,25 +71,25 @@ struct TaskSpec {
     std::string program;   // notepad when empty
 };
 
-TaskSpec Named(const std::string& name, const std::string& comment = "")
+TaskShape Named(const std::string& name, const std::string& comment = "")
 {
-    TaskSpec spec;
-    spec.name = name;
-    spec.comment = comment;
-    return spec;
+    TaskShape shape;
+    shape.name = name;
+    shape.comment = comment;
+    return shape;
 }
 
-TaskSpec Triggered(const std::string& name, WORD year, WORD month, WORD day, WORD hour,
+TaskShape Triggered(const std::string& name, WORD year, WORD month, WORD day, WORD hour,
                    WORD minute, const std::string& comment = "")
 {
-    TaskSpec spec = Named(name, comment);
-    spec.hasTrigger = true;
-    spec.year = year;
-    spec.month = month;
-    spec.day = day;
-    spec.hour = hour;
-    spec.minute = minute;
-    return spec;
+    TaskShape shape = Named(name, comment);
+    shape.hasTrigger = true;
+    shape.year = year;
+    shape.month = month;
+    shape.day = day;
+    shape.hour = hour;
+    shape.minute = minute;
+    return shape;
 }
 
 // Creates real .job work items and deletes every one of them on the way out,
@@ -111,29 +111,29 @@ public:
         for (const std::string& name : names_) scheduler->Delete(Wide(name).c_str());
     }
 
-    HRESULT Create(const TaskSpec& spec)
+    HRESULT Create(const TaskShape& shape)
     {
         ComPtr<ITaskScheduler> scheduler = OpenScheduler();
         if (!scheduler) return E_FAIL;
         ComPtr<ITask> task;
-        HRESULT hr = scheduler->NewWorkItem(Wide(spec.name).c_str(), kClsidTask, kIidTask,
+        HRESULT hr = scheduler->NewWorkItem(Wide(shape.name).c_str(), kClsidTask, kIidTask,
                                             reinterpret_cast<IUnknown**>(task.put()));
         if (FAILED(hr)) return hr;
-        task->SetApplicationName(spec.program.empty() ? kProgram : Wide(spec.program).c_str());
+        task->SetApplicationName(shape.program.empty() ? kProgram : Wide(shape.program).c_str());
         task->SetWorkingDirectory(L"C:\\windows");
-        if (!spec.comment.empty()) task->SetComment(Wide(spec.comment).c_str());
-        if (spec.hasTrigger) {
+        if (!shape.comment.empty()) task->SetComment(Wide(shape.comment).c_str());
+        if (shape.hasTrigger) {
             WORD index = 0;
             ComPtr<ITaskTrigger> trigger;
             hr = task->CreateTrigger(&index, trigger.put());
             if (FAILED(hr)) return hr;
             TASK_TRIGGER data = {};
             data.cbTriggerSize = sizeof data;
-            data.wBeginYear = spec.year;
-            data.wBeginMonth = spec.month;
-            data.wBeginDay = spec.day;
-            data.wStartHour = spec.hour;
-            data.wStartMinute = spec.minute;
+            data.wBeginYear = shape.year;
+            data.wBeginMonth = shape.month;
+            data.wBeginDay = shape.day;
+            data.wStartHour = shape.hour;
+            data.wStartMinute = shape.minute;
             data.TriggerType = TASK_TIME_TRIGGER_ONCE;
             hr = trigger->SetTrigger(&data);
             if (FAILED(hr)) return hr;
@@ -285,7 +285,7 @@ TEST(SchedTask, StatusFollowsTheScheduler)
     SYSTEMTIME now;
     GetLocalTime(&now);
     // A program that ends by itself: the scheduler cannot be relied on to end it.
-    TaskSpec run = Triggered("VlStatusRun", static_cast<WORD>(now.wYear + 1), 6, 1, 9, 0);
+    TaskShape run = Triggered("VlStatusRun", static_cast<WORD>(now.wYear + 1), 6, 1, 9, 0);
     run.program = FixturePath("sched_fixture.exe");
     ASSERT_EQ(tasks.Create(run), S_OK);
     char status[64] = {};
