@@ -81,13 +81,73 @@ int RestoreRunProgram(const char* title, const char* command, const char* entryN
 
 // ---------------------------------------------------------------------------
 // iehelpers.cpp: Internet Explorer helper objects, toolbars and extensions.
-// Always 1; name and path are empty when the class is not registered.
+// The machine-wide (HKEY_LOCAL_MACHINE) keys the add-ons register under.
+constexpr const char* kIEBrowserHelpersKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects";
+constexpr const char* kIEToolbarKey = "SOFTWARE\\Microsoft\\Internet Explorer\\Toolbar";
+constexpr const char* kIEExtensionsKey = "SOFTWARE\\Microsoft\\Internet Explorer\\Extensions";
+
+// Looks "CLSID\{identifier}" up under HKEY_CLASSES_ROOT (braces added when the
+// identifier lacks them): its default value to name, its InprocServer32
+// default value to path. Always 1; name and path are empty when the class is
+// not registered or the value is not text.
 int GetClsidServer(const char* identifier, char* name, char* path);   // each holds 260
+// Empties the shared item list and fills it with Browser Helper Objects (900),
+// toolbars (901) and extensions (902), in that order. Returns the number added.
 int BuildIEHelperList();
+// Removes the add-on at list position index once for every listed add-on whose
+// program path equals path (any case), runs "regsvr32 /u /s" on each without
+// waiting and writes an IEHELPER_Remove history line for each. Returns the
+// number of deletions attempted; 0 when index is not an add-on of the list.
+int RemoveIEHelper(const char* path, int index);
 
 
 // ---------------------------------------------------------------------------
 // services.cpp: services.
+// Under HKEY_LOCAL_MACHINE; every operation of this section reads or writes here.
+constexpr const char* kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
+constexpr int IDS_SERVICE_STOPPED = 652;
+constexpr int IDS_SERVICE_START_PENDING = 653;
+constexpr int IDS_SERVICE_STOP_PENDING = 654;
+constexpr int IDS_SERVICE_RUNNING = 655;
+constexpr int IDS_SERVICE_CONTINUE_PENDING = 656;
+constexpr int IDS_SERVICE_PAUSE_PENDING = 657;
+constexpr int IDS_SERVICE_PAUSED = 658;
+constexpr int IDS_START_AUTOMATIC = 664;
+constexpr int IDS_START_MANUAL = 665;
+constexpr int IDS_START_DISABLED = 666;
+
+// Empties the shared item list and fills it with the services that run a
+// program (700) or a shared-host DLL (701): title = display name, path =
+// ImagePath or ServiceDll, entry name = start-type text, detail = Description.
+// Honors the option "HideMicrosoftServices". Always 0; read ItemCount().
+int BuildServiceList();
+// Description (cut to 1023 characters) of the first service whose normalized
+// program path equals path (any case); its length, or 0 with "" when none.
+int FindServiceDescription(const char* path, char* description);   // holds 1024
+// (current state << 16) | service type, from an interrogation; 0 when the
+// service cannot be asked (stopped, unknown, no access).
+int QueryServiceState(const char* displayName);
+// dwControlsAccepted of an interrogation, or 0.
+int QueryServiceControls(const char* displayName);
+// Sends a control code (1 stops); 1 when the service accepted it, else 0.
+int SendServiceControl(const char* displayName, int control);
+// The localized state text ("Stopped" when the service cannot be asked); the
+// packed state as QueryServiceState.
+int GetServiceStateText(const char* displayName, char* text);   // holds 256
+// The Service Control Manager's display name of a service key name; 1, or 0
+// with "" when the service is unknown.
+int LookupServiceDisplayName(const char* keyName, char* displayName, int capacity);
+template <size_t N>
+int LookupServiceDisplayName(const char* keyName, char (&displayName)[N])
+{
+    return LookupServiceDisplayName(keyName, displayName, static_cast<int>(N));
+}
+// Writes Start (2 automatic, 3 manual, 4 disabled) of the first service with
+// an ImagePath whose DisplayName value equals displayName (any case). 1 when
+// written; 0 when nothing matched, start is out of range or the write failed.
+// The Service Control Manager is not told; Windows reads it at the next start.
+int SetServiceStartType(const char* displayName, int start);
 
 
 // ---------------------------------------------------------------------------
@@ -96,6 +156,40 @@ int BuildIEHelperList();
 
 // ---------------------------------------------------------------------------
 // filetype.cpp: file type associations.
+// The three kinds of association, stored in an entry's flag word.
+enum AssociationKind { kAssocMachineClass = 1, kAssocUserApplication = 2, kAssocUserProgId = 3 };
+constexpr int IDS_NO_ASSOCIATED_FILE = 742;
+constexpr int IDS_EXECUTABLE = 746;
+constexpr int IDS_WATCHED_EXTENSIONS = 750;   // initial list, never localized
+constexpr int IDS_ADD_FILETYPE_PROMPT = 751;
+constexpr int IDS_ADD_FILETYPE_TITLE = 752;
+constexpr int IDS_ADD_FILETYPE_ADD = 753;
+constexpr int IDS_FILETYPE_WATCHED = 762;
+constexpr int IDS_FILETYPE_LIMIT = 763;
+
+// Returns the number of associations stored, 0 when the snapshot existed.
+int CreateClassInfo();
+int BuildFileTypeList();
+// name and command hold 260; 1 when the association exists, else 0 and both
+// empty. The extension may be given with or without its dot.
+int GetAssociation(const char* extension, char* name, char* command, int kind);
+// Writes nothing (0) when the association does not exist.
+int StoreAssociation(const char* extension, int kind);
+int RestoreAssociation(const char* extension, int kind);
+// Compares an association with its snapshot: 1 when the program (the text
+// behind the last backslash) changed. A missing or damaged snapshot record
+// is replaced by the current association and reported as no change.
+// storedCommand holds 260: the approved command, empty when adopted.
+int CheckAssociation(const char* extension, int kind, const char* currentProgram,
+                     char* storedCommand);
+// 0, or IDS_FILETYPE_WATCHED / IDS_FILETYPE_LIMIT (the message to show).
+int AddWatchedExtension(const char* extension);
+int RemoveWatchedExtension(const char* extension);
+// Leaves the file-type list in the shared item list.
+int IsClassInUse(const char* name);
+int GetProgramFromCommand(const char* command, char* text);   // text holds 260
+// iconPath holds 260; 1 when a path was delivered.
+int GetExtensionIcon(const char* extension, char* iconPath, int* iconIndex, int kind);
 
 
 // ---------------------------------------------------------------------------
@@ -105,7 +199,15 @@ int CookieFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* con
 
 // ---------------------------------------------------------------------------
 // hidden.cpp: hidden files watch.
+constexpr const char* kHiddenStoreKey = "Software\\Corvath\\Velmora\\Hidden";
+constexpr int IDS_NEW_HIDDEN_FILE_TITLE = 1014;
+constexpr int IDS_NEW_HIDDEN_FILE_TEXT = 1015;
 int HiddenFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* context);
+int BuildHiddenFileList();
+// Non-zero when the file was deleted (its copy is then in the vault).
+int MoveHiddenFileToVault(const char* title, const char* path);
+// Non-zero when the vault copy was put back and removed from the vault.
+int RestoreHiddenFileFromVault(const char* path);
 
 
 // ---------------------------------------------------------------------------

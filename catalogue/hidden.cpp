@@ -1,7 +1,216 @@
-// Placeholder until the hidden-file catalogue lands.
+// Hidden files watch: hidden files in the folders where unwanted software
+// likes to hide, and the vault into which a rejected one is moved.
 #include "catalogue/catalogue.h"
 
-int HiddenFileProc(const char*, const WIN32_FIND_DATAA*, void*)
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+constexpr int kTypeHidden = 370;
+constexpr int kTypeTask = 600;
+constexpr int kActionTaskKill = 5;
+constexpr int kActionHiddenDelete = 29;
+
+struct WatchedFolder {
+    int which;
+    int depth;
+};
+enum { kDriveRoot, kWindowsFolder, kSystemFolder, kCommonFiles, kTempFolder };
+constexpr WatchedFolder kWatchedFolders[] = {
+    {kDriveRoot, 0}, {kWindowsFolder, 0}, {kSystemFolder, 1}, {kCommonFiles, 1}, {kTempFolder, 1},
+};
+static_assert(std::size(kWatchedFolders) == 5);
+
+// The folder to walk; 0 when it is not known on this machine.
+int WatchedFolderPath(int which, char (&out)[kPathLen])
 {
+    out[0] = '\0';
+    switch (which) {
+    case kDriveRoot:
+        StrCopy(out, "C:\\");
+        break;
+    case kWindowsFolder:
+        if (GetWindowsDirectoryA(out, kPathLen) >= static_cast<UINT>(kPathLen)) out[0] = '\0';
+        break;
+    case kSystemFolder:
+        if (GetSystemDirectoryA(out, kPathLen) >= static_cast<UINT>(kPathLen)) out[0] = '\0';
+        break;
+    case kCommonFiles:
+        GetRegValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                    "CommonFilesDir", out);
+        break;
+    case kTempFolder:
+        if (GetTempPathA(kPathLen, out) >= static_cast<DWORD>(kPathLen)) out[0] = '\0';
+        RemoveBackslash(out, 1);
+        break;
+    default:
+        break;
+    }
+    return out[0] ? 1 : 0;
+}
+
+// The vault copy of a file: the data folder's "vault" and the file name.
+int VaultPath(const char* path, char (&out)[kPathLen])
+{
+    char data[kPathLen];
+    GetDataFolder(data);
+    char vault[kPathLen];
+    if (!data[0] || StrFormatA(vault, "%s\\vault", data) != 0) return 0;
+    // The data folder falls back to the program folder, which has no vault yet.
+    CreateDirectoryA(vault, nullptr);
+    const char* name = path + FileNameOffset(path);
+    if (!name[0]) return 0;
+    return StrFormatA(out, "%s\\%s", vault, name) == 0 ? 1 : 0;
+}
+
+void RecordInSnapshot(const char* path)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char date[24];
+    FormatLocalDateTime(&now, date);
+    SetRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path, date);
+}
+
+using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
+using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
+using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, char*, DWORD);
+
+struct ProcessApi {
+    UniqueModule psapi;
+    EnumProcessesFn enumProcesses = nullptr;
+    EnumProcessModulesFn enumModules = nullptr;
+    GetModuleFileNameExFn moduleFileName = nullptr;
+};
+
+// PSAPI is resolved at run time, as the task catalogue does, so that the
+// programs still start where it is missing.
+int LoadProcessApi(ProcessApi* api)
+{
+    api->psapi = UniqueModule(LoadLibraryA("PSAPI.DLL"));
+    if (!api->psapi) return 0;
+    HMODULE module = api->psapi.get();
+    api->enumProcesses =
+        reinterpret_cast<EnumProcessesFn>(GetProcAddress(module, "EnumProcesses"));
+    api->enumModules =
+        reinterpret_cast<EnumProcessModulesFn>(GetProcAddress(module, "EnumProcessModules"));
+    api->moduleFileName =
+        reinterpret_cast<GetModuleFileNameExFn>(GetProcAddress(module, "GetModuleFileNameExA"));
+    return api->enumProcesses && api->enumModules && api->moduleFileName ? 1 : 0;
+}
+
+int ProgramOfProcess(const ProcessApi& api, DWORD id, char (&out)[kPathLen])
+{
+    out[0] = '\0';
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
+    if (!process) return 0;
+    HMODULE first = nullptr;
+    DWORD needed = 0;
+    if (!api.enumModules(process.get(), &first, sizeof(first), &needed)) return 0;
+    if (!api.moduleFileName(process.get(), first, out, kPathLen)) out[0] = '\0';
+    return out[0] ? 1 : 0;
+}
+
+// The first running process whose program file is `path`; 0 when none.
+DWORD FindRunningFile(const char* path)
+{
+    ProcessApi api;
+    if (!LoadProcessApi(&api)) return 0;
+    DWORD ids[4096];
+    DWORD bytes = 0;
+    if (!api.enumProcesses(ids, sizeof(ids), &bytes)) return 0;
+    char wanted[kPathLen];
+    NormalizeProgramPath(path, wanted);
+    DWORD count = bytes / sizeof(DWORD);
+    for (DWORD i = 0; i < count; ++i) {
+        char program[kPathLen];
+        if (!ProgramOfProcess(api, ids[i], program)) continue;
+        char normal[kPathLen];
+        char longForm[kPathLen];
+        NormalizeProgramPath(program, normal);
+        GetLongPath(longForm, normal);
+        if (lstrcmpiA(longForm, wanted) == 0) return ids[i];
+    }
     return 0;
+}
+
+// A hidden program that runs keeps its file in use: end it first, without
+// asking, as the task catalogue does.
+void EndRunningFile(const char* path, const char* title)
+{
+    DWORD id = FindRunningFile(path);
+    if (!id) return;
+    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, id));
+    if (!process) return;
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.get(), &code)) {
+        TerminateProcess(process.get(), code);
+        for (int i = 0; i < 5; ++i) {
+            if (!GetExitCodeProcess(process.get(), &code) || code != STILL_ACTIVE) break;
+            Sleep(10);
+        }
+    }
+    process = UniqueHandle();
+    WriteHistory(title, path, "", kTypeTask, kActionTaskKill);
+    HWND tray = FindWindowA("Shell_TrayWnd", "");
+    if (tray) InvalidateRect(tray, nullptr, TRUE);
+}
+
+}   // namespace
+
+int HiddenFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* context)
+{
+    DWORD attributes = findData->dwFileAttributes;
+    if (!(attributes & FILE_ATTRIBUTE_HIDDEN)) return 0;
+    SetFoundFlag(1);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+    VersionRecord record;
+    GetVersionStrings(path, &record);
+    AddItem(record.field[kProductName], path, path, "", kTypeHidden,
+            (attributes & FILE_ATTRIBUTE_SYSTEM) ? 0 : 1);
+    return 0;
+}
+
+int BuildHiddenFileList()
+{
+    ClearItems();
+    SetWalkMode(kWalkHidden);
+    for (const WatchedFolder& f : kWatchedFolders) {
+        char folder[kPathLen];
+        if (WatchedFolderPath(f.which, folder)) WalkFolder(folder, spBuildProc, f.depth, nullptr);
+    }
+    return ItemCount();
+}
+
+int MoveHiddenFileToVault(const char* title, const char* path)
+{
+    EndRunningFile(path, title);
+    int deleted = 0;
+    char target[kPathLen];
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && VaultPath(path, target)) {
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
+        // Without a vault copy the file could never be put back: keep it.
+        if (CopyFileA(path, target, FALSE)) deleted = DeleteFileForced(path);
+        // A file that stays must stay hidden, or it would never be seen again.
+        if (!deleted) SetFileAttributesA(path, attributes);
+    }
+    if (deleted) WriteHistory(title, path, "", kTypeHidden, kActionHiddenDelete);
+    DeleteRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path);
+    return deleted;
+}
+
+int RestoreHiddenFileFromVault(const char* path)
+{
+    char source[kPathLen];
+    if (!VaultPath(path, source)) return 0;
+    // The vault copy is the only one left: remove it only once it is back.
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+    if (!CopyFileA(source, path, FALSE)) return 0;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_HIDDEN);
+    int removed = DeleteFileForced(source);
+    RecordInSnapshot(path);
+    return removed;
 }

@@ -1,0 +1,294 @@
+// Windows services that run a program file or a shared-host DLL: the list
+// comes from the services registry, the state and the controls from the
+// Service Control Manager. Start types are switched in the registry only, as
+// Windows reads them from there at the next start.
+#include "catalogue/catalogue.h"
+
+#include <iterator>
+
+namespace {
+
+constexpr int kTypeServiceExe = 700;
+constexpr int kTypeServiceSvchost = 701;
+constexpr int kKeyNameLen = 256;     // service key names stop at 255 characters
+constexpr int kLongTextLen = 4096;   // display names and descriptions
+constexpr int kStateTextLen = 256;
+
+struct CodeText {
+    DWORD code;
+    int stringId;
+};
+
+constexpr CodeText kStateTexts[] = {
+    {SERVICE_STOPPED, IDS_SERVICE_STOPPED},
+    {SERVICE_START_PENDING, IDS_SERVICE_START_PENDING},
+    {SERVICE_STOP_PENDING, IDS_SERVICE_STOP_PENDING},
+    {SERVICE_RUNNING, IDS_SERVICE_RUNNING},
+    {SERVICE_CONTINUE_PENDING, IDS_SERVICE_CONTINUE_PENDING},
+    {SERVICE_PAUSE_PENDING, IDS_SERVICE_PAUSE_PENDING},
+    {SERVICE_PAUSED, IDS_SERVICE_PAUSED},
+};
+static_assert(std::size(kStateTexts) == 7);
+
+constexpr CodeText kStartTexts[] = {
+    {SERVICE_AUTO_START, IDS_START_AUTOMATIC},
+    {SERVICE_DEMAND_START, IDS_START_MANUAL},
+    {SERVICE_DISABLED, IDS_START_DISABLED},
+};
+static_assert(std::size(kStartTexts) == 3);
+
+// A text value of an open key: REG_SZ as stored, REG_EXPAND_SZ expanded.
+// Anything else (a DWORD or binary blob where a path belongs), a value longer
+// than 4095 bytes and a text that does not fit capacity give "" and 0, so a
+// cut or garbled path is never taken for a program.
+int ReadText(HKEY key, const char* name, char* out, int capacity)
+{
+    out[0] = 0;
+    char raw[kLongTextLen];
+    DWORD type = REG_NONE;
+    DWORD size = sizeof(raw) - 1;
+    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(raw), &size) !=
+        ERROR_SUCCESS)
+        return 0;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return 0;
+    raw[size] = 0;   // stored strings need not carry their terminator
+    if (type == REG_EXPAND_SZ) {
+        DWORD need = ExpandEnvironmentStringsA(raw, out, static_cast<DWORD>(capacity));
+        if (need == 0 || need > static_cast<DWORD>(capacity)) {
+            out[0] = 0;
+            return 0;
+        }
+    } else if (StrCopy(out, static_cast<size_t>(capacity), raw) != 0) {
+        out[0] = 0;
+        return 0;
+    }
+    return lstrlenA(out);
+}
+
+template <size_t N>
+int ReadText(HKEY key, const char* name, char (&out)[N])
+{
+    return ReadText(key, name, out, static_cast<int>(N));
+}
+
+// The start type: a REG_DWORD, anything else counts as missing.
+DWORD ReadStart(HKEY key)
+{
+    DWORD value = 0;
+    DWORD type = REG_NONE;
+    DWORD size = sizeof(value);
+    if (RegQueryValueExA(key, "Start", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof(value))
+        return 0;
+    return value;
+}
+
+void StartTypeText(DWORD start, char (&out)[kEntryLen])
+{
+    for (const CodeText& entry : kStartTexts) {
+        if (entry.code == start) {
+            LoadLocalizedString(entry.stringId, out);
+            return;
+        }
+    }
+    StrCopy(out, "0");
+}
+
+// ServiceDll of the Parameters subkey of a shared-host service.
+int ReadServiceDll(HKEY service, char (&out)[kPathLen])
+{
+    out[0] = 0;
+    UniqueKey parameters;
+    if (RegOpenKeyExA(service, "Parameters", 0, KEY_READ, parameters.put()) != ERROR_SUCCESS)
+        return 0;
+    return ReadText(parameters.get(), "ServiceDll", out);
+}
+
+// Calls fn(keyName, serviceKey) for every service key, in registry order,
+// until fn returns false. Names that do not fit 255 characters and keys that
+// cannot be opened are passed over.
+template <class Fn>
+void ForEachService(Fn&& fn)
+{
+    UniqueKey services;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServicesKey, 0, KEY_READ, services.put()) !=
+        ERROR_SUCCESS)
+        return;
+    DWORD count = 0;
+    if (RegQueryInfoKeyA(services.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return;
+    for (DWORD i = 0; i <= count; ++i) {
+        char name[kKeyNameLen];
+        LONG rc = RegEnumKeyA(services.get(), i, name, sizeof(name));
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        if (rc != ERROR_SUCCESS || !name[0]) continue;
+        UniqueKey service;
+        if (RegOpenKeyExA(services.get(), name, 0, KEY_READ, service.put()) != ERROR_SUCCESS)
+            continue;
+        if (!fn(static_cast<const char*>(name), service.get())) break;
+    }
+}
+
+bool IsMicrosoftProgram(const char* path)
+{
+    char program[MAX_PATH] = "";
+    NormalizeProgramPath(path, program);
+    VersionRecord version;
+    GetVersionStrings(program, &version);
+    return ContainsNoCase(version.field[kCompanyName], "Microsoft") != 0;
+}
+
+void AddService(const char* keyName, HKEY service, bool hideMicrosoft)
+{
+    char path[kPathLen];
+    if (ReadText(service, "ImagePath", path) == 0) return;
+    char title[kLongTextLen];
+    if (!LookupServiceDisplayName(keyName, title, kLongTextLen)) ReadText(service, "DisplayName", title);
+    char description[kLongTextLen];
+    ReadText(service, "Description", description);
+    char startText[kEntryLen];
+    StartTypeText(ReadStart(service), startText);
+
+    // Kernel drivers and other services without a program file stay out.
+    const bool hosted = ContainsNoCase(path, "svchost") != 0;
+    if (!hosted && !ContainsNoCase(path, ".exe")) return;
+    if (hosted) {
+        char dll[kPathLen];
+        if (ReadServiceDll(service, dll) > 0) StrCopy(path, dll);
+    }
+    if (hideMicrosoft && IsMicrosoftProgram(path)) return;
+    AddItem(title, path, startText, description, hosted ? kTypeServiceSvchost : kTypeServiceExe, 0);
+}
+
+// Asks the service for its status. False when the manager or the service
+// cannot be opened or the service does not answer (a stopped one never does).
+bool Interrogate(const char* displayName, SERVICE_STATUS* status)
+{
+    if (!displayName) return false;
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
+    if (!manager) return false;
+    char keyName[kKeyNameLen];
+    DWORD size = sizeof(keyName);
+    if (!GetServiceKeyNameA(manager.get(), displayName, keyName, &size)) return false;
+    UniqueService service(OpenServiceA(manager.get(), keyName, GENERIC_READ));
+    if (!service) return false;
+    return ControlService(service.get(), SERVICE_CONTROL_INTERROGATE, status) != FALSE;
+}
+
+}  // namespace
+
+int BuildServiceList()
+{
+    ClearItems();
+    const bool hideMicrosoft = ReadOption("HideMicrosoftServices", 0) > 0;
+    ForEachService([&](const char* keyName, HKEY service) {
+        AddService(keyName, service, hideMicrosoft);
+        return true;
+    });
+    return 0;
+}
+
+int FindServiceDescription(const char* path, char* description)
+{
+    description[0] = 0;
+    if (!path || !path[0]) return 0;
+    int length = 0;
+    ForEachService([&](const char*, HKEY service) {
+        char program[kPathLen];
+        if (ReadText(service, "ImagePath", program) == 0) return true;
+        if (ContainsNoCase(program, "svchost.exe")) {
+            char dll[kPathLen];
+            if (ReadServiceDll(service, dll) > 0) StrCopy(program, dll);
+        }
+        char normalized[MAX_PATH] = "";
+        NormalizeProgramPath(program, normalized);
+        if (lstrcmpiA(normalized, path) != 0) return true;
+        char text[kLongTextLen];
+        ReadText(service, "Description", text);
+        StrCopy(description, kDetailLen, text);
+        length = lstrlenA(description);
+        return false;
+    });
+    return length;
+}
+
+int QueryServiceState(const char* displayName)
+{
+    SERVICE_STATUS status = {};
+    if (!Interrogate(displayName, &status)) return 0;
+    return static_cast<int>(((status.dwCurrentState & 0xFFFF) << 16) |
+                            (status.dwServiceType & 0xFFFF));
+}
+
+int QueryServiceControls(const char* displayName)
+{
+    SERVICE_STATUS status = {};
+    if (!Interrogate(displayName, &status)) return 0;
+    return static_cast<int>(status.dwControlsAccepted);
+}
+
+int SendServiceControl(const char* displayName, int control)
+{
+    if (!displayName) return 0;
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
+    if (!manager) return 0;
+    char keyName[kKeyNameLen];
+    DWORD size = sizeof(keyName);
+    if (!GetServiceKeyNameA(manager.get(), displayName, keyName, &size)) return 0;
+    UniqueService service(OpenServiceA(manager.get(), keyName, SERVICE_ALL_ACCESS));
+    if (!service) return 0;
+    SERVICE_STATUS status = {};
+    return ControlService(service.get(), static_cast<DWORD>(control), &status) ? 1 : 0;
+}
+
+int GetServiceStateText(const char* displayName, char* text)
+{
+    const int packed = QueryServiceState(displayName);
+    const DWORD state = static_cast<DWORD>(packed) >> 16;
+    int stringId = IDS_SERVICE_STOPPED;
+    for (const CodeText& entry : kStateTexts) {
+        if (entry.code == state) stringId = entry.stringId;
+    }
+    LoadLocalizedString(stringId, text, kStateTextLen);
+    return packed;
+}
+
+int LookupServiceDisplayName(const char* keyName, char* displayName, int capacity)
+{
+    if (capacity <= 0) return 0;
+    displayName[0] = 0;
+    if (!keyName || !keyName[0]) return 0;
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
+    if (!manager) return 0;
+    DWORD size = static_cast<DWORD>(capacity);
+    if (!GetServiceDisplayNameA(manager.get(), keyName, displayName, &size)) {
+        displayName[0] = 0;
+        return 0;
+    }
+    return 1;
+}
+
+int SetServiceStartType(const char* displayName, int start)
+{
+    // Only the three start types a user may choose; 0 and 1 are boot and
+    // system starts of drivers, which a wrong write would make unbootable.
+    if (!displayName || !displayName[0] || start < SERVICE_AUTO_START || start > SERVICE_DISABLED)
+        return 0;
+    char keyName[kKeyNameLen] = "";
+    ForEachService([&](const char* name, HKEY service) {
+        char text[kPathLen];
+        if (ReadText(service, "ImagePath", text) == 0) return true;
+        char registered[kLongTextLen];
+        ReadText(service, "DisplayName", registered);
+        if (lstrcmpiA(registered, displayName) != 0) return true;
+        StrCopy(keyName, name);
+        return false;
+    });
+    if (!keyName[0]) return 0;
+    char keyPath[kKeyNameLen + 64];
+    if (StrFormatA(keyPath, "%s\\%s", kServicesKey, keyName) != 0) return 0;
+    const DWORD value = static_cast<DWORD>(start);
+    return SetRegDword(HKEY_LOCAL_MACHINE, keyPath, "Start", &value);
+}
