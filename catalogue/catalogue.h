@@ -73,10 +73,63 @@ int DeleteRunProgram(const char* title, const char* command, const char* entryNa
 int DeleteRegProgram(HWND window, const char* title, const char* command, const char* entryName,
                      int code);
 int RestoreRunProgram(const char* title, const char* command, const char* entryName, int code);
+// AppInit_Dlls list edits. 0 and the value untouched when it cannot be read
+// as text or the result would not fit.
+int AddAppInitDll(const char* path);
+int RemoveAppInitDll(const char* path);
+// Parks a Winlogon Notify package's "DLLName" in "OldName" and back. 0 when
+// the package key is missing or there is nothing to move.
+int DisableNotify(const char* name);
+int EnableNotify(const char* name);
+
+// The question asked before a hook registration (codes 252-255) is removed:
+// non-zero removes. The monitor asks with a message box (string 1013); the
+// explorer installs its warning dialog with SetRegRemovalConfirm. Passing
+// null puts the message box back.
+using RegRemovalConfirm = int (*)(HWND window, const char* title, const char* command);
+void SetRegRemovalConfirm(RegRemovalConfirm confirm);
+int ConfirmRegRemovalBox(HWND window, const char* title, const char* command);
+
+constexpr int IDS_DEFAULT_WARNING = 907;
+constexpr int IDS_MICROSOFT_FILE = 909;
+constexpr int IDS_REALLY_REMOVE = 906;
+constexpr int IDS_WARNING_CAPTION = 972;
+constexpr int IDS_KEY_LOCATION_REMOVE = 1013;
 
 
 // ---------------------------------------------------------------------------
 // delayed.cpp: delayed start.
+constexpr const char* kDelayKey = "Software\\Corvath\\Velmora\\Delay";
+// Lists the machine store (flag word 0), then the user store (flag word 1).
+int GetDelayedPrograms();
+// 1 moved, 0 refused or skipped, kDelayStop for the monitor's own entry, which
+// ends a caller's loop over several entries.
+constexpr int kDelayStop = -1;
+int DelayStartupEntry(const char* title, const char* command, const char* entryName, int code,
+                      int flag);
+// Takes the listed entry at index out of its store; with backToStartup set it
+// goes back into its autostart location first. 0 for a bad index.
+int UndelayEntry(int index, int backToStartup);
+int RemoveDelayValues(HKEY root, const char* program);
+// The command a delayed entry is put back with: applet, program, parameters.
+int BuildDelayedCommand(HKEY root, const char* program, char* out);   // out holds 1024
+int RunProgram(HWND window, HKEY root, const char* program, const char* parameters);
+// The monitor's launcher: starts every entry whose "Delay\Time" is exactly
+// `seconds`; returns the number of entries handled since the last reset.
+int RunDelayedSlot(int seconds);
+// Launch state of the monitor: ResetDelayedLaunch lists the stores and keeps
+// their count; DelayedLaunchTick is called on each 2-second timer tick and
+// runs one slot every sixth tick until every entry has been handled. Both
+// return the handled count (ResetDelayedLaunch the total).
+int ResetDelayedLaunch();
+int DelayedLaunchTick();
+
+constexpr int IDS_DELAY_MACHINE_WIDE = 1120;
+constexpr int IDS_DELAY_REFUSED = 1130;
+constexpr int IDS_UNDELAY_QUESTION = 1134;
+constexpr int IDS_OPEN_NORMAL = 1138;
+constexpr int IDS_OPEN_MINIMIZED = 1139;
+constexpr int IDS_OPEN_MAXIMIZED = 1140;
 
 
 // ---------------------------------------------------------------------------
@@ -151,7 +204,50 @@ int SetServiceStartType(const char* displayName, int start);
 
 
 // ---------------------------------------------------------------------------
-// schedtask.cpp: scheduled tasks.
+// schedtask.cpp: scheduled tasks (Task Scheduler 1.0 work items).
+constexpr int IDS_TASK_REMOVE_CONFIRM = 687;   // takes the task name as its %s
+constexpr int IDS_TASK_STATUS_READY = 688;
+constexpr int IDS_TASK_STATUS_RUNNING = 689;
+constexpr int IDS_TASK_STATUS_NOT_SCHEDULED = 690;
+constexpr int kTaskScheduled = 800;            // TASK_SCHEDULED
+
+// 0 when the scheduler runs (or was started now), else a Windows error code.
+int StartScheduler();
+// Undoes a start of the Windows 9x agent; 0 when done, 1 when nothing was
+// stopped. Operations call it only when they launched the agent themselves.
+int StopScheduler();
+// 1 when the agent window exists (9x) or "Schedule" reports SERVICE_RUNNING.
+int IsSchedulerRunning();
+// Empties the shared item list and fills it with every work item, in the
+// scheduler's batch order; returns their number (0 when the scheduler could
+// not be started).
+int BuildTaskList();
+// Deletes the first task whose name equals name without regard to case (the
+// ".job" suffix the scheduler shows may be left out). S_OK when deleted;
+// otherwise the failing COM result, HRESULT_FROM_WIN32 of the scheduler's
+// start error, or HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when no task
+// has that name.
+HRESULT RemoveScheduledTask(const char* name);
+// Each writes its text bounded to capacity and returns its length; the text
+// is empty when no task has that name or the scheduler cannot be reached.
+int GetTaskStatusText(const char* name, char* text, int capacity);
+int GetTaskComment(const char* name, char* text, int capacity);
+int GetTaskNextRunTime(const char* name, char* text, int capacity);
+template <size_t N>
+int GetTaskStatusText(const char* name, char (&text)[N])
+{
+    return GetTaskStatusText(name, text, static_cast<int>(N));
+}
+template <size_t N>
+int GetTaskComment(const char* name, char (&text)[N])
+{
+    return GetTaskComment(name, text, static_cast<int>(N));
+}
+template <size_t N>
+int GetTaskNextRunTime(const char* name, char (&text)[N])
+{
+    return GetTaskNextRunTime(name, text, static_cast<int>(N));
+}
 
 
 // ---------------------------------------------------------------------------
@@ -194,7 +290,61 @@ int GetExtensionIcon(const char* extension, char* iconPath, int* iconIndex, int 
 
 // ---------------------------------------------------------------------------
 // cookies.cpp: cookies and the cookie filter.
+constexpr const char* kNutsKey = "Software\\Corvath\\Velmora\\Nuts";
+constexpr const char* kCookiesKey = "Software\\Corvath\\Velmora\\Cookies";
+constexpr int IDS_NUT_LIMIT = 729;
+constexpr int IDS_CHOOSE_COOKIE_FOLDER = 799;
+constexpr int IDS_COOKIE_FOLDER_NOT_FOUND = 968;
+constexpr int kInfoCookie = 500;        // INFO_COOKIE: an Internet Explorer cookie file
+constexpr int kMozillaCookie = 504;     // one line of a Mozilla-family "cookies.txt"
+constexpr int kNutTextLen = 512;        // nut text with its terminator
+constexpr int kMaxNuts = 256;           // the explorer refuses more typed nuts
+
+// Browser mode: 1 Internet Explorer cookie folder, 3 Mozilla-family
+// "cookies.txt". The explorer sets it from its "Browser" option, the monitor
+// from the default browser before each filter run; it starts at 1.
+enum CookieMode { kCookieModeIE = 1, kCookieModeMozilla = 3 };
+int CookieModeOfBrowser(int browserKind);   // kinds 2, 3, 6 give 3, all others 1
+void SetCookieMode(int mode);
+int GetCookieMode();
+
+// Folders are MAX_PATH buffers.
+// 1 and the folder with a trailing backslash; 0 and string 968 otherwise.
+int GetIECookieFolder(char* folder);
+// 1: ends with "\" and holds index.dat; 2: holds index.dat but lacks the
+// backslash (the caller appends it); 0 otherwise.
+int IsCookieFolder(const char* folder);
+// 1 and the profile folder that holds "cookies.txt"; 0 and "" when none.
+int GetMozillaCookieFolder(char* folder);
+int IsMozillaInstalled();
+// Lists the cookies of the current mode into the shared item list and returns
+// their number. filter > 0 first loads the nuts and removes what they match
+// (IE: deletes the files; Mozilla family: writes "cookiesnew.txt" with every
+// kept line and sets UpdateCookieFile), then frees the nut list.
+int BuildCookieList(int filter);
+// Walk-mode-2 handler: context (void*)1 deletes files that match a nut.
 int CookieFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* context);
+
+// The nut list, loaded from kNutsKey into memory of its own.
+int LoadNuts();                          // returns the number loaded
+void FreeNuts();
+int NutCount();
+int MatchesNut(const char* text);        // 1 when text (<= 512 chars) holds a nut
+int GetNutText(int index, char* text);   // text holds kNutTextLen; returns its length
+int GetNutData(int index);               // atoi of the value's data; 0 out of range
+int AddNut(const char* text);            // returns BuildCookieList(1)
+int RemoveNut(const char* text);         // returns the number of nuts now loaded
+
+int SetCookieFileUpdate(int flag);
+int IsCookieFileUpdatePending();
+// 1 when "cookiesnew.txt" was copied over "cookies.txt" (no Mozilla window
+// open and an update pending), else 0.
+int ApplyCookieFileUpdate();
+// Deletes the nuts with data 2; returns how many were deleted.
+int PurgeRemovedCookieNuts();
+// The open-file dialog that picks a cookie folder; 1 and a folder ending in
+// "\", or 0 when cancelled.
+int ChooseCookieFolder(HWND owner, char* folder);
 
 
 // ---------------------------------------------------------------------------
@@ -212,4 +362,17 @@ int RestoreHiddenFileFromVault(const char* path);
 
 // ---------------------------------------------------------------------------
 // tasks.cpp: active tasks (running processes).
+// Called once per process (task16 = 0) and once per 16-bit task of an NT
+// virtual DOS machine; 0 stops the enumeration.
+using RunningProgramProc = int (*)(DWORD processId, WORD task16, const char* programFile,
+                                   void* context);
+int EnumRunningPrograms(RunningProgramProc callback, void* context);
+int BuildActiveTaskList();
+DWORD FindProcessByPath(const char* path);
+int IsProgramRunning(const char* path);
+// Asks string 707 first when `ask` is set. Returns the process id found (also
+// when the user said No), 0 when the program was not running or could not be
+// opened.
+DWORD EndProcessByPath(const char* path, const char* title, int ask);
+int TerminateProcessById(DWORD id);
 

@@ -1,22 +1,589 @@
-// Placeholder until disabling and removal land.
+// Disabling, enabling and removing autostart entries. A disabled entry keeps
+// its command line in the disabled store and a marker under its title; the
+// marker is the one shared fact both programs go by.
 #include "catalogue/catalogue.h"
 
-int DisableRunProgram(const char*, const char*, const char*, int)
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+constexpr const char* kApprovedRunKey = "Software\\Corvath\\Velmora\\Run";
+constexpr const char* kWinlogonKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+constexpr const char* kNotifyKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify\\";
+constexpr const char* kWindowsNtKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr const char* kAppInitValue = "AppInit_Dlls";
+constexpr const char* kProductWord = "Velmora";
+
+constexpr int kCodeStartupGroup = 200;
+constexpr int kCodeUserinit = 250;
+constexpr int kCodeShell = 251;
+constexpr int kCodeAppInit = 255;
+constexpr int kCodeNotify = 256;
+
+// History action codes written by this file.
+constexpr int kActionRemove = 0;
+constexpr int kActionResetUserinit = 21;
+constexpr int kActionResetShell = 22;
+
+// Hook registrations removed by value: codes 252-254. DelayLoad values are
+// named by the entry's title, the other two by its class identifier.
+struct HookLocation {
+    int code;
+    const char* key;
+    int action;
+    bool byTitle;
+};
+constexpr HookLocation kHookLocations[] = {
+    {252, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad", 24, true},
+    {253, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler", 23, false},
+    {254, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks", 25, false},
+};
+static_assert(std::size(kHookLocations) == 3);
+
+const HookLocation* FindHookLocation(int code)
 {
+    for (const HookLocation& h : kHookLocations)
+        if (h.code == code) return &h;
+    return nullptr;
+}
+
+// win.ini lists are read into this many characters. A list that fills the
+// buffer may have been cut by GetProfileStringA, so it is never written back.
+constexpr int kWinListLen = 1024;
+// AppInit_Dlls is read as text of at most this many characters.
+constexpr DWORD kAppInitLen = 1024;
+
+RegRemovalConfirm g_confirm = nullptr;
+
+// The approved snapshot names programs with "=" replaced by ":".
+void ApprovalName(const char* program, char (&name)[1024])
+{
+    StrCopy(name, program);
+    ReplaceChar(name, '=', ':');
+}
+
+void Approve(const char* program, int code)
+{
+    char name[1024];
+    char data[16];
+    ApprovalName(program, name);
+    StrFormatA(data, "%d", code);
+    SetRegValue(HKEY_CURRENT_USER, kApprovedRunKey, name, data);
+}
+
+void Unapprove(const char* program)
+{
+    char name[1024];
+    ApprovalName(program, name);
+    DeleteRegValue(HKEY_CURRENT_USER, kApprovedRunKey, name);
+}
+
+int WriteMarker(const char* title, int code)
+{
+    char data[16];
+    StrFormatA(data, "%d", code);
+    return SetRegValue(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, title, data);
+}
+
+int DeleteMarker(const char* title)
+{
+    return DeleteRegValue(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, title);
+}
+
+// Text of a registry value: its length, 0 with out empty when the value is
+// missing, -1 when it is not text or does not fit (the caller then must not
+// write back a list built from it).
+int ReadRegText(HKEY root, const char* key, const char* name, char* out, DWORD capacity)
+{
+    out[0] = 0;
+    UniqueKey k;
+    if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, k.put()) != ERROR_SUCCESS) return 0;
+    DWORD type = 0;
+    DWORD size = capacity - 1;
+    LONG rc = RegQueryValueExA(k.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
+    if (rc == ERROR_FILE_NOT_FOUND) return 0;
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+        out[0] = 0;
+        return -1;
+    }
+    out[size < capacity ? size : capacity - 1] = 0;
+    return static_cast<int>(std::strlen(out));
+}
+
+// Copies the next piece of a list, ending at any of `separators`, and steps
+// past it; empty pieces are skipped. 0 when the list is used up.
+template <size_t N>
+int NextPiece(const char*& cursor, const char* separators, char (&piece)[N])
+{
+    while (*cursor && std::strchr(separators, *cursor)) ++cursor;
+    if (!*cursor) return 0;
+    size_t length = std::strcspn(cursor, separators);
+    size_t copied = length < N - 1 ? length : N - 1;
+    std::memcpy(piece, cursor, copied);
+    piece[copied] = 0;
+    cursor += length;
+    return 1;
+}
+
+// --- win.ini lists ---------------------------------------------------------
+
+void ClearWinIniReadOnly()
+{
+    char path[MAX_PATH + 16];
+    UINT n = GetWindowsDirectoryA(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return;
+    StrAppend(path, "\\win.ini");
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+const char* WinListKey(int code)
+{
+    return code == 100 ? "load" : "run";
+}
+
+// -1 when the list fills the buffer (it may have been cut).
+int ReadWinList(const char* key, char (&out)[kWinListLen])
+{
+    DWORD n = GetProfileStringA("windows", key, "", out, kWinListLen);
+    return n >= static_cast<DWORD>(kWinListLen - 1) ? -1 : static_cast<int>(n);
+}
+
+int RemoveFromWinList(const char* key, const char* command)
+{
+    char list[kWinListLen];
+    if (ReadWinList(key, list) < 0) {
+        TraceLog(key, "win.ini list too long to rewrite");
+        return 0;
+    }
+    char kept[kWinListLen] = "";
+    char piece[kWinListLen];
+    for (const char* cursor = list; NextPiece(cursor, ";", piece);) {
+        if (lstrcmpiA(piece, command) == 0) continue;
+        StrAppend(kept, piece);
+        StrAppend(kept, ";");
+    }
+    ClearWinIniReadOnly();
+    return WriteProfileStringA("windows", key, kept) ? 1 : 0;
+}
+
+int AppendToWinList(const char* key, const char* command)
+{
+    if (!command[0]) return 0;
+    char list[kWinListLen];
+    if (ReadWinList(key, list) < 0) {
+        TraceLog(key, "win.ini list too long to append to");
+        return 0;
+    }
+    if (StrAppend(list, ";") != 0 || StrAppend(list, command) != 0) {
+        TraceLog(command, "win.ini list would be cut");
+        return 0;
+    }
+    ClearWinIniReadOnly();
+    return WriteProfileStringA("windows", key, list) ? 1 : 0;
+}
+
+// --- Startup folders and the "Disabled" folder -----------------------------
+
+int GetDisabledFolder(char (&out)[MAX_PATH])
+{
+    char folder[MAX_PATH];
+    if (GetProgramFolder(folder) == 0) return 0;
+    if (StrFormatA(out, "%s\\Disabled", folder) != 0) return 0;
+    return 1;
+}
+
+// Folder part of a path without its trailing backslash; 0 when there is none.
+int FolderOf(const char* path, char (&out)[MAX_PATH])
+{
+    if (StrCopy(out, path) != 0) return 0;
+    char* slash = std::strrchr(out, '\\');
+    if (!slash) return 0;
+    *slash = 0;
+    return 1;
+}
+
+// The folder the enable step moves a parked file back to.
+int GetStartupTarget(char (&out)[MAX_PATH])
+{
+    if (GetRegValue(HKEY_CURRENT_USER, kShellFoldersKey, "Startup", out) > 0) return 1;
+    if (GetRegValue(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Startup", out) > 0) return 1;
+    if (GetRegValue(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Startup", out) > 0) return 1;
     return 0;
 }
 
-int DeleteRunProgram(const char*, const char*, const char*, int)
+bool SameFolder(const char* a, const char* b)
 {
+    char la[MAX_PATH];
+    char lb[MAX_PATH];
+    GetLongPath(la, a);
+    GetLongPath(lb, b);
+    RemoveBackslash(la, 1);
+    RemoveBackslash(lb, 1);
+    return la[0] && lstrcmpiA(la, lb) == 0;
+}
+
+// Removal deletes files only where startup entries live: directly inside a
+// Startup folder or the "Disabled" folder. A command that names a program
+// elsewhere is the program itself, never the entry.
+bool IsEntryFile(const char* path)
+{
+    char folder[MAX_PATH];
+    if (!FolderOf(path, folder)) return false;
+    char candidate[MAX_PATH];
+    if (GetDisabledFolder(candidate) && SameFolder(folder, candidate)) return true;
+    const HKEY roots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_USERS};
+    const char* names[] = {"Startup", "Common Startup"};
+    for (HKEY root : roots)
+        for (const char* name : names)
+            if (GetRegValue(root, kShellFoldersKey, name, candidate) > 0 &&
+                SameFolder(folder, candidate))
+                return true;
+    return false;
+}
+
+int DeleteEntryFile(const char* path)
+{
+    if (!path[0] || !IsEntryFile(path)) {
+        TraceLog(path, "DeleteRunProgram - not a startup folder file");
+        return 0;
+    }
+    return DeleteFileForced(path);
+}
+
+int ParkStartupFile(const char* title, const char* entryName)
+{
+    char folder[MAX_PATH];
+    char name[MAX_PATH];
+    char target[MAX_PATH];
+    if (!GetDisabledFolder(folder)) return 0;
+    CreateDirectoryA(folder, nullptr);
+    if (GetFileNamePart(entryName, name) == 0) StrCopy(name, entryName);
+    if (StrFormatA(target, "%s\\%s", folder, name) != 0) return 0;
+    // A failed move still marks the entry, so that it is shown as disabled.
+    if (!MoveFileA(entryName, target)) TraceLog(entryName, "DisableRunProgram - move failed");
+    WriteMarker(title, kCodeStartupGroup);
+    return 1;
+}
+
+int UnparkStartupFile(const char* title, const char* entryName)
+{
+    char name[MAX_PATH];
+    char startup[MAX_PATH];
+    char folder[MAX_PATH];
+    char source[MAX_PATH];
+    char target[MAX_PATH];
+    if (GetFileNamePart(entryName, name) == 0) StrCopy(name, entryName);
+    if (!GetStartupTarget(startup)) return 1;
+    if (!GetDisabledFolder(folder)) return 0;
+    if (StrFormatA(source, "%s\\%s", folder, name) != 0) return 0;
+    if (StrFormatA(target, "%s\\%s", startup, name) != 0) return 0;
+    // The marker stays while the file is still parked, so the entry keeps
+    // showing as disabled instead of vanishing from both lists.
+    if (!MoveFileA(source, target)) {
+        TraceLog(source, "DisableRunProgram - move back failed");
+        return 0;
+    }
+    DeleteMarker(title);
+    return 1;
+}
+
+int CreateShortcut(const char* linkPath, const char* target, const char* description)
+{
+    if (!linkPath[0] || !target[0]) return 0;
+    ComApartment com;
+    ComPtr<IShellLinkA> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                reinterpret_cast<void**>(link.put()))))
+        return 0;
+    char folder[MAX_PATH] = "";
+    GetFileFolder(target, folder);
+    link->SetPath(target);
+    link->SetWorkingDirectory(folder);
+    link->SetDescription(description);
+    link->SetArguments("");
+    link->SetIconLocation(target, 0);
+    ComPtr<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))))
+        return 0;
+    wchar_t wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH)) return 0;
+    return SUCCEEDED(file->Save(wide, TRUE)) ? 1 : 0;
+}
+
+// --- Run-type keys ---------------------------------------------------------
+
+int DisableRunEntry(const char* title, const char* command, int code, HKEY root, const char* key,
+                    const char* store)
+{
+    // The copy is written before the entry leaves its key, so a failed write
+    // never loses the command line.
+    int created = CreateRegKey(HKEY_LOCAL_MACHINE, store);
+    if (!created || !SetRegValue(HKEY_LOCAL_MACHINE, store, title, command)) return 0;
+    WriteMarker(title, code);
+    DeleteRegValue(root, key, title);
+    return created;
+}
+
+int EnableRunEntry(const char* title, const char* command, HKEY root, const char* key,
+                   const char* store)
+{
+    char stored[1024];
+    const char* text = command;
+    if (!text[0] && ReadRegText(HKEY_LOCAL_MACHINE, store, title, stored, sizeof(stored)) > 0)
+        text = stored;
+    if (!SetRegValue(root, key, title, text)) return 0;
+    DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
+    return DeleteMarker(title);
+}
+
+// --- Winlogon Notify -------------------------------------------------------
+
+int NotifyKey(const char* name, char (&out)[MAX_PATH])
+{
+    if (!name[0] || std::strchr(name, '\\')) return 0;
+    return StrFormatA(out, "%s%s", kNotifyKey, name) == 0 ? 1 : 0;
+}
+
+bool KeyExists(HKEY root, const char* key)
+{
+    UniqueKey k;
+    return RegOpenKeyExA(root, key, 0, KEY_READ, k.put()) == ERROR_SUCCESS;
+}
+
+// Moves one value's text to another and empties the first. Nothing moves
+// when the source is empty: a second disable must not wipe the parked name.
+int MoveNotifyValue(const char* name, const char* from, const char* to)
+{
+    char key[MAX_PATH];
+    if (!NotifyKey(name, key) || !KeyExists(HKEY_LOCAL_MACHINE, key)) return 0;
+    char value[MAX_PATH];
+    if (ReadRegText(HKEY_LOCAL_MACHINE, key, from, value, sizeof(value)) <= 0) return 0;
+    if (!SetRegValue(HKEY_LOCAL_MACHINE, key, to, value)) return 0;
+    return SetRegValue(HKEY_LOCAL_MACHINE, key, from, "");
+}
+
+int RemoveHookValue(const HookLocation& hook, const char* title, const char* entryName)
+{
+    return DeleteRegValue(HKEY_LOCAL_MACHINE, hook.key, hook.byTitle ? title : entryName);
+}
+
+}   // namespace
+
+// ---------------------------------------------------------------------------
+
+void SetRegRemovalConfirm(RegRemovalConfirm confirm)
+{
+    g_confirm = confirm;
+}
+
+int ConfirmRegRemovalBox(HWND window, const char*, const char*)
+{
+    char text[1024];
+    LoadLocalizedString(IDS_KEY_LOCATION_REMOVE, text);
+    int answer = MessageBoxExA(window, text, GetAppCaption(),
+                               MB_YESNO | MB_DEFBUTTON2 | MB_ICONSTOP | MB_TOPMOST,
+                               static_cast<WORD>(MessageLanguageId()));
+    return answer == IDYES ? 1 : 0;
+}
+
+int DisableNotify(const char* name)
+{
+    return MoveNotifyValue(name, "DLLName", "OldName");
+}
+
+int EnableNotify(const char* name)
+{
+    return MoveNotifyValue(name, "OldName", "DLLName");
+}
+
+int RemoveAppInitDll(const char* path)
+{
+    char list[kAppInitLen];
+    if (!path[0] || ReadRegText(HKEY_LOCAL_MACHINE, kWindowsNtKey, kAppInitValue, list,
+                                kAppInitLen) < 0)
+        return 0;
+    char longPath[MAX_PATH];
+    GetLongPath(longPath, path);
+    char kept[kAppInitLen] = "";
+    char piece[kAppInitLen];
+    for (const char* cursor = list; NextPiece(cursor, ", ", piece);) {
+        char pieceLong[MAX_PATH];
+        GetLongPath(pieceLong, piece);
+        if (lstrcmpiA(pieceLong, path) == 0 || lstrcmpiA(pieceLong, longPath) == 0) continue;
+        if (kept[0]) StrAppend(kept, ",");
+        StrAppend(kept, piece);
+    }
+    return SetRegValue(HKEY_LOCAL_MACHINE, kWindowsNtKey, kAppInitValue, kept);
+}
+
+int AddAppInitDll(const char* path)
+{
+    if (!path[0]) return 0;
+    char list[kAppInitLen];
+    if (ReadRegText(HKEY_LOCAL_MACHINE, kWindowsNtKey, kAppInitValue, list, kAppInitLen) < 0)
+        return 0;
+    char shortPath[MAX_PATH];
+    DWORD n = GetShortPathNameA(path, shortPath, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) StrCopy(shortPath, path);
+    if ((list[0] && StrAppend(list, ",") != 0) || StrAppend(list, shortPath) != 0) return 0;
+    return SetRegValue(HKEY_LOCAL_MACHINE, kWindowsNtKey, kAppInitValue, list);
+}
+
+int DisableRunProgram(const char* title, const char* command, const char* entryName, int code)
+{
+    TraceLog(command, "DisableRunProgram -  findrun");
+    // An empty title would name the default value of the key.
+    if (!title[0]) return 0;
+    const bool enable = IsDisabledEntry(title) != 0;
+    HKEY root = nullptr;
+    const char* key = nullptr;
+    const char* store = nullptr;
+    if (GetRunLocation(code, &root, &key, &store)) {
+        return enable ? EnableRunEntry(title, command, root, key, store)
+                      : DisableRunEntry(title, command, code, root, key, store);
+    }
+    if (code == 100 || code == 101) {
+        store = GetDisabledStoreKey(code);
+        if (enable) {
+            if (!AppendToWinList(WinListKey(code), command)) return 0;
+            DeleteMarker(title);
+            DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
+            return 1;
+        }
+        if (!RemoveFromWinList(WinListKey(code), command)) return 0;
+        CreateRegKey(HKEY_LOCAL_MACHINE, store);
+        SetRegValue(HKEY_LOCAL_MACHINE, store, title, command);
+        WriteMarker(title, code);
+        return 1;
+    }
+    if (code == kCodeStartupGroup) {
+        if (enable) return UnparkStartupFile(title, entryName);
+        if (!entryName[0]) return 0;
+        return ParkStartupFile(title, entryName);
+    }
+    if (code == kCodeNotify) {
+        store = GetDisabledStoreKey(code);
+        if (enable) {
+            EnableNotify(title);
+            DeleteMarker(title);
+            DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
+            return 1;
+        }
+        int created = CreateRegKey(HKEY_LOCAL_MACHINE, store);
+        SetRegValue(HKEY_LOCAL_MACHINE, store, title, command);
+        WriteMarker(title, code);
+        Approve(command, code);
+        DisableNotify(title);
+        return created;
+    }
     return 0;
 }
 
-int DeleteRegProgram(HWND, const char*, const char*, const char*, int)
+int DeleteRunProgram(const char* title, const char* command, const char* entryName, int code)
 {
-    return 0;
+    TraceLog(command, "DeleteRunProgram -  findrun");
+    const bool disabled = title[0] && IsDisabledEntry(title) != 0;
+    int result = 0;
+    HKEY root = nullptr;
+    const char* key = nullptr;
+    const char* store = nullptr;
+    if (GetRunLocation(code, &root, &key, &store)) {
+        if (disabled) {
+            DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
+            result = DeleteMarker(title);
+        } else {
+            result = title[0] ? DeleteRegValue(root, key, title) : 0;
+        }
+    } else if (code == 100 || code == 101) {
+        if (disabled) {
+            DeleteMarker(title);
+            DeleteRegValue(HKEY_LOCAL_MACHINE, GetDisabledStoreKey(code), title);
+        }
+        RemoveFromWinList(WinListKey(code), command);
+        result = 1;
+    } else if (code == kCodeStartupGroup) {
+        if (disabled) DeleteMarker(title);
+        const char* file = entryName[0] ? entryName : command;
+        if (!DeleteEntryFile(file) && disabled) {
+            // The entry's file was parked: delete the parked copy instead.
+            char folder[MAX_PATH];
+            char name[MAX_PATH];
+            char parked[MAX_PATH];
+            if (GetDisabledFolder(folder) && GetFileNamePart(file, name) > 0 &&
+                StrFormatA(parked, "%s\\%s", folder, name) == 0)
+                DeleteEntryFile(parked);
+        }
+        result = 1;
+    } else if (code >= kCodeUserinit && code <= kCodeAppInit) {
+        return DeleteRegProgram(nullptr, title, command, entryName, code);
+    } else {
+        return 0;
+    }
+    // A removal that found nothing to remove is not recorded as one.
+    if (result && !ContainsNoCase(command, kProductWord))
+        WriteHistory(title, command, entryName, code, kActionRemove);
+    Unapprove(command);
+    if (title[0]) Unapprove(title);
+    return result;
 }
 
-int RestoreRunProgram(const char*, const char*, const char*, int)
+int DeleteRegProgram(HWND window, const char* title, const char* command, const char* entryName,
+                     int code)
 {
-    return 0;
+    TraceLog(command, "DeleteRegProgram -  findrun");
+    if (code == kCodeUserinit) {
+        char text[MAX_PATH + 32];
+        UINT n = GetSystemDirectoryA(text, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) return 0;
+        StrAppend(text, "\\Userinit.exe,");
+        if (!SetRegValue(HKEY_LOCAL_MACHINE, kWinlogonKey, "Userinit", text)) return 0;
+        Approve(text, code);
+        WriteHistory(title, command, entryName, code, kActionResetUserinit);
+        return 1;
+    }
+    if (code == kCodeShell) {
+        if (!SetRegValue(HKEY_LOCAL_MACHINE, kWinlogonKey, "Shell", "Explorer.exe")) return 0;
+        Approve("Explorer.exe", code);
+        WriteHistory(title, command, entryName, code, kActionResetShell);
+        return 1;
+    }
+    const HookLocation* hook = FindHookLocation(code);
+    if (!hook && code != kCodeAppInit) return 0;
+    RegRemovalConfirm confirm = g_confirm ? g_confirm : ConfirmRegRemovalBox;
+    if (!confirm(window, title, command)) return 0;
+    int removed = hook ? RemoveHookValue(*hook, title, entryName) : RemoveAppInitDll(command);
+    if (!removed) return 0;
+    Unapprove(command);
+    WriteHistory(title, command, entryName, code, hook ? hook->action : kActionRemove);
+    return 1;
+}
+
+int RestoreRunProgram(const char* title, const char* command, const char* entryName, int code)
+{
+    HKEY root = nullptr;
+    const char* key = nullptr;
+    const char* store = nullptr;
+    int done = 0;
+    if (GetRunLocation(code, &root, &key, &store)) {
+        done = title[0] ? SetRegValue(root, key, title, command) : 0;
+    } else if (code == 100 || code == 101) {
+        done = AppendToWinList(WinListKey(code), command);
+    } else if (code == kCodeStartupGroup) {
+        done = CreateShortcut(entryName, command, title);
+    } else if (code == kCodeAppInit) {
+        done = AddAppInitDll(command);
+    } else if (code == kCodeNotify) {
+        done = EnableNotify(title);
+    } else if (const HookLocation* hook = FindHookLocation(code)) {
+        done = hook->byTitle ? SetRegValue(HKEY_LOCAL_MACHINE, hook->key, title, entryName)
+                             : SetRegValue(HKEY_LOCAL_MACHINE, hook->key, entryName, title);
+    }
+    if (done) Approve(command, code);
+    return done;
 }

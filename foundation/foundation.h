@@ -140,6 +140,11 @@ constexpr const char* kOptionsKey = "Software\\Corvath\\Velmora\\Options";
 constexpr const char* kDetectedKey = "Software\\Corvath\\Detected";
 
 int ReadOption(const char* name, int defaultValue);
+// The default of a named option in this program (the monitor's and the
+// explorer's differ for "MaxCookie" and "TrayIcon"); 0 for unknown names.
+int GetOptionDefault(const char* name);
+// ReadOption with the default GetOptionDefault gives.
+int ReadOptionOrDefault(const char* name);
 int WriteOption(const char* name, int value);
 int LoadLocalizedString(int id, char* buffer, int capacity);
 template <size_t N>

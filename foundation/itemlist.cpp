@@ -38,11 +38,6 @@ int CopyField(const char* field, char* out, size_t capacity)
     return static_cast<int>(strlen(out));
 }
 
-int DefaultMaxCookie()
-{
-    return GetProgramKind() == kMonitor ? 315 : kMaxItems;
-}
-
 }  // namespace
 
 int AddItem(const char* title, const char* path, const char* entryName, const char* detail,
@@ -53,7 +48,7 @@ int AddItem(const char* title, const char* path, const char* entryName, const ch
     if (!path) path = "";
     if (!entryName) entryName = "";
     if (!detail) detail = "";
-    if (typeCode == kCookieType && g_list.count >= ReadOption("MaxCookie", DefaultMaxCookie()))
+    if (typeCode == kCookieType && g_list.count >= ReadOptionOrDefault("MaxCookie"))
         return 0;
 
     Item* item = static_cast<Item*>(calloc(1, sizeof(Item)));

@@ -36,6 +36,77 @@ static_assert(std::size(kLanguages) == 18);
 constexpr char kCyrillicRu[] = "\xEA\xE0\xEA";
 constexpr int kRussianId = 25;
 
+// Every option with its default in the monitor and in the explorer.
+struct OptionDefault {
+    const char* name;
+    int monitor;
+    int explorer;
+};
+
+constexpr int kByPlatform = -1;   // TrayIcon: the icon that suits the shell
+
+constexpr OptionDefault kOptionDefaults[] = {
+    {"Start", 2, 2},
+    {"IEHelpers", 2, 2},
+    {"Hidden", 0, 0},
+    {"HostFile", 3, 3},
+    {"StartPage", 2, 2},
+    {"FileType", 10, 10},
+    {"Tasks", 11, 11},
+    {"WinInit", 5, 5},
+    {"Services", 7, 7},
+    {"Nuts", 0, 0},
+    {"Cookies", 0, 0},
+    {"RealtimeStartup", 1, 1},
+    {"RealtimeIEHelper", 1, 1},
+    {"RealtimeSysFiles", 1, 1},
+    {"RealtimeFileType", 0, 0},
+    {"RealtimeStartPage", 1, 1},
+    {"RealtimeHidden", 0, 0},
+    {"HideAlerts", 0, 0},
+    {"HideBarley", 0, 0},
+    {"TrayIcon", kByPlatform, 101},
+    {"Sound", 1, 1},
+    {"ConfirmExit", 0, 0},
+    {"LockFileTypes", 0, 0},
+    {"History", 1, 1},
+    {"Format", 0, 0},
+    {"PrimeFormat", 0, 0},
+    {"HideMicrosoftServices", 0, 0},
+    {"ShowAllStartup", 0, 0},
+    {"NoMicrosoftStartup", 0, 0},
+    {"MaxCookie", 315, 4096},
+    {"ViewCookies", 0, 0},
+    {"Debug", 0, 0},
+    {"Cleanup", 0, 0},
+    {"Update", 0, 0},
+    {"StartTab", kFirstPage, kFirstPage},
+    {"Browser", 1, 1},
+    {"BrowserFailure", 0, 0},
+    {"SortStartup", 0, 0},
+    {"SortPrograms", 0, 0},
+    {"SortIEHelper", 0, 0},
+    {"SortService", 0, 0},
+    {"SortScheduledTask", 0, 0},
+    {"SortActiveTask", 0, 0},
+    {"SortCookie", 0, 0},
+    {"SortFileType", 0, 0},
+    {"SortHidden", 0, 0},
+    {"NoteSize", 14, 14},
+};
+static_assert(std::size(kOptionDefaults) == 47);
+
+bool IsNtPlatform()
+{
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof(info);
+#if defined(_MSC_VER)
+#pragma warning(suppress : 4996)
+#endif
+    if (!GetVersionExA(&info)) return true;
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
 int DecimalOf(const char* text)
 {
     long value = strtol(text, nullptr, 10);
@@ -83,9 +154,27 @@ void WritePlacementValue(const char* name, int value)
 
 }  // namespace
 
+int GetOptionDefault(const char* name)
+{
+    if (!name) return 0;
+    for (const OptionDefault& o : kOptionDefaults) {
+        if (lstrcmpiA(o.name, name) != 0) continue;
+        int value = GetProgramKind() == kMonitor ? o.monitor : o.explorer;
+        if (value == kByPlatform) value = IsNtPlatform() ? 101 : 159;
+        return value;
+    }
+    return 0;
+}
+
+int ReadOptionOrDefault(const char* name)
+{
+    return ReadOption(name, GetOptionDefault(name));
+}
+
 int ReadOption(const char* name, int defaultValue)
 {
-    char text[128];
+    // Values longer than 128 characters read as missing.
+    char text[129];
     if (!GetRegValue(HKEY_CURRENT_USER, kOptionsKey, name, text)) return defaultValue;
     return DecimalOf(text);
 }

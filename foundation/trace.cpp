@@ -6,6 +6,7 @@ namespace {
 
 struct TraceState {
     char path[MAX_PATH] = "";
+    ProgramKind pathKind = kExplorer;
     int counter = kTraceOff;
     char lastText[256] = "";
     DWORD mark = 0;
@@ -21,6 +22,14 @@ void ComputeTracePath()
     GetProgramFolder(folder);
     const char* name = GetProgramKind() == kMonitor ? "\\send2cv.txt" : "\\sendex2cv.txt";
     StrFormatA(g_trace.path, "%s%s", folder, name);
+    g_trace.pathKind = GetProgramKind();
+}
+
+// The kind may be set after InitTrace; the file follows it.
+const char* TracePath()
+{
+    if (g_trace.path[0] == '\0' || g_trace.pathKind != GetProgramKind()) ComputeTracePath();
+    return g_trace.path;
 }
 
 bool TracingActive()
@@ -30,10 +39,9 @@ bool TracingActive()
 
 void WriteTraceLine(DWORD tick, const char* line)
 {
-    if (g_trace.path[0] == '\0') ComputeTracePath();
     char key[32];
     StrFormatA(key, "%d.%d", static_cast<int>(tick), g_trace.counter);
-    WritePrivateProfileStringA("Trace", key, line, g_trace.path);
+    WritePrivateProfileStringA("Trace", key, line, TracePath());
 }
 
 int WriteLabelled(const char* label, const char* text, bool start)
@@ -77,8 +85,7 @@ int GetTraceCounter()
 
 const char* GetTraceFilePath()
 {
-    if (g_trace.path[0] == '\0') ComputeTracePath();
-    return g_trace.path;
+    return TracePath();
 }
 
 void SetTraceMarkTime(DWORD tick)

@@ -113,6 +113,38 @@ TEST_F(Options, OverlongOrWronglyTypedValuesGiveTheDefault)
     EXPECT_EQ(ReadOption("Probe", 77), 0);
 }
 
+TEST_F(Options, ValuesUpTo128CharactersAreRead)
+{
+    std::string text = std::string(127, '0') + "7";
+    SetRegValue(HKEY_CURRENT_USER, kOptionsKey, "Probe", text.c_str());
+    EXPECT_EQ(ReadOption("Probe", 77), 7);
+    text = std::string(128, '0') + "7";
+    SetRegValue(HKEY_CURRENT_USER, kOptionsKey, "Probe", text.c_str());
+    EXPECT_EQ(ReadOption("Probe", 77), 77);
+}
+
+TEST_F(Options, DefaultsDependOnTheProgram)
+{
+    struct Case {
+        const char* name;
+        int monitor;
+        int explorer;
+    };
+    // Wine reports the NT platform: the monitor's tray icon is 101 there.
+    const Case cases[] = {{"MaxCookie", 315, 4096}, {"TrayIcon", 101, 101}, {"History", 1, 1},
+                          {"FileType", 10, 10},     {"hostfile", 3, 3},    {"StartTab", 6026, 6026},
+                          {"NoteSize", 14, 14},     {"Debug", 0, 0},       {"NoSuchOption", 0, 0}};
+    for (const Case& c : cases) {
+        SetProgramKind(kMonitor);
+        EXPECT_EQ(GetOptionDefault(c.name), c.monitor) << c.name;
+        EXPECT_EQ(ReadOptionOrDefault(c.name), c.monitor) << c.name;
+        SetProgramKind(kExplorer);
+        EXPECT_EQ(GetOptionDefault(c.name), c.explorer) << c.name;
+    }
+    WriteOption("MaxCookie", 50);
+    EXPECT_EQ(ReadOptionOrDefault("MaxCookie"), 50);
+}
+
 TEST_F(Options, WriteOptionWritesDecimalTextAndRaisesUpdate)
 {
     SetRegValue(HKEY_CURRENT_USER, kOptionsKey, "Update", "0");

@@ -101,6 +101,16 @@ TEST_F(Trace, ExplorerComputesItsOwnFileButNeverWrites)
     EXPECT_EQ(GetFileAttributesA(ProgramFolderFile("\\send2cv.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(Trace, FileFollowsAKindSetAfterInit)
+{
+    SetProgramKind(kExplorer);
+    InitTrace(0);
+    SetProgramKind(kMonitor);
+    EXPECT_EQ(std::string(GetTraceFilePath()), ProgramFolderFile("\\send2cv.txt"));
+    EXPECT_EQ(TraceLog("a", "b"), 1);
+    EXPECT_NE(File().find("a: b"), std::string::npos);
+}
+
 TEST_F(Trace, ElapsedShowsHalfTheMillisecondsAndABar)
 {
     ASSERT_EQ(TraceStart("Verify", "half A"), 1);

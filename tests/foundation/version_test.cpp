@@ -110,9 +110,9 @@ TEST(Version, ResourceOverTheSizeLimitIsNotRead)
     EXPECT_EQ(big.result, 0);
     EXPECT_STREQ(big.record.field[kProductName], "");
 
-    Read near = ReadVersion("ver_nearbig.dll");
-    EXPECT_EQ(near.result, 1);
-    EXPECT_STREQ(near.record.field[kProductName], "Edge Product");
+    Read nearLimit = ReadVersion("ver_nearbig.dll");
+    EXPECT_EQ(nearLimit.result, 1);
+    EXPECT_STREQ(nearLimit.record.field[kProductName], "Edge Product");
 }
 
 TEST(Version, FileWithoutResourceOrMissingFileGivesEmptyRecord)

@@ -1,0 +1,366 @@
+// Scheduled tasks: the work items of the Task Scheduler 1.0 (mstask), listed
+// into the shared item list, and the by-name queries and removal.
+#include "catalogue/catalogue.h"
+
+#include <mstask.h>
+
+#include <cwchar>
+
+namespace {
+
+// Set only when this program launched the Windows 9x agent, so that it stops
+// again what it started and nothing else.
+bool g_startedHere = false;
+
+constexpr CLSID kClsidTaskScheduler = {
+    0x148BD52A, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+constexpr IID kIidTaskScheduler = {
+    0x148BD527, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+constexpr IID kIidTask = {
+    0x148BD524, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
+
+constexpr const char* kAgentClass = "SAGEWINDOWCLASS";
+constexpr const char* kAgentTitle = "SYSTEM AGENT COM WINDOW";
+constexpr const char* kScheduleService = "Schedule";
+
+// The scheduler hands out names five at a time; each batch is handled from
+// its last name to its first.
+constexpr ULONG kBatchSize = 5;
+constexpr DWORD kListWaitMs = 10;
+constexpr DWORD kByNameWaitMs = 1000;
+
+constexpr int kNameLen = MAX_PATH;
+
+bool IsWin9x()
+{
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info)) return false;
+    return info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+HWND FindAgentWindow()
+{
+    return FindWindowA(kAgentClass, kAgentTitle);
+}
+
+int StartAgent()
+{
+    if (FindAgentWindow()) return 0;
+    char path[MAX_PATH] = {};
+    if (SearchPathA(nullptr, "mstask.exe", nullptr, MAX_PATH, path, nullptr) == 0)
+        return static_cast<int>(GetLastError());
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(path, nullptr, nullptr, nullptr, FALSE,
+                        CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup,
+                        &process))
+        return static_cast<int>(GetLastError());
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    g_startedHere = true;
+    return 0;
+}
+
+int StartScheduleService()
+{
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return static_cast<int>(GetLastError());
+    UniqueService service(
+        OpenServiceA(manager.get(), kScheduleService, SERVICE_START | SERVICE_QUERY_STATUS));
+    if (!service) return static_cast<int>(GetLastError());
+    SERVICE_STATUS status = {};
+    if (!QueryServiceStatus(service.get(), &status)) return static_cast<int>(GetLastError());
+    if (status.dwCurrentState == SERVICE_RUNNING) return 0;
+    if (StartServiceA(service.get(), 0, nullptr)) return 0;
+    DWORD error = GetLastError();
+    // Another caller started it between the query and the start.
+    return error == ERROR_SERVICE_ALREADY_RUNNING ? 0 : static_cast<int>(error);
+}
+
+int StopAgent()
+{
+    HWND agent = FindAgentWindow();
+    if (!agent) return 1;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(agent, &processId);
+    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId));
+    if (process) {
+        DWORD code = 0;
+        GetExitCodeProcess(process.get(), &code);
+        TerminateProcess(process.get(), code);
+    }
+    // The agent leaves its notification icon behind until the taskbar repaints.
+    if (HWND tray = FindWindowA("Shell_TrayWnd", "")) InvalidateRect(tray, nullptr, TRUE);
+    return 0;
+}
+
+int StopScheduleService()
+{
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return 1;
+    UniqueService service(
+        OpenServiceA(manager.get(), kScheduleService, SERVICE_STOP | SERVICE_QUERY_STATUS));
+    if (!service) return 1;
+    SERVICE_STATUS status = {};
+    if (!QueryServiceStatus(service.get(), &status)) return 1;
+    if (status.dwCurrentState != SERVICE_RUNNING) return 0;
+    return ControlService(service.get(), SERVICE_CONTROL_STOP, &status) ? 0 : 1;
+}
+
+// UTF-16 to the ANSI code page; "" when the text does not fit.
+void ToAnsi(const wchar_t* wide, char* out, int capacity)
+{
+    out[0] = '\0';
+    if (!wide) return;
+    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, out, capacity, nullptr, nullptr) == 0)
+        out[0] = '\0';
+    out[capacity - 1] = '\0';
+}
+
+// The scheduler enumerates "name.job"; callers may pass either form.
+bool SameTaskName(const char* listed, const char* wanted)
+{
+    if (lstrcmpiA(listed, wanted) == 0) return true;
+    char shortName[kNameLen];
+    StrCopy(shortName, listed);
+    size_t length = strlen(shortName);
+    if (length <= 4 || lstrcmpiA(shortName + length - 4, ".job") != 0) return false;
+    shortName[length - 4] = '\0';
+    return lstrcmpiA(shortName, wanted) == 0;
+}
+
+// Activate and Delete take the work item's name without the ".job" that
+// the enumeration adds (Windows accepts both, Wine only the short form).
+void WorkItemName(const wchar_t* enumerated, wchar_t* out, size_t capacity)
+{
+    lstrcpynW(out, enumerated, static_cast<int>(capacity));
+    size_t length = wcslen(out);
+    if (length > 4 && _wcsicmp(out + length - 4, L".job") == 0) out[length - 4] = L'\0';
+}
+
+// Run time text: "Never" for a date of all zeros, else the date and the
+// 12-hour time in the form of the history lines.
+void FormatRunTime(const SYSTEMTIME& time, char* out, int capacity)
+{
+    char text[64] = {};
+    FormatHistoryTime(&time, text);
+    StrCopy(out, static_cast<size_t>(capacity), text);
+}
+
+using TaskVisitor = bool (*)(ITaskScheduler* scheduler, const wchar_t* wideName,
+                             const char* name, void* context);
+
+// One batch: visits from the last name to the first and frees every name.
+// Returns true when the visitor asked to stop.
+bool VisitBatch(ITaskScheduler* scheduler, LPWSTR* names, ULONG fetched, TaskVisitor visit,
+                void* context)
+{
+    bool stop = false;
+    for (ULONG i = fetched; i-- > 0 && !stop;) {
+        char name[kNameLen];
+        ToAnsi(names[i], name, kNameLen);
+        stop = visit(scheduler, names[i], name, context);
+    }
+    for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(names[i]);
+    CoTaskMemFree(names);
+    return stop;
+}
+
+HRESULT EnumerateTasks(TaskVisitor visit, void* context)
+{
+    ComApartment apartment;
+    ComPtr<ITaskScheduler> scheduler;
+    HRESULT hr = CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                                  kIidTaskScheduler, reinterpret_cast<void**>(scheduler.put()));
+    if (FAILED(hr)) return hr;
+    ComPtr<IEnumWorkItems> items;
+    hr = scheduler->Enum(items.put());
+    if (FAILED(hr)) return hr;
+    for (;;) {
+        LPWSTR* names = nullptr;
+        ULONG fetched = 0;
+        hr = items->Next(kBatchSize, &names, &fetched);
+        if (FAILED(hr) || fetched == 0 || !names) {
+            if (names) CoTaskMemFree(names);
+            break;
+        }
+        if (VisitBatch(scheduler.get(), names, fetched, visit, context)) break;
+    }
+    return S_OK;
+}
+
+// The common frame: the scheduler is started, the wait paid, the work items
+// visited, and an agent started here is stopped again.
+HRESULT WithTasks(DWORD waitMs, TaskVisitor visit, void* context)
+{
+    int started = StartScheduler();
+    if (started != 0) return HRESULT_FROM_WIN32(static_cast<DWORD>(started));
+    Sleep(waitMs);
+    HRESULT hr = EnumerateTasks(visit, context);
+    if (g_startedHere) StopScheduler();
+    return hr;
+}
+
+ComPtr<ITask> ActivateTask(ITaskScheduler* scheduler, const wchar_t* enumerated)
+{
+    wchar_t name[kNameLen];
+    WorkItemName(enumerated, name, kNameLen);
+    ComPtr<ITask> task;
+    if (FAILED(scheduler->Activate(name, kIidTask, reinterpret_cast<IUnknown**>(task.put()))))
+        return ComPtr<ITask>();
+    return task;
+}
+
+struct ListState {
+    int count = 0;
+};
+
+bool AddTaskEntry(ITaskScheduler* scheduler, const wchar_t* wideName, const char* name,
+                  void* context)
+{
+    ComPtr<ITask> task = ActivateTask(scheduler, wideName);
+    if (!task) return false;
+    char program[kPathLen] = {};
+    LPWSTR application = nullptr;
+    if (SUCCEEDED(task->GetApplicationName(&application))) ToAnsi(application, program, kPathLen);
+    if (application) CoTaskMemFree(application);
+    // A call that fails or has no time to give leaves the zero date: "Never".
+    SYSTEMTIME last = {}, next = {};
+    if (task->GetMostRecentRunTime(&last) != S_OK) last = SYSTEMTIME{};
+    if (task->GetNextRunTime(&next) != S_OK) next = SYSTEMTIME{};
+    task = ComPtr<ITask>();
+    char lastText[64], nextText[64];
+    FormatRunTime(last, lastText, sizeof lastText);
+    FormatRunTime(next, nextText, sizeof nextText);
+    if (AddItem(name, program, nextText, lastText, kTaskScheduled, 0))
+        ++static_cast<ListState*>(context)->count;
+    return false;
+}
+
+// A query on the first task of a given name.
+enum class Query { kRemove, kStatus, kComment, kNextRun };
+
+struct ByNameState {
+    const char* wanted;
+    Query query;
+    char* text;
+    int capacity;
+    bool found = false;
+    HRESULT result = S_OK;
+};
+
+void StatusText(ITask* task, char* text, int capacity)
+{
+    HRESULT status = S_OK;
+    if (FAILED(task->GetStatus(&status))) status = S_OK;
+    int id = IDS_TASK_STATUS_READY;
+    if (status == SCHED_S_TASK_RUNNING) id = IDS_TASK_STATUS_RUNNING;
+    else if (status == SCHED_S_TASK_NOT_SCHEDULED) id = IDS_TASK_STATUS_NOT_SCHEDULED;
+    LoadLocalizedString(id, text, capacity);
+}
+
+void CommentText(ITask* task, char* text, int capacity)
+{
+    LPWSTR comment = nullptr;
+    if (SUCCEEDED(task->GetComment(&comment))) ToAnsi(comment, text, capacity);
+    if (comment) CoTaskMemFree(comment);
+}
+
+void NextRunText(ITask* task, char* text, int capacity)
+{
+    SYSTEMTIME next = {};
+    if (task->GetNextRunTime(&next) != S_OK) next = SYSTEMTIME{};
+    FormatRunTime(next, text, capacity);
+}
+
+bool ActOnNamedTask(ITaskScheduler* scheduler, const wchar_t* wideName, const char* name,
+                    void* context)
+{
+    auto* state = static_cast<ByNameState*>(context);
+    if (!SameTaskName(name, state->wanted)) return false;
+    state->found = true;
+    if (state->query == Query::kRemove) {
+        wchar_t itemName[kNameLen];
+        WorkItemName(wideName, itemName, kNameLen);
+        state->result = scheduler->Delete(itemName);
+        return true;
+    }
+    ComPtr<ITask> task = ActivateTask(scheduler, wideName);
+    if (!task) return true;
+    if (state->query == Query::kStatus) StatusText(task.get(), state->text, state->capacity);
+    else if (state->query == Query::kComment) CommentText(task.get(), state->text, state->capacity);
+    else NextRunText(task.get(), state->text, state->capacity);
+    return true;
+}
+
+int QueryNamedTask(const char* name, Query query, char* text, int capacity)
+{
+    if (!text || capacity <= 0) return 0;
+    text[0] = '\0';
+    if (!name || !*name) return 0;
+    ByNameState state{name, query, text, capacity};
+    WithTasks(kByNameWaitMs, ActOnNamedTask, &state);
+    text[capacity - 1] = '\0';
+    return static_cast<int>(strlen(text));
+}
+
+}  // namespace
+
+int StartScheduler()
+{
+    g_startedHere = false;
+    return IsWin9x() ? StartAgent() : StartScheduleService();
+}
+
+int StopScheduler()
+{
+    g_startedHere = false;
+    return IsWin9x() ? StopAgent() : StopScheduleService();
+}
+
+int IsSchedulerRunning()
+{
+    if (IsWin9x()) return FindAgentWindow() ? 1 : 0;
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return 0;
+    UniqueService service(OpenServiceA(manager.get(), kScheduleService, SERVICE_QUERY_STATUS));
+    if (!service) return 0;
+    SERVICE_STATUS status = {};
+    if (!QueryServiceStatus(service.get(), &status)) return 0;
+    return status.dwCurrentState == SERVICE_RUNNING ? 1 : 0;
+}
+
+int BuildTaskList()
+{
+    ClearItems();
+    ListState state;
+    WithTasks(kListWaitMs, AddTaskEntry, &state);
+    return state.count;
+}
+
+HRESULT RemoveScheduledTask(const char* name)
+{
+    if (!name || !*name) return E_INVALIDARG;
+    ByNameState state{name, Query::kRemove, nullptr, 0};
+    HRESULT hr = WithTasks(kByNameWaitMs, ActOnNamedTask, &state);
+    if (FAILED(hr)) return hr;
+    if (!state.found) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    return state.result;
+}
+
+int GetTaskStatusText(const char* name, char* text, int capacity)
+{
+    return QueryNamedTask(name, Query::kStatus, text, capacity);
+}
+
+int GetTaskComment(const char* name, char* text, int capacity)
+{
+    return QueryNamedTask(name, Query::kComment, text, capacity);
+}
+
+int GetTaskNextRunTime(const char* name, char* text, int capacity)
+{
+    return QueryNamedTask(name, Query::kNextRun, text, capacity);
+}
