@@ -4,6 +4,7 @@
 #include "catalogue/catalogue.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <iterator>
 
 namespace {

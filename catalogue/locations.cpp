@@ -160,7 +160,8 @@ int GetLocationText(int index, char* out)
             return 0;
         }
     }
-    if (code > 256) return 0;
+    // No record at that index (code 0), or a code that is no startup entry.
+    if (code <= 0 || code > 256) return 0;
 
     char location[kLocationTextLen] = "";
     if (const char* text = FindCodeText(kLocationTexts, std::size(kLocationTexts), code)) {

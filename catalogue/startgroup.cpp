@@ -191,7 +191,7 @@ void WalkFolder(const char* folder, WalkHandler handler, int depth, void* contex
 int spBuildProc(const char* path, const WIN32_FIND_DATAA* findData, void* context)
 {
     // A plain folder is never an entry of any walk.
-    if (findData->dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) return 0;
+    if (!path || !findData || findData->dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) return 0;
     switch (g_walkMode) {
     case kWalkStartup:
         return StartupFileProc(path, findData, context);

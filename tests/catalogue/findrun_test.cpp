@@ -583,3 +583,15 @@ TEST_F(StartupListTest, PassesFollowEachOtherInTheirOrder)
     ExpectItem(ReadItem(order[2][0]), "run", "C:\\VlApps\\orderwin.exe", "", "", 101, 0);
     ExpectItem(ReadItem(order[3][0]), "VlOrderDis", "C:\\VlApps\\orderdis.exe", "", "", 1, 0);
 }
+
+TEST(BuildRun, AFullListDropsFurtherEntries)
+{
+    Fixture fx;
+    fx.Text(HKEY_CURRENT_USER, kUserRun, "VlNoRoom", "C:\\VlApps\\noroom.exe");
+    ClearItems();
+    for (int i = 0; i < kMaxItems; ++i) ASSERT_EQ(1, AddItem("VlFiller", "C:\\f.exe", "", "", 1, 0));
+    EXPECT_EQ(kMaxItems, BuildRun());
+    EXPECT_EQ(kMaxItems, GetWinPrograms());
+    EXPECT_TRUE(IndexesOf("VlNoRoom").empty());
+    ClearItems();
+}

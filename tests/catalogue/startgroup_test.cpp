@@ -470,3 +470,13 @@ TEST(SpBuildProc, PlainFolderEntriesArePassedOverInEveryMode)
     EXPECT_EQ(1, GetFoundFlag());
     ClearItems();
 }
+
+TEST_F(StartupFolderTest, AFolderNamedByTwoRootsIsListedTwice)
+{
+    SavedValue machineStartup(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Startup");
+    ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Startup", user));
+    TempFile batch(U("vl_twice.bat"));
+    ASSERT_TRUE(WriteTextFile(batch.path(), "x"));
+    ListStartupGroup();
+    EXPECT_EQ(2, CountPath(batch.path()));
+}
