@@ -632,7 +632,8 @@ int BareAssociations()
     const char* at = kWatchedList;
     while (*at) {
         const char* end = strchr(at, ';');
-        std::string ext = "." + std::string(at, end ? end - at : strlen(at));
+        std::string ext(1, '.');
+        ext.append(at, end ? static_cast<size_t>(end - at) : strlen(at));
         at = end ? end + 1 : at + strlen(at);
         char name[MAX_PATH], command[MAX_PATH];
         std::string key = "Software\\Classes\\" + ext;
