@@ -482,6 +482,14 @@ BOOL WINAPI OnConsoleBreak(DWORD)
     return FALSE;
 }
 
+// A crash in a catalogue still puts the prefix back before the process ends.
+LONG WINAPI OnCrash(EXCEPTION_POINTERS*)
+{
+    std::printf("vlbench: crashed; cleaning up\n");
+    CleanUp();
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 bool SetUp()
 {
     // What a killed run left behind goes first.
@@ -1078,6 +1086,7 @@ int main()
     g_tickMs = 1000.0 / static_cast<double>(frequency.QuadPart);
     ComApartment apartment;
     SetConsoleCtrlHandler(OnConsoleBreak, TRUE);
+    SetUnhandledExceptionFilter(OnCrash);
     double start = NowMs();
     int rc = 1;
     if (SetUp()) {
