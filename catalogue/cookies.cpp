@@ -156,6 +156,7 @@ struct MozillaRun {
     std::string out;
     bool writeFailed = false;
     int listed = 0;
+    RegionalFormat regional;
 };
 
 bool FlushTarget(MozillaRun& run)
@@ -170,7 +171,7 @@ bool FlushTarget(MozillaRun& run)
     return !run.writeFailed;
 }
 
-void ExpiryText(const char* field, char* out)
+void ExpiryText(const char* field, const RegionalFormat* regional, char* out)
 {
     out[0] = '\0';
     long long seconds = strtoll(field, nullptr, 10);
@@ -182,7 +183,7 @@ void ExpiryText(const char* field, char* out)
     FILETIME local;
     SYSTEMTIME time;
     if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &time)) return;
-    FormatLocalDateTime(&time, out);
+    FormatDateTimeAs(regional, &time, out);
 }
 
 // Splits a copy of the line at tabs; the value keeps any further tabs and
@@ -221,10 +222,10 @@ void HandleCookieLine(MozillaRun& run, const char* line, size_t length, bool had
         if (hadLineFeed) run.out.push_back('\n');
         if (run.out.size() >= kWriteChunk) FlushTarget(run);
     }
-    // A full list takes no more entries; the date text costs registry reads.
+    // A full list takes no more entries.
     if (!cookie || ItemCount() >= kMaxItems) return;
     char expiry[24];
-    ExpiryText(fields[kExpiry], expiry);
+    ExpiryText(fields[kExpiry], &run.regional, expiry);
     int secure = strstr(fields[kSecure], "TRUE") ? 1 : 0;
     if (AddItem(title, fields[kPath], fields[kValue], expiry, kMozillaCookie, secure)) ++run.listed;
 }
@@ -278,6 +279,8 @@ int BuildMozillaCookieList(bool filter)
 
     MozillaRun run;
     run.filter = filter;
+    // One read of the regional patterns serves every expiry date of the file.
+    ReadRegionalFormat(&run.regional);
     char tempPath[MAX_PATH] = {};
     UniqueFile target;
     if (filter) {

@@ -140,12 +140,25 @@ bool IsMicrosoftProgram(const char* path)
     return ContainsNoCase(version.field[kCompanyName], "Microsoft") != 0;
 }
 
-void AddService(const char* keyName, HKEY service, bool hideMicrosoft)
+// The manager's display name of a service key name; 1, or 0 with "".
+int DisplayNameFrom(SC_HANDLE manager, const char* keyName, char* displayName, int capacity)
+{
+    displayName[0] = 0;
+    if (!manager || !keyName || !keyName[0]) return 0;
+    DWORD size = static_cast<DWORD>(capacity);
+    if (!GetServiceDisplayNameA(manager, keyName, displayName, &size)) {
+        displayName[0] = 0;
+        return 0;
+    }
+    return 1;
+}
+
+void AddService(SC_HANDLE manager, const char* keyName, HKEY service, bool hideMicrosoft)
 {
     char path[kPathLen];
     if (ReadText(service, "ImagePath", path) == 0) return;
     char title[kLongTextLen];
-    if (!LookupServiceDisplayName(keyName, title, kLongTextLen)) ReadText(service, "DisplayName", title);
+    if (!DisplayNameFrom(manager, keyName, title, kLongTextLen)) ReadText(service, "DisplayName", title);
     char description[kLongTextLen];
     ReadText(service, "Description", description);
     char startText[kEntryLen];
@@ -183,8 +196,11 @@ int BuildServiceList()
 {
     ClearItems();
     const bool hideMicrosoft = ReadOption("HideMicrosoftServices", 0) > 0;
+    // One connection to the manager for the whole list: opening it costs
+    // more than everything else done per service.
+    UniqueService manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
     ForEachService([&](const char* keyName, HKEY service) {
-        AddService(keyName, service, hideMicrosoft);
+        AddService(manager.get(), keyName, service, hideMicrosoft);
         return true;
     });
     return 0;
@@ -261,13 +277,7 @@ int LookupServiceDisplayName(const char* keyName, char* displayName, int capacit
     displayName[0] = 0;
     if (!keyName || !keyName[0]) return 0;
     UniqueService manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
-    if (!manager) return 0;
-    DWORD size = static_cast<DWORD>(capacity);
-    if (!GetServiceDisplayNameA(manager.get(), keyName, displayName, &size)) {
-        displayName[0] = 0;
-        return 0;
-    }
-    return 1;
+    return DisplayNameFrom(manager.get(), keyName, displayName, capacity);
 }
 
 int SetServiceStartType(const char* displayName, int start)

@@ -179,6 +179,14 @@ int ActionCodeName(int code, char* out);   // out holds 48
 int IsReversibleAction(const char* name);
 void FormatHistoryTime(const SYSTEMTIME* time, char* out);   // out holds 64
 void FormatLocalDateTime(const SYSTEMTIME* time, char* out); // out holds 24
+// The user's regional date and time patterns, read once for a list of many
+// dates (FormatLocalDateTime reads them on every call).
+struct RegionalFormat {
+    int dateIndex = 0;
+    int timeIndex = 0;
+};
+void ReadRegionalFormat(RegionalFormat* format);
+void FormatDateTimeAs(const RegionalFormat* format, const SYSTEMTIME* time, char* out);   // 24
 int StampFirstDetected(const char* program, const char* storeKey);
 void GetHistoryFilePath(char* out);
 

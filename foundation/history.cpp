@@ -102,14 +102,12 @@ int MatchPattern(const Table& table, const char* value)
     return 0;
 }
 
-void FormatDate(const SYSTEMTIME* t, char* out, int capacity)
+void FormatDate(DateForm form, const SYSTEMTIME* t, char* out, int capacity)
 {
-    char pattern[24];
-    GetRegValue(HKEY_CURRENT_USER, kInternationalKey, "sShortDate", pattern);
     int year = t->wYear;
     int month = t->wMonth;
     int day = t->wDay;
-    switch (kDatePatterns[MatchPattern(kDatePatterns, pattern)].form) {
+    switch (form) {
     case DateForm::kMonthDayYear4:
         StrFormat(out, capacity, "%02d/%02d/%04d", month, day, year);
         break;
@@ -130,15 +128,13 @@ void FormatDate(const SYSTEMTIME* t, char* out, int capacity)
     }
 }
 
-void FormatTime(const SYSTEMTIME* t, char* out, int capacity)
+void FormatTime(TimeForm form, const SYSTEMTIME* t, char* out, int capacity)
 {
-    char pattern[24];
-    GetRegValue(HKEY_CURRENT_USER, kInternationalKey, "sTimeFormat", pattern);
     int hour = t->wHour;
     int minute = t->wMinute;
     const char* half = hour >= 12 ? "PM" : "AM";
     int hour12 = static_cast<int>(Hour12(t->wHour));
-    switch (kTimePatterns[MatchPattern(kTimePatterns, pattern)].form) {
+    switch (form) {
     case TimeForm::kHour12:
         StrFormat(out, capacity, "%d:%02d %s", hour12, minute, half);
         break;
@@ -197,13 +193,33 @@ void FormatHistoryTime(const SYSTEMTIME* time, char* out)
               Hour12(time->wHour), time->wMinute, time->wHour >= 12 ? "PM" : "AM");
 }
 
-void FormatLocalDateTime(const SYSTEMTIME* time, char* out)
+void ReadRegionalFormat(RegionalFormat* format)
 {
+    char pattern[24];
+    GetRegValue(HKEY_CURRENT_USER, kInternationalKey, "sShortDate", pattern);
+    format->dateIndex = MatchPattern(kDatePatterns, pattern);
+    GetRegValue(HKEY_CURRENT_USER, kInternationalKey, "sTimeFormat", pattern);
+    format->timeIndex = MatchPattern(kTimePatterns, pattern);
+}
+
+void FormatDateTimeAs(const RegionalFormat* format, const SYSTEMTIME* time, char* out)
+{
+    const size_t dateIndex = static_cast<size_t>(format->dateIndex);
+    const size_t timeIndex = static_cast<size_t>(format->timeIndex);
     char date[12];
     char clock[12];
-    FormatDate(time, date, sizeof(date));
-    FormatTime(time, clock, sizeof(clock));
+    FormatDate(kDatePatterns[dateIndex < std::size(kDatePatterns) ? dateIndex : 0].form, time, date,
+               sizeof(date));
+    FormatTime(kTimePatterns[timeIndex < std::size(kTimePatterns) ? timeIndex : 0].form, time, clock,
+               sizeof(clock));
     StrFormat(out, 24, "%s %s", date, clock);
+}
+
+void FormatLocalDateTime(const SYSTEMTIME* time, char* out)
+{
+    RegionalFormat format;
+    ReadRegionalFormat(&format);
+    FormatDateTimeAs(&format, time, out);
 }
 
 void GetHistoryFilePath(char* out)

@@ -22,6 +22,8 @@ struct ItemList {
 };
 
 ItemList g_list;
+// The MaxCookie option for the list being filled; -1 until its first cookie.
+int g_maxCookie = -1;
 
 constexpr int kCookieType = 500;
 
@@ -48,8 +50,11 @@ int AddItem(const char* title, const char* path, const char* entryName, const ch
     if (!path) path = "";
     if (!entryName) entryName = "";
     if (!detail) detail = "";
-    if (typeCode == kCookieType && g_list.count >= ReadOptionOrDefault("MaxCookie"))
-        return 0;
+    // One option read per list: a cookie folder adds thousands of entries.
+    if (typeCode == kCookieType) {
+        if (g_maxCookie < 0 || g_list.count == 0) g_maxCookie = ReadOptionOrDefault("MaxCookie");
+        if (g_list.count >= g_maxCookie) return 0;
+    }
 
     Item* item = static_cast<Item*>(calloc(1, sizeof(Item)));
     if (!item) return 0;
@@ -134,6 +139,7 @@ void ClearItems()
         g_list.items[i] = nullptr;
     }
     g_list.count = 0;
+    g_maxCookie = -1;
 }
 
 int ItemCount()
