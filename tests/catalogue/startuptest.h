@@ -2,6 +2,7 @@
 // restoring system values, and files placed in the real Startup folders.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
@@ -13,12 +14,8 @@
 namespace startuptest {
 
 struct Item {
-    std::string title;
-    std::string path;
-    std::string entry;
-    std::string detail;
-    int type = 0;
-    int flag = 0;
+    std::string title, path, entry, detail;
+    int type = 0, flag = 0;
 };
 
 inline Item ReadItem(int i)
@@ -34,22 +31,37 @@ inline Item ReadItem(int i)
     return {title, path, entry, detail, GetItemType(i), GetItemFlag(i)};
 }
 
-inline std::vector<int> IndexesOf(const std::string& title)
+// Indexes of the records whose field (title exactly, path or entry ignoring
+// case) equals `text`.
+inline std::vector<int> IndexesWhere(std::string Item::*field, const std::string& text)
 {
     std::vector<int> found;
     for (int i = 0; i < ItemCount(); ++i) {
-        if (ReadItem(i).title == title) found.push_back(i);
+        const std::string value = ReadItem(i).*field;
+        const bool same = field == &Item::title ? value == text
+                                                : lstrcmpiA(value.c_str(), text.c_str()) == 0;
+        if (same) found.push_back(i);
     }
     return found;
 }
 
+// The one record whose field equals `text`; fails the test if there is not
+// exactly one.
+inline Item OnlyWhere(std::string Item::*field, const std::string& text)
+{
+    const std::vector<int> found = IndexesWhere(field, text);
+    EXPECT_EQ(1u, found.size()) << text;
+    return found.empty() ? Item{} : ReadItem(found[0]);
+}
+
+inline std::vector<int> IndexesOf(const std::string& title)
+{
+    return IndexesWhere(&Item::title, title);
+}
+
 inline std::vector<int> IndexesWithPath(const std::string& path)
 {
-    std::vector<int> found;
-    for (int i = 0; i < ItemCount(); ++i) {
-        if (lstrcmpiA(ReadItem(i).path.c_str(), path.c_str()) == 0) found.push_back(i);
-    }
-    return found;
+    return IndexesWhere(&Item::path, path);
 }
 
 inline bool IsWine()
@@ -58,17 +70,11 @@ inline bool IsWine()
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-inline std::string LongPath(const std::string& path)
+inline std::string PathForm(const std::string& path, bool longForm)
 {
     char out[MAX_PATH] = "";
-    DWORD n = GetLongPathNameA(path.c_str(), out, MAX_PATH);
-    return n > 0 && n < MAX_PATH ? std::string(out) : path;
-}
-
-inline std::string ShortPath(const std::string& path)
-{
-    char out[MAX_PATH] = "";
-    DWORD n = GetShortPathNameA(path.c_str(), out, MAX_PATH);
+    const DWORD n = longForm ? GetLongPathNameA(path.c_str(), out, MAX_PATH)
+                             : GetShortPathNameA(path.c_str(), out, MAX_PATH);
     return n > 0 && n < MAX_PATH ? std::string(out) : path;
 }
 
@@ -76,34 +82,26 @@ inline std::string ShortPath(const std::string& path)
 // when the holder goes.
 class SavedValue {
     HKEY root_;
-    std::string key_;
-    std::string name_;
+    std::string key_, name_;
     bool existed_ = false;
     DWORD type_ = 0;
-    std::vector<BYTE> data_;
+    std::vector<BYTE> data_ = std::vector<BYTE>(64 * 1024);
 
 public:
     SavedValue(HKEY root, std::string key, std::string name)
         : root_(root), key_(std::move(key)), name_(std::move(name))
     {
-        HKEY h = nullptr;
-        if (RegOpenKeyExA(root_, key_.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return;
-        DWORD size = 0;
-        if (RegQueryValueExA(h, name_.c_str(), nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
-            data_.resize(size + 1);
-            existed_ = RegQueryValueExA(h, name_.c_str(), nullptr, &type_, data_.data(), &size) ==
-                       ERROR_SUCCESS;
-            data_.resize(size);
-        }
-        RegCloseKey(h);
+        DWORD size = static_cast<DWORD>(data_.size());
+        existed_ = RegGetValueA(root_, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND,
+                                &type_, data_.data(), &size) == ERROR_SUCCESS;
+        data_.resize(existed_ ? size : 0);
     }
     ~SavedValue()
     {
         HKEY h = nullptr;
         if (RegOpenKeyExA(root_, key_.c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) return;
         if (existed_) {
-            RegSetValueExA(h, name_.c_str(), 0, type_, data_.data(),
-                           static_cast<DWORD>(data_.size()));
+            RegSetValueExA(h, name_.c_str(), 0, type_, data_.data(), static_cast<DWORD>(data_.size()));
         } else {
             RegDeleteValueA(h, name_.c_str());
         }
@@ -122,17 +120,14 @@ class OwnedKey {
 public:
     OwnedKey(HKEY root, const std::string& key) : root_(root)
     {
-        size_t at = 0;
-        while (at != std::string::npos) {
+        for (size_t at = 0; at != std::string::npos && created_.empty();) {
             at = key.find('\\', at + 1);
-            std::string part = key.substr(0, at);
             HKEY h = nullptr;
-            if (RegOpenKeyExA(root_, part.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
+            if (RegOpenKeyExA(root_, key.substr(0, at).c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
                 RegCloseKey(h);
-                continue;
+            } else {
+                created_ = key.substr(0, at);
             }
-            created_ = part;
-            break;
         }
         HKEY h = nullptr;
         if (RegCreateKeyA(root_, key.c_str(), &h) == ERROR_SUCCESS) RegCloseKey(h);
@@ -150,8 +145,8 @@ inline bool SetRaw(HKEY root, const char* key, const char* name, DWORD type, con
 {
     HKEY h = nullptr;
     if (RegCreateKeyA(root, key, &h) != ERROR_SUCCESS) return false;
-    const bool ok = RegSetValueExA(h, name, 0, type, static_cast<const BYTE*>(data), size) ==
-                    ERROR_SUCCESS;
+    const bool ok =
+        RegSetValueExA(h, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
     RegCloseKey(h);
     return ok;
 }
@@ -159,15 +154,6 @@ inline bool SetRaw(HKEY root, const char* key, const char* name, DWORD type, con
 inline bool SetText(HKEY root, const char* key, const char* name, const std::string& text)
 {
     return SetRaw(root, key, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
-}
-
-inline bool ValueExists(HKEY root, const char* key, const char* name)
-{
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-    const bool found = RegQueryValueExA(h, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(h);
-    return found;
 }
 
 inline std::string ReadText(HKEY root, const char* key, const char* name)
@@ -193,31 +179,6 @@ public:
         DeleteFileA(path_.c_str());
     }
 };
-
-inline bool WriteBytes(const std::string& path, const std::string& bytes)
-{
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    CloseHandle(h);
-    return ok;
-}
-
-inline std::string ReadBytes(const std::string& path)
-{
-    std::string bytes;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(h);
-    return bytes;
-}
 
 // The user's and the common Startup folders as the shell names them.
 inline std::string UserStartupFolder()
