@@ -2,43 +2,23 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "tests/support/testsupport.h"
 
 namespace {
 
-// Holds a registry value aside for a test and puts it back afterwards.
-class SavedValue {
-    HKEY root_;
-    std::string key_, name_;
-    DWORD type_ = REG_NONE;
-    std::vector<BYTE> data_;
-    bool existed_ = false;
-
-public:
-    SavedValue(HKEY root, const char* key, const char* name) : root_(root), key_(key), name_(name)
+// Holds a text value aside for a test and puts it back afterwards.
+struct SavedText {
+    HKEY root;
+    const char* key;
+    const char* name;
+    char text[MAX_PATH] = "";
+    SavedText(HKEY r, const char* k, const char* n) : root(r), key(k), name(n) { GetRegValue(r, k, n, text); }
+    ~SavedText()
     {
-        DWORD size = 0;
-        if (RegGetValueA(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &type_, nullptr, &size) != ERROR_SUCCESS)
-            return;
-        data_.resize(size + 1);
-        existed_ = RegGetValueA(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, &type_, data_.data(), &size) ==
-                   ERROR_SUCCESS;
-        data_.resize(size);
+        if (text[0]) SetRegValue(root, key, name, text);
+        else DeleteRegValue(root, key, name);
     }
-    ~SavedValue()
-    {
-        HKEY key = nullptr;
-        if (RegCreateKeyA(root_, key_.c_str(), &key) != ERROR_SUCCESS) return;
-        if (existed_)
-            RegSetValueExA(key, name_.c_str(), 0, type_, data_.data(), static_cast<DWORD>(data_.size()));
-        else
-            RegDeleteValueA(key, name_.c_str());
-        RegCloseKey(key);
-    }
-    SavedValue(const SavedValue&) = delete;
-    SavedValue& operator=(const SavedValue&) = delete;
 };
 
 std::string Folder(UINT(WINAPI* get)(LPSTR, UINT))
@@ -96,7 +76,7 @@ TEST(PathText, BoundedRoutinesStayWithinTheirBuffers)
 
 TEST(NormalizeProgramPath, GivesTheUpperCaseProgramFile)
 {
-    SavedValue saved(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
+    SavedText saved(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
     ASSERT_EQ(SetRegValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", "D:\\Apps"), 1);
     std::string windows = Folder(GetWindowsDirectoryA);
     for (char& c : windows) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
@@ -178,7 +158,7 @@ TEST(FileExistsInPath, SearchesWindowsThenSystemFolder)
 TEST(GetDataFolder, CreatesVelmoraAndVaultOrFallsBackToTheProgramFolder)
 {
     ScratchDir dir("vl_appdata");
-    SavedValue saved(HKEY_CURRENT_USER, kShellFolders, "AppData");
+    SavedText saved(HKEY_CURRENT_USER, kShellFolders, "AppData");
     ASSERT_EQ(SetRegValue(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.path().c_str()), 1);
     char out[MAX_PATH];
     EXPECT_EQ(GetDataFolder(out), static_cast<int>(dir.path().size()));

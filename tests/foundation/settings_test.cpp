@@ -47,13 +47,6 @@ protected:
     }
 };
 
-constexpr const char* kPlace[] = {"xPosVlTest", "yPosVlTest", "dxVlTest", "dyVlTest"};
-
-void ClearPlacement()
-{
-    for (const char* name : kPlace) DeleteRegValue(HKEY_CURRENT_USER, kVelmoraKey, name);
-}
-
 }  // namespace
 
 TEST_F(Options, ReadOptionGivesDefaultOnlyWhenMissingEmptyOrTooLong)
@@ -93,24 +86,27 @@ TEST_F(Options, MaxCookieDefaultDependsOnTheProgram)
     EXPECT_EQ(ReadOptionOrDefault("MaxCookie"), 50);
 }
 
-TEST_F(Localized, OverridesAreIgnoredForEnglishOnly)
+TEST_F(Localized, OverridesAreIgnoredWhenTheLanguageCodeIsUs)
 {
     char text[64];
-    SetMessageLanguageId(0);
-    EXPECT_EQ(LoadLocalizedString(686, text), 5);
-    EXPECT_STREQ(text, "Never");
     EXPECT_EQ(LoadLocalizedString(9999, text), 0);
-    EXPECT_STREQ(text, "");
-
     Override(686, "Nie");
-    SetMessageLanguageId(9);
-    LoadLocalizedString(686, text);
-    EXPECT_STREQ(text, "Never");
-    SetMessageLanguageId(7);
-    EXPECT_EQ(LoadLocalizedString(686, text), 3);
-    EXPECT_STREQ(text, "Nie");
+    const struct {
+        const char* code;   // nullptr: none, the resource says us
+        int id;
+        const char* text;
+    } cases[] = {{"us", 9, "Never"}, {nullptr, 9, "Never"}, {"DE", 7, "Nie"},
+                 {"pt", 22, "Nie"},  {"xx", 0, "Nie"},      {"usa", 0, "Nie"}};
+    for (const auto& c : cases) {
+        SetMessageLanguageId(0);
+        Override(634, c.code);
+        InitMessageLanguage();
+        EXPECT_EQ(MessageLanguageId(), c.id) << (c.code ? c.code : "(none)");
+        LoadLocalizedString(686, text);
+        EXPECT_STREQ(text, c.text) << (c.code ? c.code : "(none)");
+    }
     Override(686, "");   // an empty override is no override
-    LoadLocalizedString(686, text);
+    EXPECT_EQ(LoadLocalizedString(686, text), 5);
     EXPECT_STREQ(text, "Never");
 }
 
@@ -133,61 +129,4 @@ TEST_F(Localized, OverrideLineBreaksAndCuts)
     char untouched[4] = "abc";
     EXPECT_EQ(LoadLocalizedString(9999, untouched, -1), 0);
     EXPECT_STREQ(untouched, "abc");
-}
-
-TEST_F(Localized, MessageLanguageComesFromTheLanguageCode)
-{
-    const struct {
-        const char* code;
-        int id;
-    } cases[] = {{"us", 9}, {"DE", 7}, {"br", 22}, {"pt", 22}, {"\xEA\xE0\xEA", 25}, {"xx", 0}, {"usa", 0}};
-    for (const auto& c : cases) {
-        SetMessageLanguageId(0);
-        Override(634, c.code);
-        InitMessageLanguage();
-        EXPECT_EQ(MessageLanguageId(), c.id) << c.code;
-    }
-    Override(634, nullptr);
-    SetMessageLanguageId(0);
-    InitMessageLanguage();
-    EXPECT_EQ(MessageLanguageId(), 9) << "the resource says us";
-}
-
-TEST_F(Options, PlacementIsSavedAndRestoredOnTheScreenWithoutResizing)
-{
-    ClearPlacement();
-    HWND window = CreateWindowExA(0, "STATIC", "placement", WS_POPUP, 10, 20, 300, 200, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
-    ASSERT_NE(window, nullptr);
-    auto restore = [&](const char* x, const char* y) {
-        SetRegValue(HKEY_CURRENT_USER, kVelmoraKey, kPlace[0], x);
-        SetRegValue(HKEY_CURRENT_USER, kVelmoraKey, kPlace[1], y);
-        RestorePlacement(window, kPlace[0], kPlace[1], kPlace[2], kPlace[3]);
-        RECT r = {};
-        GetWindowRect(window, &r);
-        return r;
-    };
-    SetCurrentPage(6031);
-    SavePlacement(window, kPlace[0], kPlace[1], kPlace[2], kPlace[3]);
-    char size[16];
-    GetRegValue(HKEY_CURRENT_USER, kVelmoraKey, kPlace[2], size);
-    EXPECT_STREQ(size, "300");
-    EXPECT_EQ(ReadOption("StartTab", 0), 6031);
-
-    RECT r = restore("100", "120");
-    EXPECT_EQ(r.left, 100);
-    EXPECT_EQ(r.top, 120);
-    EXPECT_EQ(r.right - r.left, 300);
-    EXPECT_EQ(r.bottom - r.top, 200);
-    r = restore("-30000", "-30000");
-    EXPECT_EQ(r.left, GetSystemMetrics(SM_CXSCREEN) / 2);
-    EXPECT_EQ(r.top, GetSystemMetrics(SM_CYSCREEN) / 2);
-
-    // Any monitor window sends the explorer back to its first page.
-    SetProgramKind(kMonitor);
-    restore("100", "120");
-    EXPECT_EQ(ReadOption("StartTab", 6031), 0);
-    DestroyWindow(window);
-    ClearPlacement();
-    SetCurrentPage(6026);
 }

@@ -13,7 +13,7 @@ struct Read {
 
 Read ReadVersion(const char* fixture)
 {
-    static Read read;
+    Read read{};
     read.result = GetVersionStrings(FixturePath(fixture).c_str(), &read.record);
     return read;
 }
@@ -31,37 +31,33 @@ TEST(Version, ReadsAllFiveStrings)
     EXPECT_STREQ(r.record.field[kCopyright], "Copyright (C) 2026 Fixture Works");
 }
 
-TEST(Version, OperatingSystemProductTakesTheFileDescription)
-{
-    Read r = ReadVersion("ver_os.dll");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_STREQ(r.record.field[kProductName], "Fixture Shell Library");
-    EXPECT_STREQ(r.record.field[kCompanyName], "Fixture Systems");
-}
-
-TEST(Version, TranslationWithoutProductNameGivesNothing)
-{
-    Read r = ReadVersion("ver_noproduct.dll");
-    EXPECT_EQ(r.result, 0);
-    for (const auto& field : r.record.field) EXPECT_STREQ(field, "");
-}
-
-TEST(Version, OverlongStringIsDeliveredEmpty)
-{
-    Read r = ReadVersion("ver_longcompany.dll");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_STREQ(r.record.field[kCompanyName], "");
-    EXPECT_STREQ(r.record.field[kProductName], "Long Company Product");
-}
-
-TEST(Version, OversizedResourceMissingFileOrNoResourceGiveAnEmptyRecord)
+TEST(Version, ProductNameRulesAndOverlongOrOversizedData)
 {
     DWORD ignored = 0;
     ASSERT_GT(GetFileVersionInfoSizeA(FixturePath("ver_big.dll").c_str(), &ignored), 8191u);
-    Read big = ReadVersion("ver_big.dll");
-    EXPECT_EQ(big.result, 0);
-    EXPECT_STREQ(big.record.field[kProductName], "");
+    const struct {
+        const char* fixture;
+        int result;
+        const char* product;
+        const char* company;
+    } cases[] = {
+        {"ver_os.dll", 1, "Fixture Shell Library", "Fixture Systems"},   // "Operating System" product
+        {"ver_noproduct.dll", 0, "", ""},                                 // translation without ProductName
+        {"ver_longcompany.dll", 1, "Long Company Product", ""},          // 200-character CompanyName
+        {"ver_big.dll", 0, "", ""},                                       // resource over the size limit
+    };
+    for (const auto& c : cases) {
+        Read r = ReadVersion(c.fixture);
+        EXPECT_EQ(r.result, c.result) << c.fixture;
+        EXPECT_STREQ(r.record.field[kProductName], c.product) << c.fixture;
+        EXPECT_STREQ(r.record.field[kCompanyName], c.company) << c.fixture;
+        if (c.result == 0)
+            for (const auto& field : r.record.field) EXPECT_STREQ(field, "") << c.fixture;
+    }
+}
 
+TEST(Version, MissingFileOrNoResourceGiveAnEmptyRecord)
+{
     ScratchDir dir("vl_version_plain");
     std::string plain = dir.file("plain.txt");
     ASSERT_TRUE(WriteTextFile(plain, "no resource here"));
