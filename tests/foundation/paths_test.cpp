@@ -52,11 +52,6 @@ TEST(PathText, BoundedRoutinesStayWithinTheirBuffers)
     StrCopy(full, std::string(259, 'a').c_str());
     AddBackslash(full);   // no room left for the backslash and the zero
     EXPECT_EQ(strlen(full), 259u);
-    StrCopy(full, "C:\\");
-    RemoveBackslash(full, 1);
-    EXPECT_STREQ(full, "C:\\");
-    RemoveBackslash(full, 0);
-    EXPECT_STREQ(full, "C:");
 
     char small[4] = "xyz";
     FormatThousands(small, -1, 1234);
@@ -115,9 +110,6 @@ TEST(SplitProgramAndArguments, SeparatesProgramFromArgumentsInLongForm)
 {
     char program[MAX_PATH];
     char arguments[MAX_PATH];
-    EXPECT_EQ(SplitProgramAndArguments("rundll32.exe shell32.dll,Control_RunDLL", program, arguments), 12);
-    EXPECT_STREQ(program, "RUNDLL32.EXE");
-    EXPECT_STREQ(arguments, "shell32.dll,Control_RunDLL");
     SplitProgramAndArguments("\"C:\\Tools\\tool.exe\" -a \"b c\"", program, arguments);
     EXPECT_STREQ(program, "C:\\TOOLS\\TOOL.EXE");
     EXPECT_STREQ(arguments, "-a \"b c\"");
