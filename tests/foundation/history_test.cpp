@@ -9,13 +9,8 @@ namespace {
 
 SYSTEMTIME At(int year, int month, int day, int hour, int minute)
 {
-    SYSTEMTIME t = {};
-    t.wYear = static_cast<WORD>(year);
-    t.wMonth = static_cast<WORD>(month);
-    t.wDay = static_cast<WORD>(day);
-    t.wHour = static_cast<WORD>(hour);
-    t.wMinute = static_cast<WORD>(minute);
-    return t;
+    return {static_cast<WORD>(year), static_cast<WORD>(month), 0, static_cast<WORD>(day),
+            static_cast<WORD>(hour), static_cast<WORD>(minute), 0, 0};
 }
 
 std::vector<std::string> Split(const std::string& text, char separator)
@@ -48,17 +43,15 @@ class LocalDate : public ::testing::Test {
 protected:
     char date_[64] = "";
     char time_[64] = "";
-    bool hadDate_ = false;
-    bool hadTime_ = false;
     void SetUp() override
     {
-        hadDate_ = GetRegValue(HKEY_CURRENT_USER, kInternational, "sShortDate", date_) > 0;
-        hadTime_ = GetRegValue(HKEY_CURRENT_USER, kInternational, "sTimeFormat", time_) > 0;
+        GetRegValue(HKEY_CURRENT_USER, kInternational, "sShortDate", date_);
+        GetRegValue(HKEY_CURRENT_USER, kInternational, "sTimeFormat", time_);
     }
     void TearDown() override
     {
-        if (hadDate_) SetRegValue(HKEY_CURRENT_USER, kInternational, "sShortDate", date_);
-        if (hadTime_) SetRegValue(HKEY_CURRENT_USER, kInternational, "sTimeFormat", time_);
+        if (date_[0]) SetRegValue(HKEY_CURRENT_USER, kInternational, "sShortDate", date_);
+        if (time_[0]) SetRegValue(HKEY_CURRENT_USER, kInternational, "sTimeFormat", time_);
     }
     static std::string Render(const char* datePattern, const char* timePattern, const SYSTEMTIME& t)
     {
@@ -72,95 +65,48 @@ protected:
 
 }  // namespace
 
-TEST(HistoryTime, UsesTheTwelveHourClock)
+TEST(HistoryTime, UsesTheTwelveHourClockAndNeverForNoDate)
 {
-    struct Case {
-        int hour;
-        int minute;
+    const struct {
+        int hour, minute;
         const char* text;
-    };
-    const Case cases[] = {{12, 30, "12/06/2026  12:30 PM"}, {0, 5, "12/06/2026  12:05 AM"},
-                          {1, 0, "12/06/2026  1:00 AM"},    {11, 59, "12/06/2026  11:59 AM"},
-                          {13, 7, "12/06/2026  1:07 PM"},   {23, 59, "12/06/2026  11:59 PM"}};
-    for (const Case& c : cases) {
+    } cases[] = {{12, 30, "12/06/2026  12:30 PM"}, {0, 5, "12/06/2026  12:05 AM"}, {13, 7, "12/06/2026  1:07 PM"}};
+    char out[64];
+    for (const auto& c : cases) {
         SYSTEMTIME t = At(2026, 12, 6, c.hour, c.minute);
-        char out[64];
         FormatHistoryTime(&t, out);
         EXPECT_STREQ(out, c.text);
     }
-}
-
-TEST(HistoryTime, ZeroDateIsNever)
-{
     SetMessageLanguageId(9);
-    SYSTEMTIME t = At(0, 0, 0, 10, 10);
-    char out[64];
-    FormatHistoryTime(&t, out);
+    SYSTEMTIME zero = At(0, 0, 0, 10, 10);
+    FormatHistoryTime(&zero, out);
     EXPECT_STREQ(out, "Never");
 }
 
-TEST(ActionCodes, SearchByCodeFindsTheFirstName)
-{
-    struct Case {
-        int code;
-        const char* name;
-    };
-    const Case cases[] = {{0, "*START_Remove"},     {12, "SERVICE_Disabled"}, {13, "TASK_Restore"},
-                          {16, "LOG_UNKNOWN"},      {23, "REMOVE_TaskScheduler"}, {27, "LOG_UNKNOWN"},
-                          {29, "*HIDDEN_DeleteFile"}, {31, "LOG_UNKNOWN"},    {-4, "LOG_UNKNOWN"}};
-    for (const Case& c : cases) {
-        char name[48];
-        EXPECT_EQ(ActionCodeName(c.code, name), static_cast<int>(strlen(c.name)));
-        EXPECT_STREQ(name, c.name) << c.code;
-    }
-}
-
-TEST(ActionCodes, OnlyTheStarredActionsAreReversible)
-{
-    EXPECT_EQ(IsReversibleAction("*START_Remove"), 1);
-    EXPECT_EQ(IsReversibleAction("*HIDDEN_DeleteFile"), 1);
-    EXPECT_EQ(IsReversibleAction("START_Disable"), 0);
-    EXPECT_EQ(IsReversibleAction("*NOT_AN_ACTION"), 0);
-    EXPECT_EQ(IsReversibleAction(""), 0);
-    EXPECT_EQ(IsReversibleAction(nullptr), 0);
-}
-
-TEST_F(History, WritesOneTabSeparatedLine)
+TEST_F(History, WritesTabSeparatedLinesAndNamesUnknownCodes)
 {
     EXPECT_EQ(WriteHistory("Tool", "C:\\Tools\\tool.exe -min", "Tool", 11, 0), 1);
-    std::string text = File();
-    ASSERT_GE(text.size(), 2u);
-    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
-    std::vector<std::string> fields = Split(text.substr(0, text.size() - 2), '\t');
-    ASSERT_EQ(fields.size(), 6u) << text;
+    EXPECT_EQ(WriteHistory("a", "b", "", 700, 12), 1);
+    EXPECT_EQ(WriteHistory("c", "d", "", 16, 16), 1);
+    std::vector<std::string> lines = Split(File(), '\n');
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[3], "");
+    std::vector<std::string> fields = Split(lines[0], '\t');
+    ASSERT_EQ(fields.size(), 6u) << lines[0];
     // "MM/DD/YYYY  h:mm AM"
     EXPECT_EQ(fields[0][2], '/');
     EXPECT_EQ(fields[0].substr(10, 2), "  ");
     EXPECT_TRUE(fields[0].ends_with(" AM") || fields[0].ends_with(" PM")) << fields[0];
-    EXPECT_EQ(fields[1], "*START_Remove");
-    EXPECT_EQ(fields[2], "CURRENT_RUN");
-    EXPECT_EQ(fields[3], "Tool");
-    EXPECT_EQ(fields[4], "C:\\Tools\\tool.exe -min");
-    EXPECT_EQ(fields[5], "Tool");
+    EXPECT_EQ(lines[0].substr(fields[0].size()), "\t*START_Remove\tCURRENT_RUN\tTool\tC:\\Tools\\tool.exe -min\tTool\r");
+    EXPECT_NE(lines[1].find("\tSERVICE_Disabled\tSERVICE_EXE\ta\tb\t\r"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[2].find("\tLOG_UNKNOWN\tTYPE_UNKNOWN\tc\td\t\r"), std::string::npos) << lines[2];
 }
 
-TEST_F(History, AppendsAndNamesUnknownCodes)
+TEST_F(History, OffWhenTheOptionIsZero)
 {
-    EXPECT_EQ(WriteHistory("a", "b", "", 700, 12), 1);
-    EXPECT_EQ(WriteHistory("c", "d", "", 16, 16), 1);
-    std::vector<std::string> lines = Split(File(), '\n');
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_NE(lines[0].find("\tSERVICE_Disabled\tSERVICE_EXE\ta\tb\t\r"), std::string::npos) << lines[0];
-    EXPECT_NE(lines[1].find("\tLOG_UNKNOWN\tTYPE_UNKNOWN\tc\td\t\r"), std::string::npos) << lines[1];
-}
-
-TEST_F(History, OffWhenTheOptionIsZeroOrLess)
-{
-    for (int value : {0, -1}) {
-        WriteOption("History", value);
-        EXPECT_EQ(WriteHistory("a", "b", "c", 1, 1), 0);
-        EXPECT_EQ(GetFileAttributesA(path_), INVALID_FILE_ATTRIBUTES);
-    }
+    WriteOption("History", 0);
+    EXPECT_EQ(WriteHistory("a", "b", "c", 1, 1), 0);
+    EXPECT_EQ(GetFileAttributesA(path_), INVALID_FILE_ATTRIBUTES);
     WriteOption("History", 2);
     EXPECT_EQ(WriteHistory("a", "b", "c", 1, 1), 1);
 }
@@ -180,7 +126,7 @@ TEST_F(History, FieldsCannotBreakTheRecord)
     EXPECT_NE(lines[1].find("\tnext\tp\te\r"), std::string::npos);
 }
 
-TEST_F(History, LineIsLostWhileTheFileIsHeldOpen)
+TEST_F(History, LineIsReportedLostWhileTheFileIsHeldOpen)
 {
     ASSERT_TRUE(WriteTextFile(path_, ""));
     HANDLE held = CreateFileA(path_, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -190,53 +136,41 @@ TEST_F(History, LineIsLostWhileTheFileIsHeldOpen)
     EXPECT_EQ(File(), "");
 }
 
-TEST_F(LocalDate, DatePatternsFollowTheRegionalSetting)
+TEST_F(LocalDate, PatternsFollowTheRegionalSettingWithAFallback)
 {
     SYSTEMTIME t = At(2026, 12, 6, 12, 30);
-    struct Case {
+    const struct {
         const char* pattern;
         const char* date;
-    };
-    const Case cases[] = {{"M/d/yyyy", "12/06/2026"},  {"M/d/yy", "12/06/2026"},
-                          {"MM/dd/yy", "12/06/2026"},  {"mm/DD/YYYY", "12/06/2026"},
-                          {"yy/MM/dd", "2026/12/06"},  {"yyyy-MM-dd", "2026-12-06"},
-                          {"dd-MMM-yy", "06-Dec-2026"}, {"d.M.yyyy", "12/06/2026"}};
-    for (const Case& c : cases)
+    } dates[] = {{"M/d/yy", "12/06/2026"}, {"yy/MM/dd", "2026/12/06"}, {"dd-MMM-yy", "06-Dec-2026"},
+                 {"d.M.yyyy", "12/06/2026"}};
+    for (const auto& c : dates)
         EXPECT_EQ(Render(c.pattern, "H:mm:ss", t), std::string(c.date) + " 12:30") << c.pattern;
-}
 
-TEST_F(LocalDate, TimePatternsNeverShowSeconds)
-{
-    struct Case {
+    const struct {
         const char* pattern;
         int hour;
         const char* time;
-    };
-    const Case cases[] = {{"h:mm:ss tt", 0, "12:05 AM"},  {"h:mm:ss tt", 12, "12:05 PM"},
-                          {"h:mm:ss tt", 15, "3:05 PM"},   {"hh:mm:ss tt", 9, "09:05 AM"},
-                          {"H:mm:ss", 7, "7:05"},          {"HH:mm:ss", 7, "07:05"},
-                          {"HH:mm:ss", 23, "23:05"},       {"HH.mm", 15, "3:05 PM"}};
-    for (const Case& c : cases) {
-        SYSTEMTIME t = At(2026, 12, 6, c.hour, 5);
+    } times[] = {{"h:mm:ss tt", 0, "12:05 AM"}, {"hh:mm:ss tt", 9, "09:05 AM"}, {"HH:mm:ss", 23, "23:05"},
+                 {"HH.mm", 15, "3:05 PM"}};
+    for (const auto& c : times) {
+        t = At(2026, 12, 6, c.hour, 5);
         EXPECT_EQ(Render("yyyy-MM-dd", c.pattern, t), std::string("2026-12-06 ") + c.time) << c.pattern;
     }
-}
-
-TEST_F(LocalDate, DamagedMonthDoesNotReadOutsideTheNames)
-{
-    SYSTEMTIME t = At(2026, 13, 6, 1, 2);
+    t = At(2026, 13, 6, 1, 2);   // a damaged month does not index past the names
     EXPECT_EQ(Render("dd-MMM-yy", "H:mm:ss", t), "06-?\?\?-2026 1:02");
 }
 
-TEST_F(LocalDate, StampsAProgramOnceUnderItsNormalizedPath)
+TEST_F(LocalDate, StampsAnExistingProgramOnceUnderItsNormalizedPath)
 {
     ScratchKey store(HKEY_CURRENT_USER, "Software\\VelmoraTest\\Foundation\\Detected");
-    std::string program = FixturePath("fixture_app.exe");
-    program.insert(program.begin(), '"');
-    program += "\" /background";
+    EXPECT_EQ(StampFirstDetected("C:\\no\\such\\program.exe -x", store.path()), 0);
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, store.path(), 0, KEY_READ, &key), ERROR_SUCCESS);
+
+    std::string program = "\"" + FixturePath("fixture_app.exe") + "\" /background";
     char normalized[MAX_PATH];
     NormalizeProgramPath(program.c_str(), normalized);
-
     EXPECT_EQ(StampFirstDetected(program.c_str(), store.path()), 0);
     char stamp[64];
     ASSERT_GT(GetRegValue(HKEY_CURRENT_USER, store.path(), normalized, stamp), 0) << normalized;
@@ -250,12 +184,4 @@ TEST_F(LocalDate, StampsAProgramOnceUnderItsNormalizedPath)
     EXPECT_EQ(StampFirstDetected(program.c_str(), store.path()), 1);
     GetRegValue(HKEY_CURRENT_USER, store.path(), normalized, stamp);
     EXPECT_STREQ(stamp, "01/01/2001 1:00 AM") << "the first date stays";
-}
-
-TEST_F(LocalDate, MissingProgramsAreNotStamped)
-{
-    ScratchKey store(HKEY_CURRENT_USER, "Software\\VelmoraTest\\Foundation\\Detected");
-    EXPECT_EQ(StampFirstDetected("C:\\no\\such\\program.exe -x", store.path()), 0);
-    HKEY key = nullptr;
-    EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, store.path(), 0, KEY_READ, &key), ERROR_SUCCESS);
 }

