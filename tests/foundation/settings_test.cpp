@@ -130,3 +130,46 @@ TEST_F(Localized, OverrideLineBreaksAndCuts)
     EXPECT_EQ(LoadLocalizedString(9999, untouched, -1), 0);
     EXPECT_STREQ(untouched, "abc");
 }
+
+// Saved positions come back without resizing, are pulled back onto the screen
+// from any side, and a missing coordinate centres the window.
+TEST(Placement, RestoreMovesPullsBackAndCentres)
+{
+    const char* names[] = {"xPosVlTest", "yPosVlTest", "dxVlTest", "dyVlTest"};
+    for (const char* name : names) DeleteRegValue(HKEY_CURRENT_USER, kVelmoraKey, name);
+    HWND w = CreateWindowExA(0, "STATIC", "placement", WS_POPUP, 10, 20, 300, 200, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(w, nullptr);
+    const int halfWidth = GetSystemMetrics(SM_CXSCREEN) / 2;
+    const int halfHeight = GetSystemMetrics(SM_CYSCREEN) / 2;
+    const std::string wide = std::to_string(GetSystemMetrics(SM_CXVIRTUALSCREEN) + 1);
+    const std::string tall = std::to_string(GetSystemMetrics(SM_CYVIRTUALSCREEN) + 1);
+    struct Case {
+        const char* x;
+        const char* y;   // nullptr: no value
+        int left, top;
+    };
+    const Case cases[] = {
+        {"100", "120", 100, 120},
+        {wide.c_str(), tall.c_str(), halfWidth, halfHeight},
+        {"-30000", "-30000", halfWidth, halfHeight},
+        {"100", nullptr, (GetSystemMetrics(SM_CXSCREEN) - 300) / 2,
+         (GetSystemMetrics(SM_CYSCREEN) - 200) / 3},
+    };
+    for (const Case& c : cases) {
+        SetRegValue(HKEY_CURRENT_USER, kVelmoraKey, names[0], c.x);
+        if (c.y)
+            SetRegValue(HKEY_CURRENT_USER, kVelmoraKey, names[1], c.y);
+        else
+            DeleteRegValue(HKEY_CURRENT_USER, kVelmoraKey, names[1]);
+        RestorePlacement(w, names[0], names[1], names[2], names[3]);
+        RECT r = {};
+        GetWindowRect(w, &r);
+        EXPECT_EQ(r.left, c.left) << c.x;
+        EXPECT_EQ(r.top, c.top) << c.x;
+        EXPECT_EQ(r.right - r.left, 300);
+        EXPECT_EQ(r.bottom - r.top, 200);
+    }
+    DestroyWindow(w);
+    for (const char* name : names) DeleteRegValue(HKEY_CURRENT_USER, kVelmoraKey, name);
+}
