@@ -16,18 +16,13 @@ std::string VaultFile(const char* name)
     return std::string(data) + "\\vault\\" + name;
 }
 
-std::string HistoryText()
+// The history from a length on (all of it when it has been started anew).
+std::string History(size_t from = 0)
 {
     char path[MAX_PATH];
     GetHistoryFilePath(path);
-    return ReadTextFile(path);
-}
-
-// What the history gained since `before`.
-std::string HistoryAddedSince(const std::string& before)
-{
-    std::string now = HistoryText();
-    return now.size() >= before.size() ? now.substr(before.size()) : now;
+    std::string text = ReadTextFile(path);
+    return from <= text.size() ? text.substr(from) : text;
 }
 
 bool Exists(const std::string& path)
@@ -140,13 +135,13 @@ TEST_F(HiddenTest, RejectedFileGoesToTheVaultAndComesBack)
     std::string path = dir.file("vlvault_one.dat");
     MakeHidden(path, "precious contents");
     SetRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path.c_str(), "01/02/2026 3:04 PM");
-    std::string before = HistoryText();
+    const size_t before = History().size();
 
     EXPECT_NE(MoveHiddenFileToVault("Odd Hidden Thing", path.c_str()), 0);
     EXPECT_FALSE(Exists(path));
     EXPECT_EQ(ReadTextFile(VaultFile("vlvault_one.dat")), "precious contents");
     EXPECT_EQ(SnapshotValue(path), "");
-    std::string added = HistoryAddedSince(before);
+    std::string added = History(before);
     EXPECT_NE(added.find("\t*HIDDEN_DeleteFile\tTYPE_HIDDEN\tOdd Hidden Thing\t" + path + "\t\r\n"),
               std::string::npos)
         << added;
@@ -175,7 +170,7 @@ TEST_F(HiddenTest, FileInUseStaysHiddenAndUnrecorded)
     std::string path = dir.file("vlvault_busy.dat");
     MakeHidden(path, "busy");
     SetRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path.c_str(), "01/02/2026 3:04 PM");
-    std::string before = HistoryText();
+    const size_t before = History().size();
     {
         // Readable, so the vault copy is made, but not deletable.
         UniqueFile holder(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -185,7 +180,7 @@ TEST_F(HiddenTest, FileInUseStaysHiddenAndUnrecorded)
     }
     EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(SnapshotValue(path), "");   // reported as new on the next check
-    EXPECT_EQ(HistoryAddedSince(before).find("*HIDDEN_DeleteFile"), std::string::npos);
+    EXPECT_EQ(History(before).find("*HIDDEN_DeleteFile"), std::string::npos);
     DeleteFileForced(VaultFile("vlvault_busy.dat").c_str());
 }
 
@@ -197,13 +192,13 @@ TEST_F(HiddenTest, RunningHiddenProgramIsEndedBeforeItsFileIsMoved)
     UniqueHandle process(StartProgram("\"" + path + "\""));
     ASSERT_TRUE(process);
     Sleep(300);   // let it map its image
-    std::string before = HistoryText();
+    const size_t before = History().size();
 
     EXPECT_NE(MoveHiddenFileToVault("Hidden Probe Suite", path.c_str()), 0);
     EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0);
     EXPECT_FALSE(Exists(path));
     EXPECT_TRUE(Exists(VaultFile("vlprobe_run.exe")));
-    std::string added = HistoryAddedSince(before);
+    std::string added = History(before);
     EXPECT_NE(added.find("\tTASK_Kill\tINFO_TASK\tHidden Probe Suite\t"), std::string::npos) << added;
     EXPECT_NE(added.find("\t*HIDDEN_DeleteFile\tTYPE_HIDDEN\tHidden Probe Suite\t"),
               std::string::npos)
