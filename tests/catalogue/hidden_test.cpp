@@ -199,7 +199,8 @@ TEST_F(HiddenTest, RunningHiddenProgramIsEndedBeforeItsFileIsMoved)
     EXPECT_FALSE(Exists(path));
     EXPECT_TRUE(Exists(VaultFile("vlprobe_run.exe")));
     std::string added = History(before);
-    EXPECT_NE(added.find("\tTASK_Kill\tINFO_TASK\tHidden Probe Suite\t"), std::string::npos) << added;
+    EXPECT_NE(added.find("\tTASK_Kill\tINFO_TASK\tHidden Probe Suite\t"), std::string::npos)
+        << added;
     EXPECT_NE(added.find("\t*HIDDEN_DeleteFile\tTYPE_HIDDEN\tHidden Probe Suite\t"),
               std::string::npos)
         << added;
