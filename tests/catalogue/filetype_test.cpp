@@ -21,12 +21,7 @@ constexpr const char* kDefaultList =
 
 void SetRaw(HKEY root, const char* key, const char* name, DWORD type, const void* data, DWORD size)
 {
-    HKEY h = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
-              ERROR_SUCCESS)
-        << key;
-    RegSetValueExA(h, name, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(h);
+    ASSERT_EQ(RegSetKeyValueA(root, key, name, type, data, size), ERROR_SUCCESS) << key;
 }
 
 void SetText(HKEY root, const char* key, const char* name, const std::string& text)
@@ -37,38 +32,25 @@ void SetText(HKEY root, const char* key, const char* name, const std::string& te
 // The text of a value, or "<missing>".
 std::string Text(HKEY root, const char* key, const char* name)
 {
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return "<missing>";
     char buffer[4096] = {};
     DWORD size = sizeof(buffer) - 1;
-    LONG rc = RegQueryValueExA(h, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(h);
-    return rc == ERROR_SUCCESS ? std::string(buffer) : "<missing>";
+    return RegGetValueA(root, key, name, RRF_RT_REG_SZ, nullptr, buffer, &size) == ERROR_SUCCESS
+               ? std::string(buffer)
+               : "<missing>";
 }
 
-std::string ItemPath(int i)
+// Path, title, entry name and detail of a list entry.
+struct Item {
+    std::string path, title, entry, detail;
+};
+Item ReadItem(int i)
 {
-    char out[kPathLen];
-    GetItemPath(i, out);
-    return out;
-}
-std::string ItemTitle(int i)
-{
-    char out[kTitleLen];
-    GetItemTitle(i, out);
-    return out;
-}
-std::string ItemEntry(int i)
-{
-    char out[kEntryLen];
-    GetItemEntryName(i, out);
-    return out;
-}
-std::string ItemDetail(int i)
-{
-    char out[kDetailLen];
-    GetItemDetail(i, out, kDetailLen);
-    return out;
+    char path[kPathLen], title[kTitleLen], entry[kEntryLen], detail[kDetailLen];
+    GetItemPath(i, path);
+    GetItemTitle(i, title);
+    GetItemEntryName(i, entry);
+    GetItemDetail(i, detail, kDetailLen);
+    return {path, title, entry, detail};
 }
 
 class FileTypeTest : public ::testing::Test {
@@ -79,11 +61,12 @@ protected:
     ScratchKey bareClass_{HKEY_LOCAL_MACHINE, "Software\\Classes\\VlmTest.Bare"};
     ScratchKey evilClass_{HKEY_LOCAL_MACHINE, "Software\\Classes\\VlmTest.Evil"};
     ScratchKey userExt_{HKEY_CURRENT_USER, kFileExts};
-    ScratchKey userExt2_{HKEY_CURRENT_USER,
-                         "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vlmtwo"};
     ScratchKey application_{HKEY_CLASSES_ROOT, "Applications\\vlmtest.exe"};
     ScratchKey progId_{HKEY_CLASSES_ROOT, "VlmTest.Prog"};
+    ScratchKey letterClass_{HKEY_CLASSES_ROOT, "A"};
     std::string savedList_;
+    char name_[260] = "";
+    char command_[260] = "";
 
     void SetUp() override
     {
@@ -94,13 +77,22 @@ protected:
     {
         WipeSnapshot();
         ClearItems();
-        if (savedList_ != "<missing>") SetText(HKEY_CURRENT_USER, kClass, "", savedList_);
+        if (savedList_ != "<missing>") SetList(savedList_);
     }
     static void WipeSnapshot()
     {
-        for (const char* key : {kExt, kExtApp, kExtProgId, kClass}) DeleteKeyTree(HKEY_CURRENT_USER, key);
+        for (const char* key : {kExt, kExtApp, kExtProgId, kClass})
+            DeleteKeyTree(HKEY_CURRENT_USER, key);
     }
     static void SetList(const std::string& list) { SetText(HKEY_CURRENT_USER, kClass, "", list); }
+    static std::string Stored(const char* store, const char* name = ".vlmtest")
+    {
+        return Text(HKEY_CURRENT_USER, store, name);
+    }
+    int Get(const char* extension, int kind)
+    {
+        return GetAssociation(extension, name_, command_, kind);
+    }
 
     // .vlmtest opens with a different program under each kind.
     static void MakeAllKinds()
@@ -118,83 +110,78 @@ protected:
     }
 };
 
+struct Association {
+    const char* name;
+    const char* command;
+};
+// What MakeAllKinds reads back for kinds 1, 2 and 3.
+constexpr Association kMade[] = {
+    {"VlmTest.Doc", "\"C:\\Old\\editor.exe\" \"%1\""},
+    {"vlmtest.exe", "C:\\Apps\\vlmtest.exe %1"},
+    {"VlmTest.Prog", "C:\\Prog\\viewer.exe /view %1"},
+};
+
 TEST_F(FileTypeTest, GetAssociationReadsEachKindWithOrWithoutDot)
 {
     MakeAllKinds();
-    char name[260];
-    char command[260];
-    ASSERT_EQ(GetAssociation(".vlmtest", name, command, kAssocMachineClass), 1);
-    EXPECT_STREQ(name, "VlmTest.Doc");
-    EXPECT_STREQ(command, "\"C:\\Old\\editor.exe\" \"%1\"");
-    ASSERT_EQ(GetAssociation("vlmtest", name, command, kAssocUserApplication), 1);
-    EXPECT_STREQ(name, "vlmtest.exe");
-    EXPECT_STREQ(command, "C:\\Apps\\vlmtest.exe %1");
-    ASSERT_EQ(GetAssociation("VLMTEST", name, command, kAssocUserProgId), 1);
-    EXPECT_STREQ(name, "VlmTest.Prog");
-    EXPECT_STREQ(command, "C:\\Prog\\viewer.exe /view %1");
-
-    EXPECT_EQ(GetAssociation(".vlmtest", name, command, 4), 0);
-    EXPECT_EQ(GetAssociation(".vlmnone", name, command, kAssocMachineClass), 0);
-    EXPECT_STREQ(name, "");
-    EXPECT_STREQ(command, "");
-    EXPECT_EQ(GetAssociation("", name, command, kAssocMachineClass), 0);
+    const char* spellings[] = {".vlmtest", "vlmtest", "VLMTEST"};
+    for (int kind = 1; kind <= 3; ++kind) {
+        ASSERT_EQ(Get(spellings[kind - 1], kind), 1) << kind;
+        EXPECT_STREQ(name_, kMade[kind - 1].name);
+        EXPECT_STREQ(command_, kMade[kind - 1].command);
+    }
+    EXPECT_EQ(Get(".vlmtest", 4), 0);
+    EXPECT_EQ(Get("", kAssocMachineClass), 0);
+    EXPECT_EQ(Get(".vlmnone", kAssocMachineClass), 0);
+    EXPECT_STREQ(name_, "");
+    EXPECT_STREQ(command_, "");
 }
 
 TEST_F(FileTypeTest, NameWithoutCommandOrOfWrongTypeIsNoAssociation)
 {
-    // A ProgID whose class has no open command.
+    // A class without an open command.
     SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\.vlmtest", "", "VlmTest.Bare");
-    char name[260];
-    char command[260];
-    EXPECT_EQ(GetAssociation(".vlmtest", name, command, kAssocMachineClass), 0);
-    EXPECT_STREQ(command, "");
-
-    // A ProgID stored as a number does not name a class.
-    DeleteKeyTree(HKEY_CLASSES_ROOT, "A");
+    EXPECT_EQ(Get(".vlmtest", kAssocMachineClass), 0);
+    EXPECT_STREQ(command_, "");
+    // A ProgID stored as a number does not name the class "A".
     SetText(HKEY_CLASSES_ROOT, "A\\shell\\open\\command", "", "C:\\Wrong\\a.exe %1");
     DWORD letter = 'A';
     SetRaw(HKEY_CURRENT_USER, kFileExts, "ProgID", REG_DWORD, &letter, sizeof(letter));
-    EXPECT_EQ(GetAssociation(".vlmtest", name, command, kAssocUserProgId), 0);
-    DeleteKeyTree(HKEY_CLASSES_ROOT, "A");
-
+    EXPECT_EQ(Get(".vlmtest", kAssocUserProgId), 0);
     // An open command stored as binary data is no command.
     SetText(HKEY_CURRENT_USER, kFileExts, "Application", "vlmtest.exe");
     const char bytes[] = {'C', ':', '\\', 'x'};
     SetRaw(HKEY_CLASSES_ROOT, "Applications\\vlmtest.exe\\shell\\open\\command", "", REG_BINARY,
            bytes, sizeof(bytes));
-    EXPECT_EQ(GetAssociation(".vlmtest", name, command, kAssocUserApplication), 0);
-
+    EXPECT_EQ(Get(".vlmtest", kAssocUserApplication), 0);
     // A name longer than its buffer is not read at all.
     SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\.vlmtest", "", std::string(300, 'N'));
-    EXPECT_EQ(GetAssociation(".vlmtest", name, command, kAssocMachineClass), 0);
+    EXPECT_EQ(Get(".vlmtest", kAssocMachineClass), 0);
 }
 
 TEST_F(FileTypeTest, ListHoldsOneEntryPerKindInListOrder)
 {
     MakeAllKinds();
     // .vlmtwo's class has no description: its program's version strings stand in.
-    std::string fixture = FixturePath("hidden_fixture.exe");
     SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\.vlmtwo", "", "VlmTest.Bare");
     SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\VlmTest.Bare\\shell\\open\\command", "",
-            "\"" + fixture + "\" %1");
+            std::string(1, '"').append(FixturePath("hidden_fixture.exe")).append("\" %1"));
     SetList("vlmtwo;;VLMNONE;VLMTEST");
 
     ASSERT_EQ(BuildFileTypeList(), 4);
     ASSERT_EQ(ItemCount(), 4);
-    EXPECT_EQ(ItemTitle(0), "Hidden Probe Suite");
-    EXPECT_EQ(ItemEntry(0), "Hidden Probe Program");
-    EXPECT_EQ(ItemDetail(0), ".vlmtwo");
-
-    EXPECT_EQ(ItemTitle(1), "Corvath Test Document");
-    EXPECT_EQ(ItemPath(1), "C:\\Old\\editor.exe %1");
-    EXPECT_EQ(ItemEntry(1), "VlmTest.Doc");
-    EXPECT_EQ(ItemDetail(1), ".VLMTEST");   // as the list spells it
+    Item two = ReadItem(0), doc = ReadItem(1);
+    EXPECT_EQ(two.title, "Hidden Probe Suite");
+    EXPECT_EQ(two.entry, "Hidden Probe Program");
+    EXPECT_EQ(two.detail, ".vlmtwo");
+    EXPECT_EQ(doc.title, "Corvath Test Document");
+    EXPECT_EQ(doc.entry, "VlmTest.Doc");
+    EXPECT_EQ(doc.detail, ".VLMTEST");   // as the list spells it
     EXPECT_EQ(GetItemType(1), 400);
-    EXPECT_EQ(GetItemFlag(1), 1);
-    EXPECT_EQ(GetItemFlag(2), 2);
-    EXPECT_EQ(ItemPath(2), "C:\\Apps\\vlmtest.exe %1");
-    EXPECT_EQ(GetItemFlag(3), 3);
-    EXPECT_EQ(ItemPath(3), "C:\\Prog\\viewer.exe /view %1");
+    EXPECT_EQ(doc.path, "C:\\Old\\editor.exe %1");
+    EXPECT_EQ(ReadItem(2).path, kMade[1].command);
+    EXPECT_EQ(ReadItem(3).path, kMade[2].command);
+    for (int kind = 1; kind <= 3; ++kind) EXPECT_EQ(GetItemFlag(kind), kind);
 
     // A list stored as a number lists nothing.
     DWORD number = 7;
@@ -204,66 +191,41 @@ TEST_F(FileTypeTest, ListHoldsOneEntryPerKindInListOrder)
 
 TEST_F(FileTypeTest, CreateClassInfoTakesTheSnapshotOnce)
 {
-    int stored = CreateClassInfo();
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), kDefaultList);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExt, ""), "Do not edit.");
-    // The item list holds what was stored; every association is in the snapshot.
-    EXPECT_GT(stored, 0);   // a fresh machine associates .inf, .js, .vbs and others
+    const int stored = CreateClassInfo();
+    EXPECT_EQ(Stored(kClass, ""), kDefaultList);
+    EXPECT_EQ(Stored(kExt, ""), "Do not edit.");
+    // Every listed association is in the snapshot (a fresh prefix associates
+    // .inf, .js, .vbs and others), its class with its open command.
+    EXPECT_GT(stored, 0);
     ASSERT_EQ(stored, ItemCount());
     for (int i = 0; i < stored; ++i) {
-        const char* store = GetItemFlag(i) == 1 ? kExt : GetItemFlag(i) == 2 ? kExtApp : kExtProgId;
-        char name[260];
-        char command[260];
-        ASSERT_EQ(GetAssociation(ItemDetail(i).c_str(), name, command, GetItemFlag(i)), 1);
-        EXPECT_EQ(Text(HKEY_CURRENT_USER, store, ItemDetail(i).c_str()), name);
-        std::string unquoted;
-        for (const char* c = command; *c; ++c)
-            if (*c != '"') unquoted += *c;
-        EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, name), unquoted);
+        const int kind = GetItemFlag(i);
+        const std::string ext = ReadItem(i).detail;
+        ASSERT_EQ(Get(ext.c_str(), kind), 1) << ext;
+        EXPECT_EQ(Stored(kind == 1 ? kExt : kind == 2 ? kExtApp : kExtProgId, ext.c_str()), name_);
+        EXPECT_NE(Stored(kClass, name_), "<missing>") << name_;
     }
-
+    // A second call keeps what is there.
     SetText(HKEY_CURRENT_USER, kExt, ".txt", "Edited.By.Hand");
     EXPECT_EQ(CreateClassInfo(), 0);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExt, ".txt"), "Edited.By.Hand");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), kDefaultList);
-}
-
-TEST_F(FileTypeTest, OldMarkerRetakesSnapshotButKeepsTheUserList)
-{
-    MakeAllKinds();
-    SetText(HKEY_CURRENT_USER, kExt, "", "Do not edit");
-    SetList("VLMTEST;");
-    EXPECT_EQ(CreateClassInfo(), 0);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), "VLMTEST;");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExt, ""), "Do not edit.");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExt, ".vlmtest"), "VlmTest.Doc");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExtApp, ".vlmtest"), "vlmtest.exe");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExtProgId, ".vlmtest"), "VlmTest.Prog");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, "VlmTest.Doc"), "C:\\Old\\editor.exe %1");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, "VlmTest.Prog"), "C:\\Prog\\viewer.exe /view %1");
-}
-
-TEST_F(FileTypeTest, DamagedListIsReplacedByTheInitialOne)
-{
-    SetText(HKEY_CURRENT_USER, kExt, "", "Do not edit.");
+    EXPECT_EQ(Stored(kExt, ".txt"), "Edited.By.Hand");
+    EXPECT_EQ(Stored(kClass, ""), kDefaultList);
+    // A damaged list is replaced by the initial one.
     SetList("NOSEPARATORHERE");
     CreateClassInfo();
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), kDefaultList);
-}
-
-TEST_F(FileTypeTest, StoreWritesNothingForAMissingAssociation)
-{
-    SetList("VLMTEST;");
-    EXPECT_EQ(StoreAssociation(".vlmtest", kAssocMachineClass), 0);
-    EXPECT_EQ(StoreAssociation(".vlmtest", 9), 0);
-    // The list on the Class default value stays untouched.
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), "VLMTEST;");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExt, ".vlmtest"), "<missing>");
+    EXPECT_EQ(Stored(kClass, ""), kDefaultList);
 }
 
 TEST_F(FileTypeTest, ChangeOfFolderIsNoChangeButOtherProgramIs)
 {
     MakeAllKinds();
+    // Without an association nothing is stored, least of all on the Class
+    // default value that holds the list.
+    SetList("VLMTEST;");
+    EXPECT_EQ(StoreAssociation(".vlmnone", kAssocMachineClass), 0);
+    EXPECT_EQ(StoreAssociation(".vlmtest", 9), 0);
+    EXPECT_EQ(Stored(kClass, ""), "VLMTEST;");
+
     ASSERT_EQ(StoreAssociation("vlmtest", kAssocMachineClass), 1);
     char stored[260];
     EXPECT_EQ(CheckAssociation(".vlmtest", 1, "D:\\New\\editor.exe %1", stored), 0);
@@ -273,23 +235,25 @@ TEST_F(FileTypeTest, ChangeOfFolderIsNoChangeButOtherProgramIs)
 
     // No record for kind 3 yet: the current association is adopted.
     EXPECT_EQ(CheckAssociation(".vlmtest", 3, "C:\\Else\\else.exe", stored), 0);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExtProgId, ".vlmtest"), "VlmTest.Prog");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, "VlmTest.Prog"), "C:\\Prog\\viewer.exe /view %1");
+    EXPECT_EQ(Stored(kExtProgId), "VlmTest.Prog");
+    EXPECT_EQ(Stored(kClass, "VlmTest.Prog"), kMade[2].command);
 
     // A record holding the list itself is damaged and replaced.
     SetText(HKEY_CURRENT_USER, kClass, "VlmTest.Doc", kDefaultList);
     EXPECT_EQ(CheckAssociation(".vlmtest", 1, "C:\\Old\\other.exe %1", stored), 0);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, "VlmTest.Doc"), "C:\\Old\\editor.exe %1");
+    EXPECT_EQ(Stored(kClass, "VlmTest.Doc"), "C:\\Old\\editor.exe %1");
 
     // An empty stored name never compares against the Class default (the list).
     SetList("VLMTEST;XLS;");
     SetText(HKEY_CURRENT_USER, kExtApp, ".vlmtest", "");
-    EXPECT_EQ(CheckAssociation(".vlmtest", 2, "C:\\Apps\\vlmtest.exe %1", stored), 0);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExtApp, ".vlmtest"), "vlmtest.exe");
+    EXPECT_EQ(CheckAssociation(".vlmtest", 2, kMade[1].command, stored), 0);
+    EXPECT_EQ(Stored(kExtApp), "vlmtest.exe");
 }
 
 TEST_F(FileTypeTest, RestorePutsEveryKindBackAndCreatesMissingKeys)
 {
+    EXPECT_EQ(RestoreAssociation(".vlmtest", 1), 0);   // nothing stored yet
+    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, "Software\\Classes\\.vlmtest", ""), "<missing>");
     MakeAllKinds();
     for (int kind = 1; kind <= 3; ++kind) ASSERT_EQ(StoreAssociation(".vlmtest", kind), 1);
 
@@ -300,32 +264,16 @@ TEST_F(FileTypeTest, RestorePutsEveryKindBackAndCreatesMissingKeys)
     DeleteKeyTree(HKEY_CLASSES_ROOT, "Applications\\vlmtest.exe");
     DeleteKeyTree(HKEY_CLASSES_ROOT, "VlmTest.Prog");
 
-    for (int kind = 1; kind <= 3; ++kind) EXPECT_EQ(RestoreAssociation("vlmtest", kind), 1) << kind;
-    char name[260];
-    char command[260];
-    ASSERT_EQ(GetAssociation(".vlmtest", name, command, 1), 1);
-    EXPECT_STREQ(name, "VlmTest.Doc");
-    EXPECT_STREQ(command, "C:\\Old\\editor.exe %1");
-    ASSERT_EQ(GetAssociation(".vlmtest", name, command, 2), 1);
-    EXPECT_STREQ(name, "vlmtest.exe");
-    EXPECT_STREQ(command, "C:\\Apps\\vlmtest.exe %1");
-    ASSERT_EQ(GetAssociation(".vlmtest", name, command, 3), 1);
-    EXPECT_STREQ(name, "VlmTest.Prog");
-    EXPECT_STREQ(command, "C:\\Prog\\viewer.exe /view %1");
+    // The snapshot holds the commands without quotes.
+    const char* commands[] = {"C:\\Old\\editor.exe %1", kMade[1].command, kMade[2].command};
+    for (int kind = 1; kind <= 3; ++kind) {
+        EXPECT_EQ(RestoreAssociation("vlmtest", kind), 1) << kind;
+        ASSERT_EQ(Get(".vlmtest", kind), 1) << kind;
+        EXPECT_STREQ(name_, kMade[kind - 1].name);
+        EXPECT_STREQ(command_, commands[kind - 1]);
+    }
     // The intruder's class is left alone.
     EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, "Software\\Classes\\VlmTest.Evil\\shell\\open\\command", ""),
-              "<missing>");
-}
-
-TEST_F(FileTypeTest, RestoreWithoutSnapshotDoesNothing)
-{
-    EXPECT_EQ(RestoreAssociation(".vlmtwo", 1), 0);
-    EXPECT_EQ(RestoreAssociation(".vlmtwo", 2), 0);
-    EXPECT_EQ(RestoreAssociation(".vlmtwo", 7), 0);
-    EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, "Software\\Classes\\.vlmtwo", ""), "<missing>");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER,
-                   "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vlmtwo",
-                   "Application"),
               "<missing>");
 }
 
@@ -336,25 +284,21 @@ TEST_F(FileTypeTest, AddRefusesDuplicatesAndAFullList)
     EXPECT_EQ(AddWatchedExtension("txt"), IDS_FILETYPE_WATCHED);
     EXPECT_EQ(AddWatchedExtension(".TxT"), IDS_FILETYPE_WATCHED);
     EXPECT_EQ(AddWatchedExtension(".vlmtest"), 0);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), "TXT;vlmtest;");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExt, ".vlmtest"), "VlmTest.Doc");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExtApp, ".vlmtest"), "vlmtest.exe");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExtProgId, ".vlmtest"), "VlmTest.Prog");
-    // An extension without any association is still watched.
-    EXPECT_EQ(AddWatchedExtension("vlmnone"), 0);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), "TXT;vlmtest;vlmnone;");
-    // Nothing to add.
+    EXPECT_EQ(AddWatchedExtension("vlmnone"), 0);   // watched even without an association
     EXPECT_EQ(AddWatchedExtension("."), 0);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), "TXT;vlmtest;vlmnone;");
+    EXPECT_EQ(Stored(kClass, ""), "TXT;vlmtest;vlmnone;");
+    EXPECT_EQ(Stored(kExt), "VlmTest.Doc");
+    EXPECT_EQ(Stored(kExtApp), "vlmtest.exe");
+    EXPECT_EQ(Stored(kExtProgId), "VlmTest.Prog");
 
     std::string list;
     for (int i = 0; i < 203; ++i) list += "ABCD;";   // 1015 characters
     SetList(list);
     EXPECT_EQ(AddWatchedExtension("VLMTS"), IDS_FILETYPE_LIMIT);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), list);
+    EXPECT_EQ(Stored(kClass, ""), list);
     SetList(list.substr(1));   // 1014 + 5 stays below the limit
     EXPECT_EQ(AddWatchedExtension("VLMTS"), 0);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), list.substr(1) + "VLMTS;");
+    EXPECT_EQ(Stored(kClass, ""), list.substr(1) + "VLMTS;");
 }
 
 TEST_F(FileTypeTest, UnreadableListIsNeverOverwritten)
@@ -364,11 +308,15 @@ TEST_F(FileTypeTest, UnreadableListIsNeverOverwritten)
     SetList(longList);
     EXPECT_EQ(AddWatchedExtension("VLMTEST"), IDS_FILETYPE_LIMIT);
     EXPECT_EQ(RemoveWatchedExtension("ABCD"), 1);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), longList);
+    EXPECT_EQ(Stored(kClass, ""), longList);
 
     const char bytes[] = {'T', 'X', 'T', ';'};
     SetRaw(HKEY_CURRENT_USER, kClass, "", REG_BINARY, bytes, sizeof(bytes));
     EXPECT_EQ(AddWatchedExtension("VLMTEST"), IDS_FILETYPE_LIMIT);
+    EXPECT_EQ(RemoveWatchedExtension("TXT"), 1);
+    DWORD type = 0;
+    RegGetValueA(HKEY_CURRENT_USER, kClass, "", RRF_RT_ANY, &type, nullptr, nullptr);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
 }
 
 TEST_F(FileTypeTest, RemoveKeepsAClassStillInUse)
@@ -376,44 +324,25 @@ TEST_F(FileTypeTest, RemoveKeepsAClassStillInUse)
     MakeAllKinds();
     SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\.vlmtwo", "", "VlmTest.Doc");
     SetList("TXT;VLMTEST;VLMTWO;");
-    ASSERT_EQ(StoreAssociation("vlmtest", 1), 1);
-    ASSERT_EQ(StoreAssociation("vlmtest", 2), 1);
-    ASSERT_EQ(StoreAssociation("vlmtwo", 1), 1);
+    ASSERT_EQ(StoreAssociation("vlmtest", 1) + StoreAssociation("vlmtwo", 1), 2);
 
+    // .vlmtwo still opens with VlmTest.Doc: its record stays.
     EXPECT_EQ(RemoveWatchedExtension("vlmtest"), 1);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), "TXT;VLMTWO;");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExt, ".vlmtest"), "<missing>");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, "VlmTest.Doc"), "C:\\Old\\editor.exe %1");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kExtApp, ".vlmtest"), "vlmtest.exe");
+    EXPECT_EQ(Stored(kClass, ""), "TXT;VLMTWO;");
+    EXPECT_EQ(Stored(kExt), "<missing>");
+    EXPECT_EQ(Stored(kClass, "VlmTest.Doc"), "C:\\Old\\editor.exe %1");
 
     EXPECT_EQ(RemoveWatchedExtension("VLMTWO"), 1);
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, ""), "TXT;");
-    EXPECT_EQ(Text(HKEY_CURRENT_USER, kClass, "VlmTest.Doc"), "<missing>");
-}
-
-TEST_F(FileTypeTest, RemoveKeepsASharedClassWithoutDescription)
-{
-    std::string command = "\"" + FixturePath("hidden_fixture.exe") + "\" %1";
-    SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\.vlmtest", "", "VlmTest.Bare");
-    SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\.vlmtwo", "", "VlmTest.Bare");
-    SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\VlmTest.Bare\\shell\\open\\command", "", command);
-    SetList("VLMTEST;VLMTWO;");
-    ASSERT_EQ(StoreAssociation("vlmtest", 1), 1);
-
-    EXPECT_EQ(RemoveWatchedExtension("vlmtest"), 1);
-    EXPECT_NE(Text(HKEY_CURRENT_USER, kClass, "VlmTest.Bare"), "<missing>");
-    EXPECT_EQ(IsClassInUse("VlmTest.Bare"), 1);
-    EXPECT_EQ(IsClassInUse("VlmTest.Gone"), 0);
-    EXPECT_EQ(ItemCount(), 1);   // the list is left in the shared item list
+    EXPECT_EQ(Stored(kClass, ""), "TXT;");
+    EXPECT_EQ(Stored(kClass, "VlmTest.Doc"), "<missing>");
 }
 
 TEST(FileTypeProgram, ProgramShownForACommand)
 {
-    struct Case {
+    const struct {
         const char* command;
         const char* shown;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"%1 %*", "Executable"},
         {"%1 /s", "Executable"},
         {"", "No Associated File"},
@@ -424,30 +353,11 @@ TEST(FileTypeProgram, ProgramShownForACommand)
         {"rundll32.exe", ""},
         {"write.exe", "WRITE.EXE"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         char text[260] = "x";
         GetProgramFromCommand(c.command, text);
         EXPECT_STREQ(text, c.shown) << c.command;
     }
-}
-
-TEST_F(FileTypeTest, IconFromDefaultIconOrFromTheCommand)
-{
-    MakeAllKinds();
-    char path[260];
-    int index = 99;
-    EXPECT_EQ(GetExtensionIcon(".vlmtest", path, &index, 1), 1);
-    EXPECT_STREQ(path, "C:\\Old\\editor.exe %1");
-    EXPECT_EQ(index, 0);
-
-    SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\VlmTest.Doc\\DefaultIcon", "",
-            "\"C:\\Icons\\a,b.dll\",-3");
-    EXPECT_EQ(GetExtensionIcon("vlmtest", path, &index, 1), 1);
-    EXPECT_STREQ(path, "C:\\Icons\\a,b.dll");
-    EXPECT_EQ(index, -3);
-
-    EXPECT_EQ(GetExtensionIcon(".vlmnone", path, &index, 1), 0);
-    EXPECT_STREQ(path, "");
 }
 
 }   // namespace
