@@ -8,8 +8,6 @@
 namespace {
 
 constexpr int kTypeHidden = 370;
-constexpr int kTypeTask = 600;
-constexpr int kActionTaskKill = 5;
 constexpr int kActionHiddenDelete = 29;
 
 struct WatchedFolder {
@@ -73,90 +71,6 @@ void RecordInSnapshot(const char* path)
     SetRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path, date);
 }
 
-using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
-using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
-using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, char*, DWORD);
-
-struct ProcessApi {
-    UniqueModule psapi;
-    EnumProcessesFn enumProcesses = nullptr;
-    EnumProcessModulesFn enumModules = nullptr;
-    GetModuleFileNameExFn moduleFileName = nullptr;
-};
-
-// PSAPI is resolved at run time, as the task catalogue does, so that the
-// programs still start where it is missing.
-int LoadProcessApi(ProcessApi* api)
-{
-    api->psapi = UniqueModule(LoadLibraryA("PSAPI.DLL"));
-    if (!api->psapi) return 0;
-    HMODULE module = api->psapi.get();
-    api->enumProcesses =
-        reinterpret_cast<EnumProcessesFn>(GetProcAddress(module, "EnumProcesses"));
-    api->enumModules =
-        reinterpret_cast<EnumProcessModulesFn>(GetProcAddress(module, "EnumProcessModules"));
-    api->moduleFileName =
-        reinterpret_cast<GetModuleFileNameExFn>(GetProcAddress(module, "GetModuleFileNameExA"));
-    return api->enumProcesses && api->enumModules && api->moduleFileName ? 1 : 0;
-}
-
-int ProgramOfProcess(const ProcessApi& api, DWORD id, char (&out)[kPathLen])
-{
-    out[0] = '\0';
-    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
-    if (!process) return 0;
-    HMODULE first = nullptr;
-    DWORD needed = 0;
-    if (!api.enumModules(process.get(), &first, sizeof(first), &needed)) return 0;
-    if (!api.moduleFileName(process.get(), first, out, kPathLen)) out[0] = '\0';
-    return out[0] ? 1 : 0;
-}
-
-// The first running process whose program file is `path`; 0 when none.
-DWORD FindRunningFile(const char* path)
-{
-    ProcessApi api;
-    if (!LoadProcessApi(&api)) return 0;
-    DWORD ids[4096];
-    DWORD bytes = 0;
-    if (!api.enumProcesses(ids, sizeof(ids), &bytes)) return 0;
-    char wanted[kPathLen];
-    NormalizeProgramPath(path, wanted);
-    DWORD count = bytes / sizeof(DWORD);
-    for (DWORD i = 0; i < count; ++i) {
-        char program[kPathLen];
-        if (!ProgramOfProcess(api, ids[i], program)) continue;
-        char normal[kPathLen];
-        char longForm[kPathLen];
-        NormalizeProgramPath(program, normal);
-        GetLongPath(longForm, normal);
-        if (lstrcmpiA(longForm, wanted) == 0) return ids[i];
-    }
-    return 0;
-}
-
-// A hidden program that runs keeps its file in use: end it first, without
-// asking, as the task catalogue does.
-void EndRunningFile(const char* path, const char* title)
-{
-    DWORD id = FindRunningFile(path);
-    if (!id) return;
-    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, id));
-    if (!process) return;
-    DWORD code = 0;
-    if (GetExitCodeProcess(process.get(), &code)) {
-        TerminateProcess(process.get(), code);
-        for (int i = 0; i < 5; ++i) {
-            if (!GetExitCodeProcess(process.get(), &code) || code != STILL_ACTIVE) break;
-            Sleep(10);
-        }
-    }
-    process = UniqueHandle();
-    WriteHistory(title, path, "", kTypeTask, kActionTaskKill);
-    HWND tray = FindWindowA("Shell_TrayWnd", "");
-    if (tray) InvalidateRect(tray, nullptr, TRUE);
-}
-
 }   // namespace
 
 int HiddenFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* context)
@@ -185,7 +99,9 @@ int BuildHiddenFileList()
 
 int MoveHiddenFileToVault(const char* title, const char* path)
 {
-    EndRunningFile(path, title);
+    // A hidden program that runs keeps its file in use: end it first,
+    // without asking.
+    EndProcessByPath(path, title, 0);
     int deleted = 0;
     char target[kPathLen];
     DWORD attributes = GetFileAttributesA(path);
