@@ -50,28 +50,14 @@ public:
     {
         Key(root, key);
         values_.push_back(std::make_unique<SavedValue>(root, key, name));
-        if (data) ASSERT_TRUE(SetRaw(root, key.c_str(), name.c_str(), type, data, size)) << name;
+        if (data) {
+            ASSERT_TRUE(SetRaw(root, key.c_str(), name.c_str(), type, data, size)) << name;
+        }
     }
     void Text(HKEY root, const std::string& key, const std::string& name, const std::string& text)
     {
         Raw(root, key, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
     }
-};
-
-// win.ini's "windows" section as it was, put back afterwards.
-class SavedProfile {
-    std::string key_, text_;
-    bool existed_;
-
-public:
-    explicit SavedProfile(const char* key) : key_(key)
-    {
-        char text[4096];
-        GetProfileStringA("windows", key, "\x01", text, sizeof text);
-        existed_ = strcmp(text, "\x01") != 0;
-        text_ = existed_ ? text : "";
-    }
-    ~SavedProfile() { WriteProfileStringA("windows", key_.c_str(), existed_ ? text_.c_str() : nullptr); }
 };
 
 void ExpectItem(const Item& item, const std::string& title, const std::string& path,
@@ -282,7 +268,9 @@ TEST(GetDisabledPrograms, ListsMarkedStoreValuesAndTheParkedFolder)
         const std::string key = std::string(kMarkers) + "\\" + s.key;
         const std::string command = std::string("C:\\VlApps\\") + s.key + s.name + ".exe";
         ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, key.c_str(), s.name, command));
-        if (s.marker) ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kMarkers, s.name, s.marker));
+        if (s.marker) {
+            ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kMarkers, s.name, s.marker));
+        }
     }
     const DWORD number = 0x41414141;
     ASSERT_TRUE(SetRaw(HKEY_LOCAL_MACHINE, (std::string(kMarkers) + "\\RunServices").c_str(), "VlDisDword",

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -190,5 +191,23 @@ inline std::string CommonStartupFolder()
 {
     return ReadText(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Startup");
 }
+
+// win.ini's "windows" section as it was, put back afterwards.
+class SavedProfile {
+    std::string key_, text_;
+    bool existed_;
+
+public:
+    explicit SavedProfile(const char* key) : key_(key)
+    {
+        char text[4096];
+        GetProfileStringA("windows", key, "\x01", text, sizeof text);
+        existed_ = strcmp(text, "\x01") != 0;
+        text_ = existed_ ? text : "";
+    }
+    SavedProfile(const SavedProfile&) = delete;
+    SavedProfile& operator=(const SavedProfile&) = delete;
+    ~SavedProfile() { WriteProfileStringA("windows", key_.c_str(), existed_ ? text_.c_str() : nullptr); }
+};
 
 }   // namespace startuptest

@@ -185,25 +185,6 @@ std::string Scan(const std::string& arguments, int* code, std::string* err = nul
     return out;
 }
 
-// win.ini's "windows" key as it was, put back afterwards.
-class SavedProfile {
-    std::string key_;
-    std::string text_;
-    bool existed_;
-
-public:
-    explicit SavedProfile(const char* key) : key_(key)
-    {
-        char text[4096];
-        GetProfileStringA("windows", key, "\x01", text, sizeof text);
-        existed_ = strcmp(text, "\x01") != 0;
-        text_ = existed_ ? text : "";
-    }
-    ~SavedProfile() { WriteProfileStringA("windows", key_.c_str(), existed_ ? text_.c_str() : nullptr); }
-    SavedProfile(const SavedProfile&) = delete;
-    SavedProfile& operator=(const SavedProfile&) = delete;
-};
-
 // Entries in every startup location, undone in reverse order.
 class EveryLocation {
     std::vector<std::unique_ptr<OwnedKey>> keys_;
