@@ -17,7 +17,7 @@ command -v Xvfb >/dev/null || need+=(xvfb)
 if [ ${#need[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+    apt-get install -y -qq "${need[@]}" >/dev/null
 fi
 
 cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" >/dev/null
