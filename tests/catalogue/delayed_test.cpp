@@ -2,53 +2,42 @@
 
 #include <string>
 
-#include "catalogue/catalogue.h"
-#include "tests/support/testsupport.h"
+#include "tests/catalogue/startuptest.h"
 
 namespace {
 
+using namespace startuptest;
+
+const HKEY kMachine = HKEY_LOCAL_MACHINE;
+const HKEY kUser = HKEY_CURRENT_USER;
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kApproved = "Software\\Corvath\\Velmora\\Run";
 constexpr const char* kDelay = "Software\\Corvath\\Velmora\\Delay";
 constexpr const char* kTime = "Software\\Corvath\\Velmora\\Delay\\Time";
-constexpr const char* kTitle = "Software\\Corvath\\Velmora\\Delay\\Title";
 constexpr const char* kParameters = "Software\\Corvath\\Velmora\\Delay\\Parameters";
-constexpr const char* kShortcuts = "Software\\Corvath\\Velmora\\Delay\\Shortcuts";
 constexpr const char* kApplet = "Software\\Corvath\\Velmora\\Delay\\Applet";
 constexpr const char* kOpenAs = "Software\\Corvath\\Velmora\\Delay\\OpenAs";
+constexpr const char* kEntryKeys[] = {kDelay, kTime, kParameters, kApplet, kOpenAs,
+                                      "Software\\Corvath\\Velmora\\Delay\\Title",
+                                      "Software\\Corvath\\Velmora\\Delay\\Shortcuts"};
 const std::string kMissing = "<missing>";
 
-std::string Reg(HKEY root, const char* key, const char* name)
+std::string Reg(HKEY root, const char* key, const std::string& name)
 {
     char data[4096] = {};
     DWORD size = sizeof(data) - 1;
-    if (RegGetValueA(root, key, name, RRF_RT_ANY | RRF_NOEXPAND, nullptr, data, &size) !=
+    if (RegGetValueA(root, key, name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, nullptr, data, &size) !=
         ERROR_SUCCESS)
         return kMissing;
     return data;
 }
 
-void SetReg(HKEY root, const char* key, const char* name, const std::string& text)
-{
-    ASSERT_EQ(RegSetKeyValueA(root, key, name, REG_SZ, text.c_str(),
-                              static_cast<DWORD>(text.size() + 1)),
-              ERROR_SUCCESS);
-}
-
-std::string Trim(std::string text)
-{
-    size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return "";
-    size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
-
 // The value name a command is stored under.
-std::string ProgramOf(const char* command)
+std::string ProgramOf(const std::string& command)
 {
     char program[MAX_PATH] = {};
     char arguments[1024] = {};
-    SplitProgramAndArguments(command, program, arguments);
+    SplitProgramAndArguments(command.c_str(), program, arguments);
     return program;
 }
 
@@ -59,36 +48,42 @@ std::string HistoryPath()
     return path;
 }
 
+const std::string& Fixture()
+{
+    static const std::string path = FixturePath("tasks_fixture.exe");
+    return path;
+}
+
 // Ends every running copy of the fixture program.
 void EndFixtures()
 {
-    const std::string path = FixturePath("tasks_fixture.exe");
     for (int i = 0; i < 10; ++i) {
-        DWORD id = FindProcessByPath(path.c_str());
-        if (!id) return;
-        HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-        if (!h) return;
-        TerminateProcess(h, 0);
-        WaitForSingleObject(h, 5000);
-        CloseHandle(h);
+        UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                                         FindProcessByPath(Fixture().c_str())));
+        if (!process) return;
+        TerminateProcess(process.get(), 0);
+        WaitForSingleObject(process.get(), 5000);
     }
 }
 
-struct ProcessCount {
-    std::string path;
-    int count;
-};
-int CountProc(DWORD, WORD, const char* name, void* context)
-{
-    auto* c = static_cast<ProcessCount*>(context);
-    if (lstrcmpiA(name, c->path.c_str()) == 0) ++c->count;
-    return 1;
-}
 int CountFixtures()
 {
-    ProcessCount c = {FixturePath("tasks_fixture.exe"), 0};
-    EnumRunningPrograms(CountProc, &c);
-    return c.count;
+    int count = 0;
+    EnumRunningPrograms(
+        [](DWORD, WORD, const char* name, void* context) {
+            if (lstrcmpiA(name, Fixture().c_str()) == 0) ++*static_cast<int*>(context);
+            return 1;
+        },
+        &count);
+    return count;
+}
+
+// The answering thread marks its click only after the box has closed, so
+// the caller may get there first.
+bool Answered(const DialogAnswerer& answerer)
+{
+    for (int i = 0; i < 100 && !answerer.answered(); ++i) Sleep(20);
+    return answerer.answered();
 }
 
 // Polls for a file that a started program writes; the content or "".
@@ -102,240 +97,156 @@ std::string WaitForFile(const std::string& path)
     return "";
 }
 
-// Both stores are emptied before and after each test; the tests own them.
+// Both stores are emptied before and after each test: the tests own them.
+// Keys brought into being for the approvals and the stores go again.
 class Delayed : public ::testing::Test {
 protected:
-    ScratchKey machine_{HKEY_LOCAL_MACHINE, kDelay};
-    ScratchKey user_{HKEY_CURRENT_USER, kDelay};
+    OwnedKey keys_[3] = {{kMachine, kDelay}, {kUser, kDelay}, {kUser, kApproved}};
+    ScratchKey machine_{kMachine, kDelay};
+    ScratchKey user_{kUser, kDelay};
+    ScratchDir dir_{"vltest_delayed"};
     void SetUp() override
     {
-        DeleteFileA(HistoryPath().c_str());
-        EndFixtures();
-    }
-    void TearDown() override
-    {
         EndFixtures();
         DeleteFileA(HistoryPath().c_str());
     }
-    // A user-store entry that starts at `seconds`.
-    static void AddUserEntry(const std::string& program, const char* seconds,
-                             const std::string& parameters = "")
-    {
-        SetReg(HKEY_CURRENT_USER, kDelay, program.c_str(), "11");
-        SetReg(HKEY_CURRENT_USER, kTime, program.c_str(), seconds);
-        if (!parameters.empty())
-            SetReg(HKEY_CURRENT_USER, kParameters, program.c_str(), parameters);
-    }
+    void TearDown() override { SetUp(); }
 };
 
 }   // namespace
 
-TEST_F(Delayed, UserRunEntryMovesIntoTheUserStore)
+TEST_F(Delayed, UserRunEntryMovesIntoTheUserStoreAndBack)
 {
     const char* title = "VlTestDelayUser";
     const char* command = "C:\\vltest\\tool.exe -quiet";
-    SetReg(HKEY_CURRENT_USER, kRunKey, title, command);
     const std::string program = ProgramOf(command);
-    ASSERT_FALSE(program.empty());
+    SavedValue run(kUser, kRunKey, title);
+    SavedValue approved(kUser, kApproved, command);
+    SetText(kUser, kRunKey, title, command);
 
     EXPECT_EQ(DelayStartupEntry(title, command, "", 11, 0), 1);
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kRunKey, title), kMissing);
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kDelay, program.c_str()), "11");
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kTitle, program.c_str()), title);
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kTime, program.c_str()), "30");
-    EXPECT_EQ(Trim(Reg(HKEY_CURRENT_USER, kParameters, program.c_str())), "-quiet");
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApplet, program.c_str()), kMissing);
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApproved, command), "1103");
-    EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kDelay, program.c_str()), kMissing);
+    EXPECT_EQ(Reg(kUser, kRunKey, title), kMissing);
+    EXPECT_EQ(Reg(kUser, kDelay, program) + "|" + Reg(kUser, kTime, program) + "|" +
+                  Reg(kUser, kParameters, program) + "|" + Reg(kUser, kApplet, program),
+              "11|30|-quiet|" + kMissing);
+    EXPECT_EQ(Reg(kUser, kApproved, command), "1103");
     EXPECT_NE(ReadTextFile(HistoryPath()).find("\t*START_Remove\tCURRENT_RUN\tVlTestDelayUser\t"),
               std::string::npos);
 
-    // Listed from the user store, then put back where it came from.
+    // Listed from the user store, then put back where it came from with
+    // every value of the entry gone.
     ASSERT_EQ(GetDelayedPrograms(), 1);
-    char text[kTitleLen] = {};
-    GetItemTitle(0, text);
-    EXPECT_STREQ(text, title);
-    EXPECT_EQ(GetItemType(0), 11);
-    EXPECT_EQ(GetItemFlag(0), 1);
+    const Item item = ReadItem(0);
+    EXPECT_EQ(item.title + "|" + std::to_string(item.type) + "|" + std::to_string(item.flag),
+              std::string(title) + "|11|1");
+    SetText(kUser, kOpenAs, program.c_str(), "1");
     EXPECT_EQ(UndelayEntry(0, 1), 1);
-    EXPECT_EQ(Trim(Reg(HKEY_CURRENT_USER, kRunKey, title)), program + " -quiet");
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kDelay, program.c_str()), kMissing);
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kTime, program.c_str()), kMissing);
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kTitle, program.c_str()), kMissing);
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kParameters, program.c_str()), kMissing);
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kShortcuts, program.c_str()), kMissing);
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, title);
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, kApproved, command);
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, kApproved, (program + " -quiet").c_str());
+    EXPECT_EQ(Reg(kUser, kRunKey, title), program + " -quiet");
+    for (const char* key : kEntryKeys) EXPECT_EQ(Reg(kUser, key, program), kMissing) << key;
+    EXPECT_EQ(RemoveDelayValues(kUser, ""), 0);
 }
 
 TEST_F(Delayed, MachineEntryWaitsForTheUsersConsent)
 {
     const char* title = "VlTestDelayMachine";
     const char* command = "C:\\vltest\\machine.exe";
-    SetReg(HKEY_LOCAL_MACHINE, kRunKey, title, command);
     const std::string program = ProgramOf(command);
-    {
-        DialogAnswerer cancel("#32770", GetAppCaption(), IDCANCEL);
-        EXPECT_EQ(DelayStartupEntry(title, command, "", 1, 0), 0);
-        EXPECT_TRUE(cancel.answered());
+    SavedValue run(kMachine, kRunKey, title);
+    SavedValue approved(kUser, kApproved, command);
+    SetText(kMachine, kRunKey, title, command);
+    for (int answer : {IDCANCEL, IDOK}) {
+        DialogAnswerer answerer("#32770", GetAppCaption(), answer);
+        EXPECT_EQ(DelayStartupEntry(title, command, "", 1, 0), answer == IDOK ? 1 : 0);
+        EXPECT_TRUE(Answered(answerer));
+        EXPECT_EQ(Reg(kMachine, kRunKey, title), answer == IDOK ? kMissing : command);
+        EXPECT_EQ(Reg(kMachine, kDelay, program), answer == IDOK ? "1" : kMissing);
     }
-    EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kRunKey, title), command);
-    EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kDelay, program.c_str()), kMissing);
-    {
-        DialogAnswerer ok("#32770", GetAppCaption(), IDOK);
-        EXPECT_EQ(DelayStartupEntry(title, command, "", 1, 0), 1);
-        EXPECT_TRUE(ok.answered());
-    }
-    EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kRunKey, title), kMissing);
-    EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kDelay, program.c_str()), "1");
     ASSERT_EQ(GetDelayedPrograms(), 1);
     EXPECT_EQ(GetItemFlag(0), 0);
 
     // Taken out without going back: the entry is simply gone.
     EXPECT_EQ(UndelayEntry(0, 0), 1);
-    EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kDelay, program.c_str()), kMissing);
-    EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kRunKey, title), kMissing);
+    EXPECT_EQ(Reg(kMachine, kDelay, program) + Reg(kMachine, kRunKey, title), kMissing + kMissing);
     EXPECT_EQ(UndelayEntry(5, 1), 0);
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, kApproved, command);
 }
 
-TEST_F(Delayed, WinlogonHooksAndTheMonitorItselfAreRefused)
+TEST_F(Delayed, WinlogonHooksTheMonitorItselfAndOverLongCommandsAreRefused)
 {
-    {
+    for (auto [code, command, result] : {std::tuple{251, "C:\\vltest\\shell.exe", 0},
+                                         std::tuple{11, "C:\\Tools\\Velmora.exe", kDelayStop}}) {
         DialogAnswerer ok("#32770", GetAppCaption(), IDOK);
-        EXPECT_EQ(DelayStartupEntry("Winlogon Shell", "C:\\vltest\\shell.exe", "", 251, 0), 0);
-        EXPECT_TRUE(ok.answered());
+        EXPECT_EQ(DelayStartupEntry("VlTestRefused", command, "", code, 0), result);
+        EXPECT_TRUE(Answered(ok));
     }
-    {
-        DialogAnswerer ok("#32770", GetAppCaption(), IDOK);
-        EXPECT_EQ(DelayStartupEntry("Velmora", "C:\\Tools\\Velmora.exe", "", 11, 0), kDelayStop);
-        EXPECT_TRUE(ok.answered());
-    }
-    EXPECT_EQ(GetDelayedPrograms(), 0);
-    // Over-long commands cannot be stored whole and are not moved.
+    // Program paths name registry values; a longer one cannot be stored whole.
     const std::string longCommand = "C:\\vltest\\" + std::string(400, 'l') + ".exe";
     EXPECT_EQ(DelayStartupEntry("VlTestLong", longCommand.c_str(), "", 11, 0), 0);
     EXPECT_EQ(GetDelayedPrograms(), 0);
 }
 
-TEST_F(Delayed, ListingFallsBackToTheProductName)
+TEST_F(Delayed, SlotsStartExactTimesOnlyAndNeverASecondCopy)
 {
-    const std::string program = FixturePath("tasks_fixture.exe");
-    AddUserEntry(program, "30");
-    SetReg(HKEY_LOCAL_MACHINE, kDelay, "C:\\vltest\\machine only.exe", "1");
-    SetReg(HKEY_LOCAL_MACHINE, kDelay, "C:\\vltest\\bad code.exe", "junk");
-    ASSERT_EQ(GetDelayedPrograms(), 3);
-    // Machine store first.
-    EXPECT_EQ(GetItemFlag(0), 0);
-    EXPECT_EQ(GetItemFlag(1), 0);
-    EXPECT_EQ(GetItemFlag(2), 1);
-    char title[kTitleLen] = {};
-    char detail[kDetailLen] = {};
-    GetItemTitle(2, title);
-    GetItemDetail(2, detail, kDetailLen);
-    EXPECT_STREQ(title, "Tasks Fixture Product");
-    EXPECT_STREQ(detail, "Tasks Fixture Program");
-    for (int i = 0; i < 2; ++i) {
-        GetItemTitle(i, title);
-        char path[kPathLen] = {};
-        GetItemPath(i, path);
-        if (lstrcmpiA(path, "C:\\vltest\\bad code.exe") == 0) {
-            EXPECT_EQ(GetItemType(i), 0);
-        }
-        if (lstrcmpiA(path, "C:\\vltest\\machine only.exe") == 0) {
-            EXPECT_STREQ(title, "machine only.exe");
-            EXPECT_EQ(GetItemType(i), 1);
-        }
-    }
-}
+    const std::string report = dir_.file("report.txt");
+    SetText(kUser, kDelay, "C:\\vltest\\odd.exe", "11");
+    SetText(kUser, kTime, "C:\\vltest\\odd.exe", "25");
+    SetText(kUser, kDelay, Fixture().c_str(), "11");
+    SetText(kUser, kTime, Fixture().c_str(), "10");
+    SetText(kUser, kParameters, Fixture().c_str(), report);
+    SetText(kMachine, kDelay, "C:\\vltest\\bad code.exe", "junk");
+    ASSERT_EQ(ResetDelayedLaunch(), 3);
+    // Machine store first; a title falls back to the product name, or to
+    // the file name, and a code that is no number counts as 0.
+    EXPECT_EQ(ReadItem(0).title + "|" + std::to_string(ReadItem(0).type), "bad code.exe|0");
+    const std::vector<int> fixture = IndexesWithPath(Fixture());
+    ASSERT_EQ(fixture.size(), 1u);
+    EXPECT_EQ(ReadItem(fixture[0]).title, "Tasks Fixture Product");
+    EXPECT_EQ(ReadItem(fixture[0]).detail, "Tasks Fixture Program");
 
-TEST_F(Delayed, SlotStartsOnlyExactTimesAndNeverASecondCopy)
-{
-    ScratchDir dir("vltest_delayed_slot");
-    const std::string program = FixturePath("tasks_fixture.exe");
-    const std::string report = dir.file("report.txt");
-    AddUserEntry(program, "30", report);
-    AddUserEntry("C:\\vltest\\odd.exe", "25");
-    ResetDelayedLaunch();
-
-    EXPECT_EQ(RunDelayedSlot(20), 0);
+    // The timer runs slot 10 on its sixth tick.
+    for (int tick = 1; tick < 6; ++tick) EXPECT_EQ(DelayedLaunchTick(), 0) << tick;
     EXPECT_EQ(CountFixtures(), 0);
-    EXPECT_EQ(RunDelayedSlot(30), 1);
+    EXPECT_EQ(DelayedLaunchTick(), 1);
     EXPECT_EQ(WaitForFile(report), "show=1");
     EXPECT_EQ(CountFixtures(), 1);
-
-    // Already running: counted, not started again.
-    EXPECT_EQ(RunDelayedSlot(30), 2);
+    // Already running: counted, not started again. 25 seconds match no slot.
+    for (int slot : {10, 20, 30}) EXPECT_EQ(RunDelayedSlot(slot), 2) << slot;
     EXPECT_EQ(CountFixtures(), 1);
 }
 
-TEST_F(Delayed, OpenAsOutOfRangeStartsInANormalWindow)
+TEST_F(Delayed, OpenAsPicksTheShowStateAndOutOfRangeMeansNormal)
 {
-    ScratchDir dir("vltest_delayed_openas");
-    const std::string program = FixturePath("tasks_fixture.exe");
-    const std::string report = dir.file("report.txt");
-    SetReg(HKEY_CURRENT_USER, kOpenAs, program.c_str(), "1");
-    EXPECT_EQ(RunProgram(nullptr, HKEY_CURRENT_USER, program.c_str(), report.c_str()), 1);
-    EXPECT_EQ(WaitForFile(report), "show=6");
-    EndFixtures();
-    DeleteFileA(report.c_str());
-
-    SetReg(HKEY_CURRENT_USER, kOpenAs, program.c_str(), "5");
-    EXPECT_EQ(RunProgram(nullptr, HKEY_CURRENT_USER, program.c_str(), report.c_str()), 1);
-    EXPECT_EQ(WaitForFile(report), "show=1");
+    const std::string report = dir_.file("report.txt");
+    for (auto [openAs, shown] : {std::pair{"1", "show=6"}, std::pair{"5", "show=1"}}) {
+        SetText(kUser, kOpenAs, Fixture().c_str(), openAs);
+        EXPECT_EQ(RunProgram(nullptr, kUser, Fixture().c_str(), report.c_str()), 1);
+        EXPECT_EQ(WaitForFile(report), shown);
+        EndFixtures();
+        DeleteFileA(report.c_str());
+    }
 }
 
 TEST_F(Delayed, RundllEntryStartsTheAppletWithDllAndEntryPoint)
 {
-    ScratchDir dir("vltest_delayed_rundll");
-    const std::string dll = FixturePath("tasks_fixture_dll.dll");
-    const std::string marker = dir.file("touched.txt");
     // Listed as the text behind RUNDLL32.EXE, with flag word 1.
-    const std::string listed = dll + ",VlTouch " + marker;
+    const std::string marker = dir_.file("touched.txt");
+    const std::string listed = FixturePath("tasks_fixture_dll.dll") + ",VlTouch " + marker;
+    const std::string program = ProgramOf(listed);
     const char* title = "VlTestRundll";
-    SetReg(HKEY_CURRENT_USER, kRunKey, title, "rundll32.exe " + listed);
+    SavedValue run(kUser, kRunKey, title);
+    SavedValue approved(kUser, kApproved, listed);
+    SetText(kUser, kRunKey, title, "rundll32.exe " + listed);
 
     EXPECT_EQ(DelayStartupEntry(title, listed.c_str(), "", 11, 1), 1);
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kRunKey, title), kMissing);
-    const std::string program = ProgramOf(listed.c_str());
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApplet, program.c_str()), "RunDLL32.exe");
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kTime, program.c_str()), "30");
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApproved, listed.c_str()), "1103");
+    EXPECT_EQ(Reg(kUser, kRunKey, title), kMissing);
+    EXPECT_EQ(Reg(kUser, kApplet, program), "RunDLL32.exe");
+    EXPECT_EQ(Reg(kUser, kApproved, listed), "1103");
     EXPECT_NE(ReadTextFile(HistoryPath()).find("\tRunDLL32.exe " + listed + "\t"),
               std::string::npos);
-
     char command[1024] = {};
-    ASSERT_EQ(BuildDelayedCommand(HKEY_CURRENT_USER, program.c_str(), command), 1);
+    ASSERT_EQ(BuildDelayedCommand(kUser, program.c_str(), command), 1);
     EXPECT_EQ(lstrcmpiA(command, ("RunDLL32.exe " + listed).c_str()), 0) << command;
 
     ResetDelayedLaunch();
     EXPECT_EQ(RunDelayedSlot(30), 1);
     EXPECT_EQ(WaitForFile(marker), "touched:" + marker);
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, kApproved, listed.c_str());
-}
-
-TEST_F(Delayed, TimerRunsOneSlotEverySixthTickUntilAllAreHandled)
-{
-    ScratchDir dir("vltest_delayed_tick");
-    AddUserEntry(FixturePath("tasks_fixture.exe"), "10", dir.file("report.txt"));
-    AddUserEntry("C:\\vltest\\never.exe", "25");
-    ASSERT_EQ(ResetDelayedLaunch(), 2);
-    for (int tick = 1; tick < 6; ++tick) EXPECT_EQ(DelayedLaunchTick(), 0) << tick;
-    EXPECT_EQ(DelayedLaunchTick(), 1);
-    EXPECT_EQ(WaitForFile(dir.file("report.txt")), "show=1");
-    // The 25-second entry never matches a slot; the runner keeps going.
-    for (int tick = 0; tick < 30; ++tick) EXPECT_EQ(DelayedLaunchTick(), 1);
-}
-
-TEST_F(Delayed, RemovingDelayValuesClearsEveryKey)
-{
-    const char* program = "C:\\vltest\\clear.exe";
-    for (const char* key : {kDelay, kTime, kTitle, kParameters, kShortcuts, kApplet, kOpenAs})
-        SetReg(HKEY_LOCAL_MACHINE, key, program, "x");
-    EXPECT_EQ(RemoveDelayValues(HKEY_LOCAL_MACHINE, program), 1);
-    for (const char* key : {kDelay, kTime, kTitle, kParameters, kShortcuts, kApplet, kOpenAs})
-        EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, key, program), kMissing) << key;
-    EXPECT_EQ(RemoveDelayValues(HKEY_LOCAL_MACHINE, program), 0);
-    EXPECT_EQ(RemoveDelayValues(HKEY_LOCAL_MACHINE, ""), 0);
 }

@@ -2,39 +2,43 @@
 
 #include <string>
 
-#include "catalogue/catalogue.h"
-#include "tests/support/testsupport.h"
+#include "tests/catalogue/startuptest.h"
 
 namespace {
 
+std::string Quoted(const std::string& path)
+{
+    std::string text = "\"";
+    text += path;
+    return text += '"';
+}
+
 // A running copy of the fixture program, ended when the test is over.
 class RunningFixture {
-    HANDLE process_ = nullptr;
-    DWORD id_ = 0;
+    DWORD id_ = 0;   // before process_, which fills it in
+    UniqueHandle process_;
 
 public:
-    RunningFixture()
-    {
-        std::string command = "\"";
-        command += FixturePath("tasks_fixture.exe");
-        command += '"';
-        process_ = StartProgram(command, &id_);
-    }
+    RunningFixture() : process_(StartProgram(Quoted(FixturePath("tasks_fixture.exe")), &id_)) {}
     ~RunningFixture()
     {
-        if (!process_) return;
-        TerminateProcess(process_, 0);
-        WaitForSingleObject(process_, 5000);
-        CloseHandle(process_);
+        TerminateProcess(process_.get(), 0);
+        WaitForSingleObject(process_.get(), 5000);
     }
-    RunningFixture(const RunningFixture&) = delete;
-    RunningFixture& operator=(const RunningFixture&) = delete;
     DWORD id() const { return id_; }
     bool ended(DWORD waitMs = 5000) const
     {
-        return WaitForSingleObject(process_, waitMs) == WAIT_OBJECT_0;
+        return WaitForSingleObject(process_.get(), waitMs) == WAIT_OBJECT_0;
     }
 };
+
+// The answering thread marks its click only after the box has closed, so
+// the caller may get there first.
+bool Answered(const DialogAnswerer& answerer)
+{
+    for (int i = 0; i < 100 && !answerer.answered(); ++i) Sleep(20);
+    return answerer.answered();
+}
 
 std::string HistoryPath()
 {
@@ -43,124 +47,84 @@ std::string HistoryPath()
     return path;
 }
 
-int CountCalls(DWORD, WORD, const char*, void* context)
-{
-    ++*static_cast<int*>(context);
-    return 0;
-}
-
-int FindSelf(DWORD id, WORD task16, const char* name, void* context)
-{
-    if (id != GetCurrentProcessId()) return 1;
-    EXPECT_EQ(task16, 0);
-    *static_cast<std::string*>(context) = name;
-    return 0;
-}
-
 }   // namespace
 
 TEST(ActiveTasks, EnumerationReportsThisProcessAndStopsWhenAsked)
 {
     std::string self;
-    ASSERT_EQ(EnumRunningPrograms(FindSelf, &self), 1);
+    auto findSelf = [](DWORD id, WORD task16, const char* name, void* context) {
+        if (id != GetCurrentProcessId()) return 1;
+        EXPECT_EQ(task16, 0);
+        *static_cast<std::string*>(context) = name;
+        return 0;
+    };
+    ASSERT_EQ(EnumRunningPrograms(findSelf, &self), 1);
     char module[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, module, MAX_PATH);
     EXPECT_EQ(lstrcmpiA(self.c_str(), module), 0) << self;
 
     int calls = 0;
-    EXPECT_EQ(EnumRunningPrograms(CountCalls, &calls), 1);
+    auto stopAtOnce = [](DWORD, WORD, const char*, void* context) {
+        ++*static_cast<int*>(context);
+        return 0;
+    };
+    EXPECT_EQ(EnumRunningPrograms(stopAtOnce, &calls), 1);
     EXPECT_EQ(calls, 1);
 }
 
-TEST(ActiveTasks, ChildIsFoundByPathAndByBareNameThenEnded)
+TEST(ActiveTasks, ChildIsFoundByPathAndByBareNameThenEndedOnlyAfterYes)
 {
     RunningFixture child;
     ASSERT_NE(child.id(), 0u);
     const std::string path = FixturePath("tasks_fixture.exe");
     DeleteFileA(HistoryPath().c_str());
-
     EXPECT_EQ(FindProcessByPath(path.c_str()), child.id());
-    EXPECT_EQ(FindProcessByPath(("\"" + path + "\" -arg").c_str()), child.id());
+    EXPECT_EQ(FindProcessByPath((Quoted(path) + " -arg").c_str()), child.id());
     EXPECT_EQ(FindProcessByPath("tasks_fixture.exe"), child.id());
     EXPECT_EQ(IsProgramRunning("TASKS_FIXTURE.EXE"), 1);
 
-    EXPECT_EQ(EndProcessByPath(path.c_str(), "Tasks Fixture", 0), child.id());
-    EXPECT_TRUE(child.ended());
+    // String 707 asks first; No leaves the program running.
+    for (int answer : {IDNO, IDYES}) {
+        DialogAnswerer answerer("#32770", GetAppCaption(), answer);
+        EXPECT_EQ(EndProcessByPath(path.c_str(), "Tasks Fixture", 1), child.id());
+        EXPECT_TRUE(Answered(answerer));
+        EXPECT_EQ(child.ended(answer == IDNO ? 200 : 5000), answer == IDYES);
+    }
     EXPECT_EQ(IsProgramRunning(path.c_str()), 0);
-
-    std::string history = ReadTextFile(HistoryPath());
+    const std::string history = ReadTextFile(HistoryPath());
     EXPECT_NE(history.find("\tTASK_Kill\tINFO_TASK\tTasks Fixture\t" + path + "\t"),
               std::string::npos)
         << history;
     DeleteFileA(HistoryPath().c_str());
 }
 
-TEST(ActiveTasks, EndingAsksFirstAndNoLeavesTheProgramRunning)
-{
-    RunningFixture child;
-    ASSERT_NE(child.id(), 0u);
-    const std::string path = FixturePath("tasks_fixture.exe");
-    {
-        DialogAnswerer answer("#32770", GetAppCaption(), IDNO);
-        EXPECT_EQ(EndProcessByPath(path.c_str(), "", 1), child.id());
-        EXPECT_TRUE(answer.answered());
-    }
-    EXPECT_FALSE(child.ended(200));
-    {
-        DialogAnswerer answer("#32770", GetAppCaption(), IDYES);
-        EXPECT_EQ(EndProcessByPath(path.c_str(), "Tasks Fixture", 1), child.id());
-        EXPECT_TRUE(answer.answered());
-    }
-    EXPECT_TRUE(child.ended());
-    DeleteFileA(HistoryPath().c_str());
-}
-
-TEST(ActiveTasks, EndingAProgramThatDoesNotRunAsksNothing)
+TEST(ActiveTasks, ProgramsNotRunningAreNotFoundAndEndingThemAsksNothing)
 {
     DialogAnswerer answer("#32770", GetAppCaption(), IDYES, 1500);
     EXPECT_EQ(EndProcessByPath("C:\\nowhere\\vl_not_running.exe", "Nothing", 1), 0u);
     EXPECT_EQ(EndProcessByPath("", "", 1), 0u);
-    EXPECT_FALSE(answer.answered());
-}
-
-TEST(ActiveTasks, TwoCopiesGiveOneEntryWithTheFirstReportedId)
-{
-    RunningFixture first;
-    RunningFixture second;
-    ASSERT_NE(first.id(), 0u);
-    ASSERT_NE(second.id(), 0u);
-    const DWORD reportedFirst = FindProcessByPath(FixturePath("tasks_fixture.exe").c_str());
-
-    const int count = BuildActiveTaskList();
-    ASSERT_GT(count, 1);
-    int matches = 0;
-    for (int i = 0; i < count; ++i) {
-        char path[kPathLen] = {};
-        char title[kTitleLen] = {};
-        GetItemPath(i, path);
-        EXPECT_EQ(GetItemType(i), 600);
-        if (!ContainsNoCase(path, "TASKS_FIXTURE.EXE")) continue;
-        ++matches;
-        GetItemTitle(i, title);
-        EXPECT_STREQ(title, "Tasks Fixture Program");
-        EXPECT_EQ(static_cast<DWORD>(GetItemFlag(i)), reportedFirst);
-    }
-    EXPECT_EQ(matches, 1);
-}
-
-TEST(ActiveTasks, TerminateByIdEndsTheProcessAndRejectsUnknownIds)
-{
-    RunningFixture child;
-    ASSERT_NE(child.id(), 0u);
-    EXPECT_EQ(TerminateProcessById(child.id()), 1);
-    EXPECT_TRUE(child.ended());
+    EXPECT_FALSE(Answered(answer));
+    // Over-long and empty paths match nothing.
+    EXPECT_EQ(FindProcessByPath(("C:\\" + std::string(3000, 'a') + ".exe").c_str()), 0u);
+    EXPECT_EQ(FindProcessByPath(""), 0u);
+    EXPECT_EQ(IsProgramRunning("   "), 0);
     EXPECT_EQ(TerminateProcessById(0xFFFFFFF0u), 0);
 }
 
-TEST(ActiveTasks, OverLongAndEmptyPathsMatchNothing)
+TEST(ActiveTasks, TwoCopiesGiveOneEntryWithTheFirstReportedIdAndEndById)
 {
-    std::string longPath = "C:\\" + std::string(3000, 'a') + ".exe";
-    EXPECT_EQ(FindProcessByPath(longPath.c_str()), 0u);
-    EXPECT_EQ(FindProcessByPath(""), 0u);
-    EXPECT_EQ(IsProgramRunning("   "), 0);
+    RunningFixture first;
+    RunningFixture second;
+    ASSERT_TRUE(first.id() && second.id());
+    const std::string path = FixturePath("tasks_fixture.exe");
+    const DWORD reportedFirst = FindProcessByPath(path.c_str());
+    ASSERT_GT(BuildActiveTaskList(), 1);
+    const std::vector<int> entries = startuptest::IndexesWithPath(path);
+    ASSERT_EQ(entries.size(), 1u);
+    const startuptest::Item item = startuptest::ReadItem(entries[0]);
+    EXPECT_EQ(item.title + "|" + std::to_string(item.type), "Tasks Fixture Program|600");
+    EXPECT_EQ(static_cast<DWORD>(item.flag), reportedFirst);
+
+    EXPECT_EQ(TerminateProcessById(first.id()), 1);
+    EXPECT_TRUE(first.ended());
 }
