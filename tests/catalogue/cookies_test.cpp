@@ -158,7 +158,7 @@ TEST_F(MozillaCookieTest, DamagedLinesAreKeptByteForByte)
     std::string text = "# Netscape HTTP Cookie File\n\n" +
                        CookieLine(".long.example", "big", std::string(100000, 'x') + "tracker") + "\n" +
                        "only.example\tTRUE\n" + withNul + "\n" + CookieLine(".crlf.example", "cr", "value") +
-                       "\r\n" + dropped + CookieLine("last.example", "last", "z", true);   // no final line feed
+                       "\r\n" + dropped + CookieLine("last.example", "last", "z", true);   // no last line feed
     ASSERT_TRUE(WriteTextFile(Source(), text));
     SetNut("tracker", "1");
 

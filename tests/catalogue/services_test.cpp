@@ -29,7 +29,8 @@ void SetText(const std::string& key, const char* name, const std::string& text, 
 DWORD ReadStart(const char* name)
 {
     DWORD value = 0xFFFF, size = sizeof value;
-    RegGetValueA(HKEY_LOCAL_MACHINE, ServiceKey(name).c_str(), "Start", RRF_RT_REG_DWORD, nullptr, &value, &size);
+    RegGetValueA(HKEY_LOCAL_MACHINE, ServiceKey(name).c_str(), "Start", RRF_RT_REG_DWORD, nullptr, &value,
+                 &size);
     return value;
 }
 
@@ -74,8 +75,9 @@ class InstalledService {
     {
         UniqueService old(OpenServiceA(manager_.get(), kServiceName, SERVICE_ALL_ACCESS));
         SERVICE_STATUS status = {};
-        if (old && ControlService(old.get(), SERVICE_CONTROL_STOP, &status)) WaitForState(old.get(), SERVICE_STOPPED);
-        if (old) DeleteService(old.get());
+        if (!old) return;
+        if (ControlService(old.get(), SERVICE_CONTROL_STOP, &status)) WaitForState(old.get(), SERVICE_STOPPED);
+        DeleteService(old.get());
     }
 
 public:
@@ -85,10 +87,10 @@ public:
         Remove();
         std::string command = FixturePath("svc_fixture.exe");
         command.insert(0, 1, '"').push_back('"');
-        service_ = UniqueService(CreateServiceA(manager_.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
-                                                SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                                SERVICE_ERROR_IGNORE, command.c_str(), nullptr, nullptr,
-                                                nullptr, nullptr, nullptr));
+        service_ = UniqueService(CreateServiceA(manager_.get(), kServiceName, kDisplayName,
+                                                SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                                SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, command.c_str(),
+                                                nullptr, nullptr, nullptr, nullptr, nullptr));
         SERVICE_DESCRIPTIONA description = {const_cast<char*>(kDescription)};
         if (service_) ChangeServiceConfig2A(service_.get(), SERVICE_CONFIG_DESCRIPTION, &description);
     }
@@ -98,7 +100,10 @@ public:
         if (manager_) Remove();
     }
     bool ok() const { return static_cast<bool>(service_); }
-    bool Start() { return StartServiceA(service_.get(), 0, nullptr) && WaitForState(service_.get(), SERVICE_RUNNING); }
+    bool Start()
+    {
+        return StartServiceA(service_.get(), 0, nullptr) && WaitForState(service_.get(), SERVICE_RUNNING);
+    }
     bool WaitStopped() { return WaitForState(service_.get(), SERVICE_STOPPED); }
 };
 
@@ -218,7 +223,8 @@ TEST_F(Services, OnlyServicesWithAProgramTextAreListed)
     ASSERT_TRUE(FindService("Northwind Expanded Image", &item));
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
-    EXPECT_EQ(lstrcmpiA(item.path.c_str(), (std::string(windows) + "\\northwind.exe").c_str()), 0) << item.path;
+    EXPECT_EQ(lstrcmpiA(item.path.c_str(), (std::string(windows) + "\\northwind.exe").c_str()), 0)
+        << item.path;
     EXPECT_EQ(item.detail, "");   // a number is no description
     // Long texts are cut to the list's fields; a boot start has no text of its own.
     ASSERT_TRUE(FindService(std::string(kTitleLen - 1, 'T'), &item));
