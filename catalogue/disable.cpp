@@ -293,27 +293,14 @@ int UnparkStartupFile(const char* title, const char* entryName)
     return 1;
 }
 
-int CreateShortcut(const char* linkPath, const char* target, const char* description)
+// A removed Startup-folder entry comes back as a shortcut to its program,
+// started in the program's own folder.
+int RecreateShortcut(const char* linkPath, const char* target, const char* description)
 {
     if (!linkPath[0] || !target[0]) return 0;
-    ComApartment com;
-    ComPtr<IShellLinkA> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                reinterpret_cast<void**>(link.put()))))
-        return 0;
     char folder[MAX_PATH] = "";
     GetFileFolder(target, folder);
-    link->SetPath(target);
-    link->SetWorkingDirectory(folder);
-    link->SetDescription(description);
-    link->SetArguments("");
-    link->SetIconLocation(target, 0);
-    ComPtr<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))))
-        return 0;
-    wchar_t wide[MAX_PATH];
-    if (!MultiByteToWideChar(CP_ACP, 0, linkPath, -1, wide, MAX_PATH)) return 0;
-    return SUCCEEDED(file->Save(wide, TRUE)) ? 1 : 0;
+    return SUCCEEDED(CreateShortcut(linkPath, target, "", folder, description, target, 0)) ? 1 : 0;
 }
 
 // --- Run-type keys ---------------------------------------------------------
@@ -575,7 +562,7 @@ int RestoreRunProgram(const char* title, const char* command, const char* entryN
     } else if (code == 100 || code == 101) {
         done = AppendToWinList(WinListKey(code), command);
     } else if (code == kCodeStartupGroup) {
-        done = CreateShortcut(entryName, command, title);
+        done = RecreateShortcut(entryName, command, title);
     } else if (code == kCodeAppInit) {
         done = AddAppInitDll(command);
     } else if (code == kCodeNotify) {

@@ -288,7 +288,7 @@ TEST_F(Disable, StartupFolderEntryIsParkedAndBackAndRemovalDeletesOnlyItsOwnFile
     char target[MAX_PATH] = {};
     char description[MAX_PATH] = {};
     ASSERT_EQ(ResolveShortcut(entry, target, description), S_OK);
-    EXPECT_EQ(LongPath(target) + "|" + description, LongPath(program) + "|" + title);
+    EXPECT_EQ(PathForm(target, true) + "|" + description, PathForm(program, true) + "|" + title);
     ASSERT_EQ(DisableRunProgram(title, program.c_str(), entry, 200), 1);
     EXPECT_EQ(DeleteRunProgram(title, program.c_str(), entry, 200), 1);
     EXPECT_EQ(files(), "00");
@@ -340,7 +340,7 @@ TEST_F(Disable, AppInitListDropsEveryCopyAddsTheShortFormAndLeavesOddValuesAlone
     const std::string dll = dir.file("long name.dll");
     ASSERT_TRUE(WriteTextFile(dll, "dll"));
     EXPECT_EQ(AddAppInitDll(dll.c_str()), 1);
-    EXPECT_EQ(list(), "C:\\vltest\\b.dll," + ShortPath(dll));
+    EXPECT_EQ(list(), "C:\\vltest\\b.dll," + PathForm(dll, false));
     EXPECT_EQ(RemoveAppInitDll(dll.c_str()), 1);
     EXPECT_EQ(list(), "C:\\vltest\\b.dll");
 

@@ -70,7 +70,9 @@ TEST(ShellLink, CreatedShortcutRoundTripsThroughResolveAndTheLinkObject)
     EXPECT_STREQ("Made by the test", description);
     // The short form on Windows; Wine's link object hands out the long one.
     EXPECT_STRCASEEQ(kFixture.c_str(), PathForm(target, true).c_str());
-    if (!IsWine()) EXPECT_STRCASEEQ(PathForm(kFixture, false).c_str(), target);
+    if (!IsWine()) {
+        EXPECT_STRCASEEQ(PathForm(kFixture, false).c_str(), target);
+    }
 
     ComApartment apartment;
     ComPtr<IShellLinkA> shell;

@@ -168,7 +168,10 @@ TEST_F(LocalDate, StampsAnExistingProgramOnceUnderItsNormalizedPath)
     HKEY key = nullptr;
     EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, store.path(), 0, KEY_READ, &key), ERROR_SUCCESS);
 
-    std::string program = "\"" + FixturePath("fixture_app.exe") + "\" /background";
+    // Built by appending: GCC 12 warns falsely on a literal + string chain.
+    std::string program = "\"";
+    program += FixturePath("fixture_app.exe");
+    program += "\" /background";
     char normalized[MAX_PATH];
     NormalizeProgramPath(program.c_str(), normalized);
     EXPECT_EQ(StampFirstDetected(program.c_str(), store.path()), 0);

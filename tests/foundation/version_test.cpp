@@ -51,8 +51,9 @@ TEST(Version, ProductNameRulesAndOverlongOrOversizedData)
         EXPECT_EQ(r.result, c.result) << c.fixture;
         EXPECT_STREQ(r.record.field[kProductName], c.product) << c.fixture;
         EXPECT_STREQ(r.record.field[kCompanyName], c.company) << c.fixture;
-        if (c.result == 0)
+        if (c.result == 0) {
             for (const auto& field : r.record.field) EXPECT_STREQ(field, "") << c.fixture;
+        }
     }
 }
 

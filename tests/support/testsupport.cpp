@@ -133,12 +133,14 @@ DWORD WINAPI AnswerThread(void* p)
         Sleep(50);
     }
     if (!h) return 0;
+    // Marked before the click: the click ends the modal loop, and the caller
+    // may ask answered() before this thread runs again.
+    InterlockedExchange(&s->answered, 1);
     HWND button = GetDlgItem(h, s->buttonId);
     if (button)
         SendMessageA(button, BM_CLICK, 0, 0);
     else
         PostMessageA(h, WM_COMMAND, MAKEWPARAM(s->buttonId, BN_CLICKED), 0);
-    InterlockedExchange(&s->answered, 1);
     return 0;
 }
 }  // namespace
