@@ -230,7 +230,10 @@ void GetLongPath(char* out, const char* path)
     char source[MAX_PATH];
     StrCopy(source, path);   // out and path may be the same buffer
     StrCopy(out, MAX_PATH, source);
-    if (source[0] == '\0' || IsWindows95()) return;
+    // Only a name the file system shortened (NAME~1) has another long form.
+    // Without a "~" the long form is the path itself, and asking for it
+    // costs a directory search per component on every listed entry.
+    if (source[0] == '\0' || !strchr(source, '~') || IsWindows95()) return;
     // Resolved at run time: Windows 95 and NT 4.0 lack the function.
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     auto fn = kernel ? reinterpret_cast<GetLongPathNameFn>(GetProcAddress(kernel, "GetLongPathNameA"))
