@@ -46,14 +46,6 @@ constexpr const char* kRunKeys[kRunKeyCount] = {
 };
 const HKEY kRoots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
 
-constexpr CLSID kClsidTaskScheduler = {
-    0x148BD52A, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
-constexpr IID kIidTaskScheduler = {
-    0x148BD527, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
-constexpr CLSID kClsidTask = {
-    0x148BD520, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
-constexpr IID kIidTask = {
-    0x148BD524, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
 
 // ---- timing ----------------------------------------------------------------
 
@@ -331,8 +323,8 @@ std::wstring TaskName(int i)
 ComPtr<ITaskScheduler> Scheduler()
 {
     ComPtr<ITaskScheduler> scheduler;
-    if (FAILED(CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
-                                kIidTaskScheduler, reinterpret_cast<void**>(scheduler.put()))))
+    if (FAILED(CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_ITaskScheduler, reinterpret_cast<void**>(scheduler.put()))))
         return ComPtr<ITaskScheduler>();
     return scheduler;
 }
@@ -355,7 +347,7 @@ bool CreateBenchTasks()
     }
     for (int i = 0; i < kTasks; ++i) {
         ComPtr<ITask> task;
-        HRESULT hr = scheduler->NewWorkItem(TaskName(i).c_str(), kClsidTask, kIidTask,
+        HRESULT hr = scheduler->NewWorkItem(TaskName(i).c_str(), CLSID_CTask, IID_ITask,
                                             reinterpret_cast<IUnknown**>(task.put()));
         if (FAILED(hr)) {
             std::printf("NewWorkItem failed: 0x%08lx\n", static_cast<unsigned long>(hr));
@@ -874,7 +866,7 @@ void TaskSteps()
             if (name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".job") == 0)
                 name.resize(name.size() - 4);
             ComPtr<ITask> task;
-            if (FAILED(scheduler->Activate(name.c_str(), kIidTask,
+            if (FAILED(scheduler->Activate(name.c_str(), IID_ITask,
                                            reinterpret_cast<IUnknown**>(task.put()))))
                 return;
             LPWSTR application = nullptr;

@@ -143,6 +143,11 @@ void ListRunKey(HKEY root, const char* subkey, int code, LastValue& last)
 {
     UniqueKey key;
     if (RegOpenKeyExA(root, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
+    // One handle on the markers serves the whole key; it sees the values as
+    // they change. Without the key nothing is marked, and nothing below
+    // creates it then.
+    UniqueKey markers;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 0, KEY_READ, markers.put());
     DWORD count = ValueCount(key.get());
     for (DWORD index = 0; index <= count;) {
         ValueText name;
@@ -154,7 +159,7 @@ void ListRunKey(HKEY root, const char* subkey, int code, LastValue& last)
             ++index;
             continue;
         }
-        if (IsDisabledEntry(name)) {
+        if (markers && ValueExists(markers.get(), name)) {
             // Back while marked disabled: the first call puts the store's copy
             // back, the second parks the current command line in its place.
             DisableRunProgram(name, data, "", code);

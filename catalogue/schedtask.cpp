@@ -12,12 +12,6 @@ namespace {
 // again what it started and nothing else.
 bool g_startedHere = false;
 
-constexpr CLSID kClsidTaskScheduler = {
-    0x148BD52A, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
-constexpr IID kIidTaskScheduler = {
-    0x148BD527, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
-constexpr IID kIidTask = {
-    0x148BD524, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
 
 constexpr const char* kAgentClass = "SAGEWINDOWCLASS";
 constexpr const char* kAgentTitle = "SYSTEM AGENT COM WINDOW";
@@ -172,8 +166,8 @@ HRESULT EnumerateTasks(TaskVisitor visit, void* context)
 {
     ComApartment apartment;
     ComPtr<ITaskScheduler> scheduler;
-    HRESULT hr = CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
-                                  kIidTaskScheduler, reinterpret_cast<void**>(scheduler.put()));
+    HRESULT hr = CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                                  IID_ITaskScheduler, reinterpret_cast<void**>(scheduler.put()));
     if (FAILED(hr)) return hr;
     ComPtr<IEnumWorkItems> items;
     hr = scheduler->Enum(items.put());
@@ -208,7 +202,7 @@ ComPtr<ITask> ActivateTask(ITaskScheduler* scheduler, const wchar_t* enumerated)
     wchar_t name[kNameLen];
     WorkItemName(enumerated, name, kNameLen);
     ComPtr<ITask> task;
-    if (FAILED(scheduler->Activate(name, kIidTask, reinterpret_cast<IUnknown**>(task.put()))))
+    if (FAILED(scheduler->Activate(name, IID_ITask, reinterpret_cast<IUnknown**>(task.put()))))
         return ComPtr<ITask>();
     return task;
 }

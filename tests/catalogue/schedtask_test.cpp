@@ -11,16 +11,6 @@
 
 namespace {
 
-constexpr CLSID kClsidTaskScheduler = {
-    0x148BD52A, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
-constexpr IID kIidTaskScheduler = {
-    0x148BD527, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
-constexpr CLSID kClsidTask = {
-    0x148BD520, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
-constexpr IID kIidTask = {
-    0x148BD524, 0xA2AB, 0x11CE, {0xB1, 0x1F, 0x00, 0xAA, 0x00, 0x53, 0x05, 0x03}};
-constexpr IID kIidPersistFile = {
-    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 std::wstring Wide(const std::string& text)
 {
@@ -32,7 +22,7 @@ std::wstring Wide(const std::string& text)
 ComPtr<ITaskScheduler> OpenScheduler()
 {
     ComPtr<ITaskScheduler> scheduler;
-    CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskScheduler,
+    CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
                      reinterpret_cast<void**>(scheduler.put()));
     return scheduler;
 }
@@ -40,7 +30,7 @@ ComPtr<ITaskScheduler> OpenScheduler()
 ComPtr<ITask> OpenTask(ITaskScheduler* scheduler, const std::string& name)
 {
     ComPtr<ITask> task;
-    scheduler->Activate(Wide(name).c_str(), kIidTask, reinterpret_cast<IUnknown**>(task.put()));
+    scheduler->Activate(Wide(name).c_str(), IID_ITask, reinterpret_cast<IUnknown**>(task.put()));
     return task;
 }
 
@@ -71,7 +61,7 @@ class ScratchTasks {
     {
         ComPtr<ITaskScheduler> scheduler = OpenScheduler();
         ComPtr<ITask> task;
-        HRESULT hr = scheduler ? scheduler->NewWorkItem(Wide(shape.name).c_str(), kClsidTask, kIidTask,
+        HRESULT hr = scheduler ? scheduler->NewWorkItem(Wide(shape.name).c_str(), CLSID_CTask, IID_ITask,
                                                         reinterpret_cast<IUnknown**>(task.put()))
                                : E_FAIL;
         if (FAILED(hr)) return hr;
@@ -94,7 +84,7 @@ class ScratchTasks {
             if (FAILED(hr = trigger->SetTrigger(&data))) return hr;
         }
         ComPtr<IPersistFile> file;
-        if (FAILED(hr = task->QueryInterface(kIidPersistFile, reinterpret_cast<void**>(file.put()))))
+        if (FAILED(hr = task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))))
             return hr;
         return file->Save(nullptr, TRUE);
     }
