@@ -35,15 +35,15 @@ constexpr const char* kClassKey = "Software\\Corvath\\Velmora\\Class";
 constexpr const char* kFileExtsKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
 
-constexpr const char* kRunKeys[kRunKeyCount] = {
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\Setup",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\policies\\Explorer\\Run",
-};
+// The Run-type key of each key number, from the catalogue's own table.
+const char* RunKey(int number)
+{
+    HKEY root = nullptr;
+    const char* key = "";
+    const char* store = nullptr;
+    GetRunLocation(number, &root, &key, &store);
+    return key;
+}
 const HKEY kRoots[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
 
 
@@ -373,7 +373,7 @@ bool CreateRunEntries()
 {
     for (int r = 0; r < 2; ++r)
         for (int k = 0; k < kRunKeyCount; ++k)
-            if (!CreateKeyPath(kRoots[r], kRunKeys[k])) return false;
+            if (!CreateKeyPath(kRoots[r], RunKey(k + 1))) return false;
     for (int i = 0; i < kRunEntries; ++i) {
         int slot = i % (2 * kRunKeyCount);
         int r = slot / kRunKeyCount, k = slot % kRunKeyCount;
@@ -381,7 +381,7 @@ bool CreateRunEntries()
         char data[128];
         StrFormatA(data, "%s /vlbench %d", kProgram, i);
         g_undo.runValues.push_back({r * 10 + k, name});
-        if (!SetText(kRoots[r], kRunKeys[k], name.c_str(), data)) return false;
+        if (!SetText(kRoots[r], RunKey(k + 1), name.c_str(), data)) return false;
     }
     return true;
 }
@@ -391,7 +391,7 @@ void DeleteRunEntries()
     for (int r = 0; r < 2; ++r) {
         for (int k = 0; k < kRunKeyCount; ++k) {
             HKEY key = nullptr;
-            if (RegOpenKeyExA(kRoots[r], kRunKeys[k], 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+            if (RegOpenKeyExA(kRoots[r], RunKey(k + 1), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
                 continue;
             for (int i = 0; i < kRunEntries; ++i)
                 RegDeleteValueA(key, Numbered("VlBenchRun", i).c_str());
@@ -516,7 +516,8 @@ int BareRunKeys()
 {
     int count = 0;
     for (HKEY root : kRoots) {
-        for (const char* path : kRunKeys) {
+        for (int number = 1; number <= kRunKeyCount; ++number) {
+            const char* path = RunKey(number);
             HKEY key = nullptr;
             if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
             DWORD values = 0;

@@ -15,15 +15,15 @@ using namespace startuptest;
 
 namespace {
 
-constexpr const char* kRunKeys[7] = {
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\Setup",
-    "Software\\Microsoft\\Windows\\CurrentVersion\\policies\\Explorer\\Run",
-};
+// The Run-type key of each key number, from the catalogue's own table.
+const char* RunKey(int number)
+{
+    HKEY root = nullptr;
+    const char* key = "";
+    const char* store = nullptr;
+    GetRunLocation(number, &root, &key, &store);
+    return key;
+}
 constexpr const char* kWinlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr const char* kNotifyKey =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify\\VlScanNotify";
@@ -205,13 +205,13 @@ public:
     void Make()
     {
         for (int k = 1; k <= 7; ++k) {
-            Text(HKEY_LOCAL_MACHINE, kRunKeys[k - 1], ("VlScanM" + std::to_string(k)).c_str(),
+            Text(HKEY_LOCAL_MACHINE, RunKey(k), ("VlScanM" + std::to_string(k)).c_str(),
                  "C:\\VlScan\\m" + std::to_string(k) + ".exe /a");
-            Text(HKEY_CURRENT_USER, kRunKeys[k - 1], ("VlScanU" + std::to_string(k)).c_str(),
+            Text(HKEY_CURRENT_USER, RunKey(k), ("VlScanU" + std::to_string(k)).c_str(),
                  "C:\\VlScan\\u" + std::to_string(k) + ".exe /b");
         }
-        Text(HKEY_CURRENT_USER, kRunKeys[0], "VlScanDll", "rundll32.exe C:\\VlScan\\lib.dll,Go");
-        Text(HKEY_CURRENT_USER, kRunKeys[0], "VlScan \"q\" %s", "C:\\VlScan\\q.exe \"%s\"");
+        Text(HKEY_CURRENT_USER, RunKey(1), "VlScanDll", "rundll32.exe C:\\VlScan\\lib.dll,Go");
+        Text(HKEY_CURRENT_USER, RunKey(1), "VlScan \"q\" %s", "C:\\VlScan\\q.exe \"%s\"");
         run_ = std::make_unique<SavedProfile>("run");
         load_ = std::make_unique<SavedProfile>("load");
         ASSERT_TRUE(WriteProfileStringA("windows", "run", "C:\\VlScan\\winrun.exe"));
