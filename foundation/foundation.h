@@ -91,7 +91,13 @@ int32_t StrAppend(char (&dest)[N], const char* source)
 // paths.cpp: text and path routines. Outputs are MAX_PATH (260) unless noted.
 int ContainsNoCase(const char* text, const char* part);
 int GetProgramFolder(char* out);
-int GetFileNamePart(const char* path, char* out);
+// Bounded by the caller's buffer: a file name may be longer than a title.
+int GetFileNamePart(const char* path, char* out, size_t capacity);
+template <size_t N>
+int GetFileNamePart(const char* path, char (&out)[N])
+{
+    return GetFileNamePart(path, out, N);
+}
 int FileNameOffset(const char* path);
 int SkipLeadingBlanks(const char* text, char* out);
 int GetExtension(const char* name, char* out);

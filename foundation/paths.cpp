@@ -148,12 +148,13 @@ int GetProgramFolder(char* out)
     return static_cast<int>(strlen(out));
 }
 
-int GetFileNamePart(const char* path, char* out)
+int GetFileNamePart(const char* path, char* out, size_t capacity)
 {
+    if (capacity == 0) return 0;
     out[0] = '\0';
     const char* slash = LastBackslash(path);
     if (!slash) return 0;
-    StrCopy(out, MAX_PATH, slash + 1);
+    StrCopy(out, capacity, slash + 1);
     return static_cast<int>(strlen(out));
 }
 
