@@ -274,9 +274,14 @@ int CheckAssociation(const char* extension, int kind, const char* currentProgram
         storedCommand[0] = '\0';
         return 0;
     }
+    // The list's program path has every "=" turned into ":"; the stored
+    // command must be read the same way, or a command with "=" in its
+    // arguments would count as changed on every pass.
     char current[kPathLen];
     EqualsToColon(currentProgram, current);
-    return lstrcmpiA(FileNameOf(storedCommand), FileNameOf(current)) != 0 ? 1 : 0;
+    char stored[kPathLen];
+    EqualsToColon(storedCommand, stored);
+    return lstrcmpiA(FileNameOf(stored), FileNameOf(current)) != 0 ? 1 : 0;
 }
 
 int BuildFileTypeList()

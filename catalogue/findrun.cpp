@@ -410,8 +410,9 @@ int GetDisabledPrograms()
         if (const char* store = GetDisabledStoreKey(code)) ListDisabledStore(store);
     }
     char folder[MAX_PATH];
-    GetProgramFolder(folder);
-    if (StrAppend(folder, "\\Disabled") == 0) {
+    // Without the program folder the walk would start at "\Disabled" of
+    // whatever drive is current.
+    if (GetProgramFolder(folder) > 0 && StrAppend(folder, "\\Disabled") == 0) {
         SetWalkMode(kWalkStartup);
         WalkFolder(folder, spBuildProc, 0, nullptr);
     }

@@ -243,6 +243,10 @@ TEST_F(FileTypeTest, ChangeOfFolderIsNoChangeButOtherProgramIs)
     EXPECT_EQ(CheckAssociation(".vlmtest", 1, "C:\\Old\\other.exe %1", stored), 0);
     EXPECT_EQ(Stored(kClass, "VlmTest.Doc"), "C:\\Old\\editor.exe %1");
 
+    // An "=" in the arguments reads alike on both sides.
+    SetText(HKEY_CURRENT_USER, kClass, "VlmTest.Doc", "C:\\Old\\editor.exe --mode=open %1");
+    EXPECT_EQ(CheckAssociation(".vlmtest", 1, "C:\\Old\\editor.exe --mode=open %1", stored), 0);
+
     // An empty stored name never compares against the Class default (the list).
     SetList("VLMTEST;XLS;");
     SetText(HKEY_CURRENT_USER, kExtApp, ".vlmtest", "");

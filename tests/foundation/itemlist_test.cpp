@@ -63,6 +63,13 @@ TEST_F(ItemList, EmptyTitleTakesTheFileNameAndVelmoraTheCaption)
     EXPECT_EQ(Path(1), "C:\\Quoted Dir\\tool.exe");
     EXPECT_EQ(Title(2), GetAppCaption());
     EXPECT_EQ(Title(3), "Velmor a");
+
+    // A file name longer than a title is cut to the title, not written on
+    // into the path stored beside it.
+    const std::string longName = std::string(200, 'n') + ".exe";
+    AddItem("", ("C:\\Long\\" + longName).c_str(), "", "", 200, 0);
+    EXPECT_EQ(Title(4), longName.substr(0, 127));
+    EXPECT_EQ(Path(4), "C:\\Long\\" + longName);
 }
 
 TEST_F(ItemList, OverlongArgumentsAreCutAndDetailCopiesHonourTheCapacity)
