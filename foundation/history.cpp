@@ -94,11 +94,15 @@ unsigned Hour12(unsigned hour)
     return h == 0 ? 12 : h;
 }
 
+// Date patterns match without regard to case; time patterns exactly, since
+// "h" and "H" tell the 12-hour clock from the 24-hour one.
 template <class Table>
-int MatchPattern(const Table& table, const char* value)
+int MatchPattern(const Table& table, const char* value, bool ignoreCase)
 {
-    for (size_t i = 0; i < std::size(table); ++i)
-        if (lstrcmpiA(value, table[i].pattern) == 0) return static_cast<int>(i);
+    for (size_t i = 0; i < std::size(table); ++i) {
+        const int diff = ignoreCase ? lstrcmpiA(value, table[i].pattern) : strcmp(value, table[i].pattern);
+        if (diff == 0) return static_cast<int>(i);
+    }
     return 0;
 }
 
@@ -197,9 +201,9 @@ void ReadRegionalFormat(RegionalFormat* format)
 {
     char pattern[24];
     GetRegValue(HKEY_CURRENT_USER, kInternationalKey, "sShortDate", pattern);
-    format->dateIndex = MatchPattern(kDatePatterns, pattern);
+    format->dateIndex = MatchPattern(kDatePatterns, pattern, true);
     GetRegValue(HKEY_CURRENT_USER, kInternationalKey, "sTimeFormat", pattern);
-    format->timeIndex = MatchPattern(kTimePatterns, pattern);
+    format->timeIndex = MatchPattern(kTimePatterns, pattern, false);
 }
 
 void FormatDateTimeAs(const RegionalFormat* format, const SYSTEMTIME* time, char* out)

@@ -152,7 +152,7 @@ TEST_F(LocalDate, PatternsFollowTheRegionalSettingWithAFallback)
         int hour;
         const char* time;
     } times[] = {{"h:mm:ss tt", 0, "12:05 AM"}, {"hh:mm:ss tt", 9, "09:05 AM"}, {"HH:mm:ss", 23, "23:05"},
-                 {"HH.mm", 15, "3:05 PM"}};
+                 {"HH.mm", 15, "3:05 PM"}, {"hh:mm:ss", 15, "3:05 PM"}};
     for (const auto& c : times) {
         t = At(2026, 12, 6, c.hour, 5);
         EXPECT_EQ(Render("yyyy-MM-dd", c.pattern, t), std::string("2026-12-06 ") + c.time) << c.pattern;
