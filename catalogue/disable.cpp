@@ -94,6 +94,25 @@ int DeleteMarker(const char* title)
     return DeleteRegValue(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, title);
 }
 
+// Writes the store copy and the marker of a disabled entry; the entry may
+// leave its location only when both are there. A half-written pair is taken
+// back.
+int ParkCopy(const char* title, const char* command, int code, const char* store)
+{
+    if (CreateRegKey(HKEY_LOCAL_MACHINE, store) &&
+        SetRegValue(HKEY_LOCAL_MACHINE, store, title, command) && WriteMarker(title, code))
+        return 1;
+    DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
+    DeleteMarker(title);
+    return 0;
+}
+
+void UnparkCopy(const char* title, const char* store)
+{
+    DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
+    DeleteMarker(title);
+}
+
 // Text of a registry value: its length, 0 with out empty when the value is
 // missing, -1 when it is not text or does not fit (the caller then must not
 // write back a list built from it).
@@ -256,6 +275,29 @@ int DeleteEntryFile(const char* path)
     return DeleteFileForced(path);
 }
 
+bool IsGone(const char* path)
+{
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// 1 when the entry's own file (or its parked copy) was deleted or had already
+// vanished; 0 when it was refused or stays.
+int RemoveStartupFile(const char* file, bool disabled)
+{
+    if (DeleteEntryFile(file)) return 1;
+    char folder[MAX_PATH];
+    char name[MAX_PATH];
+    char parked[MAX_PATH];
+    if (disabled && GetDisabledFolder(folder) && GetFileNamePart(file, name) > 0 &&
+        StrFormatA(parked, "%s\\%s", folder, name) == 0) {
+        if (DeleteEntryFile(parked)) return 1;
+        if (!IsGone(parked)) return 0;
+    }
+    return IsEntryFile(file) && IsGone(file) ? 1 : 0;
+}
+
 int ParkStartupFile(const char* title, const char* entryName)
 {
     char folder[MAX_PATH];
@@ -310,11 +352,13 @@ int DisableRunEntry(const char* title, const char* command, int code, HKEY root,
 {
     // The copy is written before the entry leaves its key, so a failed write
     // never loses the command line.
-    int created = CreateRegKey(HKEY_LOCAL_MACHINE, store);
-    if (!created || !SetRegValue(HKEY_LOCAL_MACHINE, store, title, command)) return 0;
-    WriteMarker(title, code);
-    DeleteRegValue(root, key, title);
-    return created;
+    if (!ParkCopy(title, command, code, store)) return 0;
+    // A listed title cut short names no value: the entry stays active.
+    if (!DeleteRegValue(root, key, title)) {
+        UnparkCopy(title, store);
+        return 0;
+    }
+    return 1;
 }
 
 int EnableRunEntry(const char* title, const char* command, HKEY root, const char* key,
@@ -337,22 +381,35 @@ int NotifyKey(const char* name, char (&out)[MAX_PATH])
     return StrFormatA(out, "%s%s", kNotifyKey, name) == 0 ? 1 : 0;
 }
 
-bool KeyExists(HKEY root, const char* key)
-{
-    UniqueKey k;
-    return RegOpenKeyExA(root, key, 0, KEY_READ, k.put()) == ERROR_SUCCESS;
-}
-
 // Moves one value's text to another and empties the first. Nothing moves
 // when the source is empty: a second disable must not wipe the parked name.
+// The data travels raw with its type, so "%SystemRoot%" names stay
+// unexpanded REG_EXPAND_SZ across a disable and enable.
 int MoveNotifyValue(const char* name, const char* from, const char* to)
 {
     char key[MAX_PATH];
-    if (!NotifyKey(name, key) || !KeyExists(HKEY_LOCAL_MACHINE, key)) return 0;
-    char value[MAX_PATH];
-    if (ReadRegText(HKEY_LOCAL_MACHINE, key, from, value, sizeof(value)) <= 0) return 0;
-    if (!SetRegValue(HKEY_LOCAL_MACHINE, key, to, value)) return 0;
-    return SetRegValue(HKEY_LOCAL_MACHINE, key, from, "");
+    if (!NotifyKey(name, key)) return 0;
+    UniqueKey k;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, k.put()) !=
+        ERROR_SUCCESS)
+        return 0;
+    char value[MAX_PATH] = "";
+    DWORD type = 0;
+    DWORD size = sizeof(value) - 1;
+    if (RegQueryValueExA(k.get(), from, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+            ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return 0;
+    value[size] = 0;
+    if (!value[0]) return 0;
+    const DWORD length = static_cast<DWORD>(std::strlen(value) + 1);
+    if (RegSetValueExA(k.get(), to, 0, type, reinterpret_cast<const BYTE*>(value), length) !=
+        ERROR_SUCCESS)
+        return 0;
+    return RegSetValueExA(k.get(), from, 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1) ==
+                   ERROR_SUCCESS
+               ? 1
+               : 0;
 }
 
 int RemoveHookValue(const HookLocation& hook, const char* title, const char* entryName)
@@ -443,16 +500,21 @@ int DisableRunProgram(const char* title, const char* command, const char* entryN
             DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
             return 1;
         }
-        if (!RemoveFromWinList(WinListKey(code), command)) return 0;
-        CreateRegKey(HKEY_LOCAL_MACHINE, store);
-        SetRegValue(HKEY_LOCAL_MACHINE, store, title, command);
-        WriteMarker(title, code);
+        // The lists are the user's, the store the machine's: a user who may
+        // not write the store keeps the entry in its list.
+        if (!ParkCopy(title, command, code, store)) return 0;
+        if (!RemoveFromWinList(WinListKey(code), command)) {
+            UnparkCopy(title, store);
+            return 0;
+        }
         return 1;
     }
     if (code == kCodeStartupGroup) {
-        if (enable) return UnparkStartupFile(title, entryName);
-        if (!entryName[0]) return 0;
-        return ParkStartupFile(title, entryName);
+        // A file listed by itself has no entry name: the command is the file.
+        const char* file = entryName[0] ? entryName : command;
+        if (enable) return UnparkStartupFile(title, file);
+        if (!file[0]) return 0;
+        return ParkStartupFile(title, file);
     }
     if (code == kCodeNotify) {
         store = GetDisabledStoreKey(code);
@@ -462,12 +524,14 @@ int DisableRunProgram(const char* title, const char* command, const char* entryN
             DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
             return 1;
         }
-        int created = CreateRegKey(HKEY_LOCAL_MACHINE, store);
-        SetRegValue(HKEY_LOCAL_MACHINE, store, title, command);
-        WriteMarker(title, code);
+        if (!ParkCopy(title, command, code, store)) return 0;
+        // A package with nothing to park is not shown as disabled.
+        if (!DisableNotify(title)) {
+            UnparkCopy(title, store);
+            return 0;
+        }
         Approve(command, code);
-        DisableNotify(title);
-        return created;
+        return 1;
     }
     return 0;
 }
@@ -489,31 +553,24 @@ int DeleteRunProgram(const char* title, const char* command, const char* entryNa
         }
     } else if (code == 100 || code == 101) {
         if (disabled) {
-            DeleteMarker(title);
+            result = DeleteMarker(title);
             DeleteRegValue(HKEY_LOCAL_MACHINE, GetDisabledStoreKey(code), title);
         }
-        RemoveFromWinList(WinListKey(code), command);
-        result = 1;
+        if (RemoveFromWinList(WinListKey(code), command)) result = 1;
     } else if (code == kCodeStartupGroup) {
-        if (disabled) DeleteMarker(title);
-        const char* file = entryName[0] ? entryName : command;
-        if (!DeleteEntryFile(file) && disabled) {
-            // The entry's file was parked: delete the parked copy instead.
-            char folder[MAX_PATH];
-            char name[MAX_PATH];
-            char parked[MAX_PATH];
-            if (GetDisabledFolder(folder) && GetFileNamePart(file, name) > 0 &&
-                StrFormatA(parked, "%s\\%s", folder, name) == 0)
-                DeleteEntryFile(parked);
-        }
-        result = 1;
+        result = RemoveStartupFile(entryName[0] ? entryName : command, disabled);
+        // The marker goes only with the file, so a parked file that stays
+        // keeps showing as disabled.
+        if (result && disabled) DeleteMarker(title);
     } else if (code >= kCodeUserinit && code <= kCodeAppInit) {
         return DeleteRegProgram(nullptr, title, command, entryName, code);
     } else {
         return 0;
     }
-    // A removal that found nothing to remove is not recorded as one.
-    if (result && !ContainsNoCase(command, kProductWord))
+    // A removal that found nothing to remove is not recorded as one, and
+    // the entry keeps its approval.
+    if (!result) return 0;
+    if (!ContainsNoCase(command, kProductWord))
         WriteHistory(title, command, entryName, code, kActionRemove);
     Unapprove(command);
     if (title[0]) Unapprove(title);

@@ -35,6 +35,14 @@ std::string Reg(HKEY root, const std::string& key, const std::string& name)
     return data;
 }
 
+DWORD RegType(HKEY root, const std::string& key, const std::string& name)
+{
+    DWORD type = REG_NONE;
+    RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr,
+                 nullptr);
+    return type;
+}
+
 // "<copy in the disabled store> | <marker>" of a title.
 std::string Parked(const char* store, const char* title)
 {
@@ -195,7 +203,7 @@ TEST_F(Disable, RemovingTheProductsOwnEntryWritesNoHistory)
     EXPECT_EQ(Reg(kUser, kRunKey, title) + History(), kMissing);
 }
 
-TEST_F(Disable, EmptyTitlesAndUnknownCodesChangeNothing)
+TEST_F(Disable, EmptyTitlesUnknownCodesAndCutTitlesChangeNothing)
 {
     // An empty title would name the key's default value.
     SavedValue defaultValue(kUser, kRunKey, "");
@@ -207,6 +215,17 @@ TEST_F(Disable, EmptyTitlesAndUnknownCodesChangeNothing)
     EXPECT_EQ(RestoreRunProgram("VlTestUnknown", "C:\\x.exe", "", 42), 0);
     EXPECT_EQ(DeleteRunProgram("VlTestNoSuchValue", "C:\\x.exe", "", 11), 0);
     EXPECT_EQ(IsDisabledEntry("VlTestUnknown") + IsDisabledEntry("VlTestNoSuchValue"), 0);
+
+    // A value named beyond the list's 127 title characters is not found under
+    // its cut title: it stays active and nothing is parked.
+    const std::string name = "VlTestCut" + std::string(191, 'c');
+    const std::string cut = name.substr(0, 127);
+    Use({cut});
+    SavedValue longName(kUser, kRunKey, name);
+    SetText(kUser, kRunKey, name.c_str(), "C:\\vltest\\cut.exe");
+    EXPECT_EQ(DisableRunProgram(cut.c_str(), "C:\\vltest\\cut.exe", "", 11), 0);
+    EXPECT_EQ(Reg(kUser, kRunKey, name), "C:\\vltest\\cut.exe");
+    EXPECT_EQ(Parked(kRunStore, cut.c_str()), kNotParked);
 }
 
 TEST_F(Disable, WinIniRunEntryDisableEnableAndRemove)
@@ -216,6 +235,12 @@ TEST_F(Disable, WinIniRunEntryDisableEnableAndRemove)
     Use({title});
     SavedValue saved(kUser, kWindowsNt, "run");
     WriteProfileStringA("windows", "run", "C:\\vltest\\a.exe;C:\\vltest\\b.exe");
+
+    // A copy the store refuses (a name beyond the registry's limit) leaves the
+    // entry in its list.
+    const std::string huge = "VlTestHuge" + std::string(17000, 'h');
+    EXPECT_EQ(DisableRunProgram(huge.c_str(), "C:\\vltest\\b.exe", "", 101), 0);
+    EXPECT_EQ(WinList("run"), "C:\\vltest\\a.exe;C:\\vltest\\b.exe");
 
     EXPECT_EQ(DisableRunProgram(title, "c:\\VLTEST\\B.EXE", "", 101), 1);
     EXPECT_EQ(WinList("run"), "C:\\vltest\\a.exe;");
@@ -242,7 +267,12 @@ TEST_F(Disable, WinIniLoadListAtItsLengthLimitIsNeverRewritten)
     WriteProfileStringA("windows", "load", full.c_str());
     ASSERT_EQ(WinList("load"), full);
     EXPECT_EQ(DisableRunProgram(title, "C:\\vltest\\last.exe", "", 100), 0);
-    EXPECT_EQ(IsDisabledEntry(title), 0);
+    EXPECT_EQ(Parked("Software\\Corvath\\Velmora\\Disabled\\WinLoad", title), kNotParked);
+    // Nor is a removal that could not rewrite the list recorded as one.
+    Use({"C:\\vltest\\last.exe"});
+    SetText(kUser, kApproved, "C:\\vltest\\last.exe", "100");
+    EXPECT_EQ(DeleteRunProgram(title, "C:\\vltest\\last.exe", "", 100), 0);
+    EXPECT_EQ(Reg(kUser, kApproved, "C:\\vltest\\last.exe") + History(), "100");
     EXPECT_EQ(RestoreRunProgram(title, "C:\\vltest\\more.exe", "", 100), 0);
     EXPECT_EQ(WinList("load"), full);
 
@@ -276,9 +306,13 @@ TEST_F(Disable, StartupFolderEntryIsParkedAndBackAndRemovalDeletesOnlyItsOwnFile
     EXPECT_EQ(DeleteRunProgram(title, program.c_str(), entry, 200), 1);
     EXPECT_EQ(files(), "00");
     EXPECT_TRUE(InHistory("\t*START_Remove\tGROUP_STARTUP\tVlTest Startup Entry\t"));
-    // With the entry's file gone, or none named, the program stays.
+    // With the entry's file gone the removal stands; with none named the
+    // program stays, and nothing is removed, recorded or unapproved.
     EXPECT_EQ(DeleteRunProgram(title, program.c_str(), entry, 200), 1);
-    EXPECT_EQ(DeleteRunProgram(title, program.c_str(), "", 200), 1);
+    DeleteFileA(HistoryPath().c_str());
+    SetText(kUser, kApproved, program.c_str(), "200");
+    EXPECT_EQ(DeleteRunProgram(title, program.c_str(), "", 200), 0);
+    EXPECT_EQ(Reg(kUser, kApproved, program) + History(), "200");
     EXPECT_TRUE(Exists(program));
 
     // Restored as a shortcut to the program, which is then removed while
@@ -296,6 +330,24 @@ TEST_F(Disable, StartupFolderEntryIsParkedAndBackAndRemovalDeletesOnlyItsOwnFile
     EXPECT_TRUE(Exists(program));
 }
 
+TEST_F(Disable, StartupFileListedByItselfIsParkedAndBack)
+{
+    // Listed with an empty entry name: the command is the file.
+    const TempFile file(UserStartupFolder() + "\\vltest_self.bat");
+    const TempFile parked(ProgramFile("Disabled\\vltest_self.bat"));
+    const char* title = "vltest_self.bat";
+    Use({title});
+    ASSERT_TRUE(WriteTextFile(file.path(), "@echo off"));
+    EXPECT_EQ(DisableRunProgram(title, file.path().c_str(), "", 200), 1);
+    EXPECT_EQ(std::to_string(Exists(file.path())) + std::to_string(Exists(parked.path())) +
+                  Reg(kMachine, kMarkers, title),
+              "01200");
+    EXPECT_EQ(DisableRunProgram(title, file.path().c_str(), "", 200), 1);
+    EXPECT_EQ(std::to_string(Exists(file.path())) + std::to_string(Exists(parked.path())) +
+                  Reg(kMachine, kMarkers, title),
+              "10" + kMissing);
+}
+
 TEST_F(Disable, WinlogonNotifyIsParkedInOldNameAndBack)
 {
     const char* title = "VlTestNotify";
@@ -303,25 +355,33 @@ TEST_F(Disable, WinlogonNotifyIsParkedInOldNameAndBack)
     Use({title, "vltest.dll"});
     const std::string key = std::string(kWinlogon) + "\\Notify\\VlTestNotify";
     ScratchKey scratch(kMachine, key);
-    SetText(kMachine, key.c_str(), "DllName", "vltest.dll");
+    // The name travels unexpanded and keeps its type.
+    const std::string dll = "%SystemRoot%\\system32\\vltest.dll";
+    SetRaw(kMachine, key.c_str(), "DllName", REG_EXPAND_SZ, dll.c_str(),
+           static_cast<DWORD>(dll.size() + 1));
     auto names = [&] {
         return Reg(kMachine, key, "DllName") + " | " + Reg(kMachine, key, "OldName");
     };
 
     EXPECT_EQ(DisableRunProgram(title, "vltest.dll", "", 256), 1);
-    EXPECT_EQ(names(), " | vltest.dll");
+    EXPECT_EQ(names(), " | " + dll);
+    EXPECT_EQ(RegType(kMachine, key, "OldName"), static_cast<DWORD>(REG_EXPAND_SZ));
     EXPECT_EQ(Parked(store, title), "vltest.dll | 256");
     EXPECT_EQ(Reg(kUser, kApproved, "vltest.dll"), "256");
     // A second park finds nothing to move and keeps the parked name.
     EXPECT_EQ(DisableNotify(title), 0);
-    EXPECT_EQ(names(), " | vltest.dll");
+    EXPECT_EQ(names(), " | " + dll);
     EXPECT_EQ(DisableRunProgram(title, "vltest.dll", "", 256), 1);
-    EXPECT_EQ(names(), "vltest.dll | ");
+    EXPECT_EQ(names(), dll + " | ");
+    EXPECT_EQ(RegType(kMachine, key, "DllName"), static_cast<DWORD>(REG_EXPAND_SZ));
     EXPECT_EQ(Parked(store, title), kNotParked);
 
     // A package without values, or a name climbing out of "Notify", is left.
     const std::string empty = std::string(kWinlogon) + "\\Notify\\VlTestNoPackage";
     ScratchKey emptyKey(kMachine, empty);
+    Use({"VlTestNoPackage"});
+    EXPECT_EQ(DisableRunProgram("VlTestNoPackage", "vltest.dll", "", 256), 0);
+    EXPECT_EQ(Parked(store, "VlTestNoPackage"), kNotParked);
     EXPECT_EQ(DisableNotify("VlTestNoPackage"), 0);
     EXPECT_EQ(EnableNotify("VlTestNoPackage"), 0);
     EXPECT_EQ(DisableNotify("..\\..\\Winlogon"), 0);
