@@ -11,7 +11,6 @@ using namespace startuptest;
 const HKEY kMachine = HKEY_LOCAL_MACHINE;
 const HKEY kUser = HKEY_CURRENT_USER;
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kApproved = "Software\\Corvath\\Velmora\\Run";
 constexpr const char* kDelay = "Software\\Corvath\\Velmora\\Delay";
 constexpr const char* kTime = "Software\\Corvath\\Velmora\\Delay\\Time";
 constexpr const char* kParameters = "Software\\Corvath\\Velmora\\Delay\\Parameters";

@@ -13,13 +13,8 @@ const HKEY kMachine = HKEY_LOCAL_MACHINE;
 const HKEY kUser = HKEY_CURRENT_USER;
 constexpr const char* kMarkers = "Software\\Corvath\\Velmora\\Disabled";
 constexpr const char* kRunStore = "Software\\Corvath\\Velmora\\Disabled\\Run";
-constexpr const char* kApproved = "Software\\Corvath\\Velmora\\Run";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kWinlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 // Under the user's root this key holds win.ini's section "windows".
-constexpr const char* kWindowsNt = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-constexpr const char* kDelayLoad =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
 constexpr const char* kTaskScheduler =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler";
 const std::string kMissing = "<missing>";

@@ -27,10 +27,7 @@ constexpr const char* kRunKeys[7] = {
 };
 constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kMarkers = "Software\\Corvath\\Velmora\\Disabled";
-constexpr const char* kWinlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr const char* kNotify = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify";
-constexpr const char* kDelayLoad =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
 constexpr const char* kHookClass = "{5A1C0DE0-7E57-4B00-9A11-0000DEC0DE01}";
 constexpr const char* kUnknownClass = "{5A1C0DE0-7E57-4B00-9A11-0000DEC0DE02}";
 

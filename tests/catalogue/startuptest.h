@@ -14,6 +14,17 @@
 
 namespace startuptest {
 
+// System and product keys the startup tests write to.
+constexpr const char* kWinlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+constexpr const char* kWindowsNt = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+constexpr const char* kDelayLoad =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
+constexpr const char* kSharedTaskScheduler =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler";
+constexpr const char* kShellExecuteHooks =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks";
+constexpr const char* kApproved = "Software\\Corvath\\Velmora\\Run";
+
 struct Item {
     std::string title, path, entry, detail;
     int type = 0, flag = 0;

@@ -24,16 +24,8 @@ const char* RunKey(int number)
     GetRunLocation(number, &root, &key, &store);
     return key;
 }
-constexpr const char* kWinlogon = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr const char* kNotifyKey =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\Notify\\VlScanNotify";
-constexpr const char* kWindowsNt = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
-constexpr const char* kDelayLoad =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad";
-constexpr const char* kSharedTaskScheduler =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler";
-constexpr const char* kShellExecuteHooks =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks";
 constexpr const char* kDisabledRun = "Software\\Corvath\\Velmora\\Disabled\\Run";
 constexpr const char* kClass = "{5A1C0DE0-7E57-4B00-9A11-0000DEC05CA7}";
 
