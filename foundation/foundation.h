@@ -32,6 +32,15 @@
 enum ProgramKind { kExplorer = 0, kMonitor = 1 };
 void SetProgramKind(ProgramKind kind);
 ProgramKind GetProgramKind();
+// The one answer to "which Windows family is this": GetVersionExA's platform
+// id (VER_PLATFORM_WIN32_NT 2, VER_PLATFORM_WIN32_WINDOWS 1), 0 when the
+// system cannot be asked. minorVersion, when given, receives the minor version
+// (0 on failure).
+DWORD GetPlatformId(DWORD* minorVersion = nullptr);
+inline bool IsNtPlatform()
+{
+    return GetPlatformId() == VER_PLATFORM_WIN32_NT;
+}
 
 // ---------------------------------------------------------------------------
 // regaccess.cpp: every call opens, acts and closes.
@@ -43,6 +52,40 @@ template <size_t N>
 int GetRegValue(HKEY root, const char* subkey, const char* name, char (&out)[N])
 {
     return GetRegValue(root, subkey, name, out, static_cast<int>(N));
+}
+// The one rule for registry values read as text by the catalogues:
+//  - type: only REG_SZ and REG_EXPAND_SZ are text; a number or a blob where
+//    a command belongs is never taken for one;
+//  - size: data up to kRegTextMax bytes is read, with or without its
+//    terminating zero;
+//  - expansion: REG_EXPAND_SZ is expanded, unless kRegTextRaw asks for the
+//    text as stored (to write it back unchanged);
+//  - cut: a text that does not fit capacity is refused, unless kRegTextCut
+//    asks for its first capacity - 1 characters (what a list shows of an
+//    entry Windows still starts).
+// Returns the length delivered; kRegTextMissing when the key or the value is
+// not there, kRegTextUnusable when it is not text, or too long and not cut.
+// out is "" on every negative result. type, when given, receives the value's
+// registry type (REG_NONE when missing).
+enum RegTextFlags { kRegTextWhole = 0, kRegTextCut = 1, kRegTextRaw = 2 };
+constexpr int kRegTextMissing = -1;
+constexpr int kRegTextUnusable = -2;
+constexpr DWORD kRegTextMax = 4096;
+int QueryRegText(HKEY key, const char* name, char* out, int capacity, int flags = kRegTextWhole,
+                 DWORD* type = nullptr);
+int ReadRegText(HKEY root, const char* subkey, const char* name, char* out, int capacity,
+                int flags = kRegTextWhole, DWORD* type = nullptr);
+template <size_t N>
+int QueryRegText(HKEY key, const char* name, char (&out)[N], int flags = kRegTextWhole,
+                 DWORD* type = nullptr)
+{
+    return QueryRegText(key, name, out, static_cast<int>(N), flags, type);
+}
+template <size_t N>
+int ReadRegText(HKEY root, const char* subkey, const char* name, char (&out)[N],
+                int flags = kRegTextWhole, DWORD* type = nullptr)
+{
+    return ReadRegText(root, subkey, name, out, static_cast<int>(N), flags, type);
 }
 int DeleteRegValue(HKEY root, const char* subkey, const char* name);
 int SetRegValue(HKEY root, const char* subkey, const char* name, const char* text);

@@ -72,6 +72,48 @@ int GetRegValue(HKEY root, const char* subkey, const char* name, char* out, int 
     return static_cast<int>(n);
 }
 
+int QueryRegText(HKEY key, const char* name, char* out, int capacity, int flags, DWORD* type)
+{
+    DWORD kind = REG_NONE;
+    if (type) *type = REG_NONE;
+    ClearOut(out, capacity);
+    if (!out || capacity <= 0) return kRegTextUnusable;
+    char raw[kRegTextMax + 1];
+    DWORD size = kRegTextMax;
+    const LONG rc = RegQueryValueExA(key, name, nullptr, &kind, reinterpret_cast<BYTE*>(raw), &size);
+    if (rc == ERROR_FILE_NOT_FOUND) return kRegTextMissing;
+    if (type) *type = kind;
+    if (rc != ERROR_SUCCESS || size > kRegTextMax) return kRegTextUnusable;
+    if (kind != REG_SZ && kind != REG_EXPAND_SZ) return kRegTextUnusable;
+    raw[size] = '\0';
+
+    char expanded[kRegTextMax];
+    const char* text = raw;
+    if (kind == REG_EXPAND_SZ && !(flags & kRegTextRaw)) {
+        const DWORD needed = ExpandEnvironmentStringsA(raw, expanded, kRegTextMax);
+        if (needed == 0 || needed > kRegTextMax) return kRegTextUnusable;
+        text = expanded;
+    }
+    size_t n = strlen(text);
+    if (n + 1 > static_cast<size_t>(capacity)) {
+        if (!(flags & kRegTextCut)) return kRegTextUnusable;
+        n = static_cast<size_t>(capacity) - 1;
+    }
+    memcpy(out, text, n);
+    out[n] = '\0';
+    return static_cast<int>(n);
+}
+
+int ReadRegText(HKEY root, const char* subkey, const char* name, char* out, int capacity, int flags,
+                DWORD* type)
+{
+    if (type) *type = REG_NONE;
+    ClearOut(out, capacity);
+    UniqueKey key;
+    if (RegOpenKeyExA(root, subkey, 0, kRead, key.put()) != ERROR_SUCCESS) return kRegTextMissing;
+    return QueryRegText(key.get(), name, out, capacity, flags, type);
+}
+
 int DeleteRegValue(HKEY root, const char* subkey, const char* name)
 {
     UniqueKey key;
