@@ -92,13 +92,8 @@ using GetLongPathNameFn = DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD);
 
 bool IsWindows95()
 {
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996)
-#endif
-    if (!GetVersionExA(&info)) return false;
-    return info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && info.dwMinorVersion == 0;
+    DWORD minor = 0;
+    return GetPlatformId(&minor) == VER_PLATFORM_WIN32_WINDOWS && minor == 0;
 }
 
 constexpr const char* kIePathsKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\IEXPLORE.EXE";

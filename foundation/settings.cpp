@@ -96,17 +96,6 @@ constexpr OptionDefault kOptionDefaults[] = {
 };
 static_assert(std::size(kOptionDefaults) == 47);
 
-bool IsNtPlatform()
-{
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996)
-#endif
-    if (!GetVersionExA(&info)) return true;
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 int DecimalOf(const char* text)
 {
     long value = strtol(text, nullptr, 10);
@@ -160,7 +149,7 @@ int GetOptionDefault(const char* name)
     for (const OptionDefault& o : kOptionDefaults) {
         if (lstrcmpiA(o.name, name) != 0) continue;
         int value = GetProgramKind() == kMonitor ? o.monitor : o.explorer;
-        if (value == kByPlatform) value = IsNtPlatform() ? 101 : 159;
+        if (value == kByPlatform) value = GetPlatformId() != VER_PLATFORM_WIN32_WINDOWS ? 101 : 159;
         return value;
     }
     return 0;
