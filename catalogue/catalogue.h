@@ -32,6 +32,10 @@ int GetLocationText(int index, char* out);   // out holds 512
 // values and the hook registrations only when "ShowAllStartup" is set.
 int BuildStartupList(int pageMode);
 int BuildRun();
+// Whether the enumeration parks again a Run-type entry that came back while
+// disabled (on by default). The scan program lists what it finds and
+// leaves the machine as it is.
+void SetStartupRepair(int on);
 int GetStartupGroup();       // returns the found flag of the folder walk
 int GetWinPrograms();
 int GetDisabledPrograms();
@@ -69,7 +73,20 @@ int FormatFileCreated(const char* path, char* out);    // out holds 256; returns
 // ---------------------------------------------------------------------------
 // disable.cpp: disable, enable and remove.
 int DisableRunProgram(const char* title, const char* command, const char* entryName, int code);
+// A title names one parked entry: disabling an entry whose title is parked
+// for another entry (another location, or another command of the same list)
+// is refused with 0, and nothing is overwritten. Enabling and removal act on
+// the parked copy, which holds the entry exactly as it was written.
 int DeleteRunProgram(const char* title, const char* command, const char* entryName, int code);
+// The entry as its location holds it (out holds 1024): a Run-type value's
+// own data (behind "RUNDLL32.EXE " for flag word 1), the win.ini piece that
+// shows as `command`, else `command` itself. 0 and "" when the location
+// holds no such entry.
+int GetEntryCommand(const char* title, const char* command, int code, int flag, char* out);
+// A Run-type value that came back while its title is parked with its own
+// code: its current data replaces the parked copy and it leaves its key
+// again. 1 when it was parked; 0 and nothing changed otherwise.
+int ReparkRunEntry(const char* title, int code);
 int DeleteRegProgram(HWND window, const char* title, const char* command, const char* entryName,
                      int code);
 int RestoreRunProgram(const char* title, const char* command, const char* entryName, int code);

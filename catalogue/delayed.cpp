@@ -166,7 +166,9 @@ void LaunchEntry(HKEY root, const char* program)
     char applet[MAX_PATH];
     if (GetRegValue(root, kDelayAppletKey, program, applet) > 0) {
         char appletParameters[1024];
-        if (StrFormatA(appletParameters, "%s%s", program, parameters) != 0) return;
+        const char* quote = std::strchr(program, ' ') ? "\"" : "";
+        if (StrFormatA(appletParameters, "%s%s%s%s", quote, program, quote, parameters) != 0)
+            return;
         RunProgram(nullptr, root, applet, appletParameters);
         return;
     }
@@ -221,18 +223,36 @@ int DelayStartupEntry(const char* title, const char* command, const char* entryN
     // Program paths name registry values (at most 255 characters) and fill
     // MAX_PATH buffers; a longer command cannot be stored whole.
     if (code <= 0 || !command[0] || std::strlen(command) >= kPathLen) return 0;
+    // The program and its arguments come from the entry as it is written:
+    // the listed command has lost the quotes that keep a path with blanks
+    // one program.
+    char written[1024];
+    if (!GetEntryCommand(title, command, code, flag, written) || std::strlen(written) >= kPathLen)
+        return 0;
     char program[MAX_PATH];
     char arguments[1024] = "";
-    SplitProgramAndArguments(command, program, arguments);
+    SplitProgramAndArguments(written, program, arguments);
     if (!program[0]) return 0;
     HKEY root = HKEY_CURRENT_USER;
     if (code <= 9) {
         if (ShowMessage(IDS_DELAY_MACHINE_WIDE, MB_OKCANCEL | MB_ICONWARNING) != IDOK) return 0;
         root = HKEY_LOCAL_MACHINE;
     }
+    // One record per program and store: a second entry of the same program
+    // would take over the first one's record and arguments.
+    char existing[16];
+    if (ReadRegText(root, kDelayKey, program, existing) != kRegTextMissing) {
+        TraceLog(program, "DelayStartupEntry - program already delayed");
+        return 0;
+    }
     if (!WriteEntry(root, program, arguments, title, entryName, code, flag)) return 0;
+    // Only an entry that has left its location may start from the store,
+    // or it would start twice.
     char full[1024];
-    if (FullCommand(command, flag, full)) DeleteRunProgram(title, full, entryName, code);
+    if (!FullCommand(command, flag, full) || !DeleteRunProgram(title, full, entryName, code)) {
+        RemoveDelayValues(root, program);
+        return 0;
+    }
     ApproveAsDelayed(command);
     return 1;
 }
@@ -253,9 +273,13 @@ int BuildDelayedCommand(HKEY root, const char* program, char* out)
     GetRegValue(root, kDelayParametersKey, program, parameters);
     GetRegValue(root, kDelayAppletKey, program, applet);
     const char* blank = parameters[0] && parameters[0] != ',' ? " " : "";
+    // A program path with blanks is quoted, or Windows would start the text
+    // before its first blank.
+    const char* quote = std::strchr(program, ' ') ? "\"" : "";
     if (applet[0])
-        return StrFormat(out, kCommandLen, "%s %s%s%s", applet, program, blank, parameters) == 0;
-    return StrFormat(out, kCommandLen, "%s%s%s", program, blank, parameters) == 0;
+        return StrFormat(out, kCommandLen, "%s %s%s%s%s%s", applet, quote, program, quote, blank,
+                         parameters) == 0;
+    return StrFormat(out, kCommandLen, "%s%s%s%s%s", quote, program, quote, blank, parameters) == 0;
 }
 
 int UndelayEntry(int index, int backToStartup)
@@ -271,9 +295,14 @@ int UndelayEntry(int index, int backToStartup)
     // The flag word tells which store the entry was listed from.
     const HKEY root = StoreRoot(GetItemFlag(index));
     if (backToStartup) {
+        // The record is all that is left of the entry until it is back.
+        // A Startup-folder entry comes back as a shortcut to the program
+        // itself.
         char command[1024];
-        if (BuildDelayedCommand(root, program, command))
-            RestoreRunProgram(title, command, entryName, code);
+        if (code == 200 ? StrCopy(command, program) != 0
+                        : !BuildDelayedCommand(root, program, command))
+            return 0;
+        if (!RestoreRunProgram(title, command, entryName, code)) return 0;
     }
     RemoveDelayValues(root, program);
     return 1;

@@ -113,24 +113,23 @@ void UnparkCopy(const char* title, const char* store)
     DeleteMarker(title);
 }
 
-// Text of a registry value: its length, 0 with out empty when the value is
-// missing, -1 when it is not text or does not fit (the caller then must not
-// write back a list built from it).
-int ReadRegText(HKEY root, const char* key, const char* name, char* out, DWORD capacity)
+// Copies a text value with its type and exact bytes: a command parked and
+// put back must not lose its quotes, its short names or its unexpanded
+// "%variables%". 0 when the source is missing or not text, or the write fails.
+int CopyTextValue(HKEY fromRoot, const char* fromKey, const char* fromName, HKEY toRoot,
+                  const char* toKey, const char* toName)
 {
-    out[0] = 0;
-    UniqueKey k;
-    if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, k.put()) != ERROR_SUCCESS) return 0;
-    DWORD type = 0;
-    DWORD size = capacity - 1;
-    LONG rc = RegQueryValueExA(k.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(out), &size);
-    if (rc == ERROR_FILE_NOT_FOUND) return 0;
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        out[0] = 0;
-        return -1;
-    }
-    out[size < capacity ? size : capacity - 1] = 0;
-    return static_cast<int>(std::strlen(out));
+    char text[kRegTextMax];
+    DWORD type = REG_NONE;
+    if (ReadRegText(fromRoot, fromKey, fromName, text, kRegTextRaw, &type) < 0) return 0;
+    if (!CreateRegKey(toRoot, toKey)) return 0;
+    UniqueKey key;
+    if (RegOpenKeyExA(toRoot, toKey, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return 0;
+    const DWORD size = static_cast<DWORD>(std::strlen(text) + 1);
+    return RegSetValueExA(key.get(), toName, 0, type, reinterpret_cast<const BYTE*>(text), size) ==
+                   ERROR_SUCCESS
+               ? 1
+               : 0;
 }
 
 // Copies the next piece of a list, ending at any of `separators`, and steps
@@ -173,8 +172,26 @@ int ReadWinList(const char* key, char (&out)[kWinListLen])
     return n >= static_cast<DWORD>(kWinListLen - 1) ? -1 : static_cast<int>(n);
 }
 
-int RemoveFromWinList(const char* key, const char* command)
+// The first piece of a list that is the entry `command`: written as it is,
+// or in a form the list shows as the same path (quotes, short names). 1 and
+// the piece as written, else 0.
+int FindWinPiece(const char* key, const char* command, char (&piece)[kWinListLen])
 {
+    piece[0] = 0;
+    char list[kWinListLen];
+    if (!command[0] || ReadWinList(key, list) < 0) return 0;
+    for (const char* cursor = list; NextPiece(cursor, ";", piece);)
+        if (SameListedPath(piece, command)) return 1;
+    piece[0] = 0;
+    return 0;
+}
+
+// Rewrites a list without every piece that is the entry `command`; the first
+// one dropped goes to `removed` as it was written. 0, and nothing written,
+// when no piece matched or the list may have been cut.
+int RemoveFromWinList(const char* key, const char* command, char (&removed)[kWinListLen])
+{
+    removed[0] = 0;
     char list[kWinListLen];
     if (ReadWinList(key, list) < 0) {
         TraceLog(key, "win.ini list too long to rewrite");
@@ -183,9 +200,16 @@ int RemoveFromWinList(const char* key, const char* command)
     char kept[kWinListLen] = "";
     char piece[kWinListLen];
     for (const char* cursor = list; NextPiece(cursor, ";", piece);) {
-        if (lstrcmpiA(piece, command) == 0) continue;
+        if (command[0] && SameListedPath(piece, command)) {
+            if (!removed[0]) StrCopy(removed, piece);
+            continue;
+        }
         StrAppend(kept, piece);
         StrAppend(kept, ";");
+    }
+    if (!removed[0]) {
+        TraceLog(command, "win.ini list does not hold the entry");
+        return 0;
     }
     ClearWinIniReadOnly();
     return WriteProfileStringA("windows", key, kept) ? 1 : 0;
@@ -347,30 +371,70 @@ int RecreateShortcut(const char* linkPath, const char* target, const char* descr
 
 // --- Run-type keys ---------------------------------------------------------
 
-int DisableRunEntry(const char* title, const char* command, int code, HKEY root, const char* key,
-                    const char* store)
+// The entry's own data, exact bytes and type, goes to the store before the
+// entry leaves its key, so a failed step never loses the command line.
+int DisableRunEntry(const char* title, int code, HKEY root, const char* key, const char* store)
 {
-    // The copy is written before the entry leaves its key, so a failed write
-    // never loses the command line.
-    if (!ParkCopy(title, command, code, store)) return 0;
-    // A listed title cut short names no value: the entry stays active.
-    if (!DeleteRegValue(root, key, title)) {
+    if (!CopyTextValue(root, key, title, HKEY_LOCAL_MACHINE, store, title)) return 0;
+    if (!WriteMarker(title, code) || !DeleteRegValue(root, key, title)) {
         UnparkCopy(title, store);
         return 0;
     }
     return 1;
 }
 
+// The parked copy is the entry as it was written; the listed command, which
+// has lost its quotes, only stands in for a copy that has gone.
 int EnableRunEntry(const char* title, const char* command, HKEY root, const char* key,
                    const char* store)
 {
-    char stored[1024];
-    const char* text = command;
-    if (!text[0] && ReadRegText(HKEY_LOCAL_MACHINE, store, title, stored, sizeof(stored)) > 0)
-        text = stored;
-    if (!SetRegValue(root, key, title, text)) return 0;
+    if (!CopyTextValue(HKEY_LOCAL_MACHINE, store, title, root, key, title) &&
+        !(command[0] && SetRegValue(root, key, title, command)))
+        return 0;
     DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
     return DeleteMarker(title);
+}
+
+// --- Whose marker ------------------------------------------------------------
+
+enum class Parking { kActive, kThis, kOther };
+
+const char* StoreOf(int code)
+{
+    const char* store = nullptr;
+    if (GetRunLocation(code, nullptr, nullptr, &store)) return store;
+    return GetDisabledStoreKey(code);
+}
+
+bool IsParkedFile(const char* file)
+{
+    char folder[MAX_PATH];
+    char disabled[MAX_PATH];
+    if (!GetDisabledFolder(disabled)) return false;
+    if (FolderOf(file, folder) && SameFolder(folder, disabled)) return true;
+    // Named where it used to be: parked when it left for the "Disabled" folder.
+    char name[MAX_PATH];
+    char parked[MAX_PATH];
+    return GetFileNamePart(file, name) > 0 && StrFormatA(parked, "%s\\%s", disabled, name) == 0 &&
+           IsGone(file) && !IsGone(parked);
+}
+
+// A title names one parked entry. The marker is this entry's when it holds
+// this entry's code and the parked copy is this entry's command; otherwise
+// it belongs to another entry of the same title (another root, another
+// piece of the same list) and must not be touched.
+Parking ParkingOf(const char* title, const char* command, const char* entryName, int code)
+{
+    if (!title[0] || !IsDisabledEntry(title)) return Parking::kActive;
+    if (GetDisabledCode(title) != code) return Parking::kOther;
+    if (code == kCodeStartupGroup)
+        return IsParkedFile(entryName[0] ? entryName : command) ? Parking::kThis : Parking::kOther;
+    const char* store = StoreOf(code);
+    char stored[kRegTextMax];
+    // A marker without its copy has nothing another entry could lose.
+    if (!store || ReadRegText(HKEY_LOCAL_MACHINE, store, title, stored, kRegTextRaw) < 0)
+        return Parking::kThis;
+    return SameListedPath(stored, command) ? Parking::kThis : Parking::kOther;
 }
 
 // --- Winlogon Notify -------------------------------------------------------
@@ -449,20 +513,26 @@ int EnableNotify(const char* name)
 int RemoveAppInitDll(const char* path)
 {
     char list[kAppInitLen];
-    if (!path[0] || ReadRegText(HKEY_LOCAL_MACHINE, kWindowsNtKey, kAppInitValue, list,
-                                kAppInitLen) < 0)
+    if (!path[0] ||
+        ReadRegText(HKEY_LOCAL_MACHINE, kWindowsNtKey, kAppInitValue, list, kRegTextRaw) < 0)
         return 0;
     char longPath[MAX_PATH];
     GetLongPath(longPath, path);
     char kept[kAppInitLen] = "";
     char piece[kAppInitLen];
+    bool removed = false;
     for (const char* cursor = list; NextPiece(cursor, ", ", piece);) {
         char pieceLong[MAX_PATH];
         GetLongPath(pieceLong, piece);
-        if (lstrcmpiA(pieceLong, path) == 0 || lstrcmpiA(pieceLong, longPath) == 0) continue;
+        if (lstrcmpiA(pieceLong, path) == 0 || lstrcmpiA(pieceLong, longPath) == 0) {
+            removed = true;
+            continue;
+        }
         if (kept[0]) StrAppend(kept, ",");
         StrAppend(kept, piece);
     }
+    // Nothing to drop: the value stays as the user wrote it.
+    if (!removed) return 0;
     return SetRegValue(HKEY_LOCAL_MACHINE, kWindowsNtKey, kAppInitValue, kept);
 }
 
@@ -470,7 +540,8 @@ int AddAppInitDll(const char* path)
 {
     if (!path[0]) return 0;
     char list[kAppInitLen];
-    if (ReadRegText(HKEY_LOCAL_MACHINE, kWindowsNtKey, kAppInitValue, list, kAppInitLen) < 0)
+    if (ReadRegText(HKEY_LOCAL_MACHINE, kWindowsNtKey, kAppInitValue, list, kRegTextRaw) ==
+        kRegTextUnusable)
         return 0;
     char shortPath[MAX_PATH];
     DWORD n = GetShortPathNameA(path, shortPath, MAX_PATH);
@@ -484,26 +555,39 @@ int DisableRunProgram(const char* title, const char* command, const char* entryN
     TraceLog(command, "DisableRunProgram -  findrun");
     // An empty title would name the default value of the key.
     if (!title[0]) return 0;
-    const bool enable = IsDisabledEntry(title) != 0;
+    const Parking parking = ParkingOf(title, command, entryName, code);
+    if (parking == Parking::kOther) {
+        TraceLog(title, "DisableRunProgram - title parked for another entry");
+        return 0;
+    }
+    const bool enable = parking == Parking::kThis;
     HKEY root = nullptr;
     const char* key = nullptr;
     const char* store = nullptr;
     if (GetRunLocation(code, &root, &key, &store)) {
         return enable ? EnableRunEntry(title, command, root, key, store)
-                      : DisableRunEntry(title, command, code, root, key, store);
+                      : DisableRunEntry(title, code, root, key, store);
     }
     if (code == 100 || code == 101) {
         store = GetDisabledStoreKey(code);
         if (enable) {
-            if (!AppendToWinList(WinListKey(code), command)) return 0;
+            char stored[kWinListLen];
+            const bool parked =
+                ReadRegText(HKEY_LOCAL_MACHINE, store, title, stored, kRegTextRaw) > 0;
+            if (!AppendToWinList(WinListKey(code), parked ? stored : command)) return 0;
             DeleteMarker(title);
             DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
             return 1;
         }
+        // The piece as the list holds it is parked, so that it comes back
+        // exactly; a piece that cannot be found is not marked as disabled.
+        char piece[kWinListLen];
+        if (!FindWinPiece(WinListKey(code), command, piece)) return 0;
         // The lists are the user's, the store the machine's: a user who may
         // not write the store keeps the entry in its list.
-        if (!ParkCopy(title, command, code, store)) return 0;
-        if (!RemoveFromWinList(WinListKey(code), command)) {
+        if (!ParkCopy(title, piece, code, store)) return 0;
+        char removed[kWinListLen];
+        if (!RemoveFromWinList(WinListKey(code), piece, removed)) {
             UnparkCopy(title, store);
             return 0;
         }
@@ -519,7 +603,8 @@ int DisableRunProgram(const char* title, const char* command, const char* entryN
     if (code == kCodeNotify) {
         store = GetDisabledStoreKey(code);
         if (enable) {
-            EnableNotify(title);
+            // Nothing moved back: the parked DLL path is all that is left.
+            if (!EnableNotify(title)) return 0;
             DeleteMarker(title);
             DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
             return 1;
@@ -536,27 +621,81 @@ int DisableRunProgram(const char* title, const char* command, const char* entryN
     return 0;
 }
 
+int GetEntryCommand(const char* title, const char* command, int code, int flag, char* out)
+{
+    constexpr int kOutLen = 1024;
+    out[0] = 0;
+    HKEY root = nullptr;
+    const char* key = nullptr;
+    if (GetRunLocation(code, &root, &key, nullptr)) {
+        char data[kRegTextMax];
+        if (!title[0] || ReadRegText(root, key, title, data, kRegTextRaw) <= 0) return 0;
+        const char* text = data;
+        if (flag == 1) {
+            // The list shows what follows "RUNDLL32.EXE" and its blank.
+            for (const char* at = data; *at; ++at) {
+                if (CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, at, 12, "RUNDLL32.EXE", 12) ==
+                    CSTR_EQUAL) {
+                    text = at[12] ? at + 13 : at + 12;
+                    break;
+                }
+            }
+        }
+        return StrCopy(out, kOutLen, text) == 0 ? 1 : (out[0] = 0, 0);
+    }
+    if (code == 100 || code == 101) {
+        char piece[kWinListLen];
+        if (!FindWinPiece(WinListKey(code), command, piece)) return 0;
+        return StrCopy(out, kOutLen, piece) == 0 ? 1 : (out[0] = 0, 0);
+    }
+    return StrCopy(out, kOutLen, command) == 0 ? 1 : (out[0] = 0, 0);
+}
+
+int ReparkRunEntry(const char* title, int code)
+{
+    HKEY root = nullptr;
+    const char* key = nullptr;
+    const char* store = nullptr;
+    if (!title[0] || !GetRunLocation(code, &root, &key, &store) || GetDisabledCode(title) != code)
+        return 0;
+    TraceLog(title, "ReparkRunEntry - findrun");
+    // The command that came back replaces the parked one: it is what the
+    // program wants to start now.
+    if (!CopyTextValue(root, key, title, HKEY_LOCAL_MACHINE, store, title)) return 0;
+    return DeleteRegValue(root, key, title);
+}
+
 int DeleteRunProgram(const char* title, const char* command, const char* entryName, int code)
 {
     TraceLog(command, "DeleteRunProgram -  findrun");
-    const bool disabled = title[0] && IsDisabledEntry(title) != 0;
+    const bool disabled = ParkingOf(title, command, entryName, code) == Parking::kThis;
     int result = 0;
+    // The history keeps the entry as it was written, so that its restore
+    // brings back the same bytes.
+    char written[kRegTextMax] = "";
     HKEY root = nullptr;
     const char* key = nullptr;
     const char* store = nullptr;
     if (GetRunLocation(code, &root, &key, &store)) {
         if (disabled) {
+            ReadRegText(HKEY_LOCAL_MACHINE, store, title, written, kRegTextRaw);
             DeleteRegValue(HKEY_LOCAL_MACHINE, store, title);
             result = DeleteMarker(title);
-        } else {
-            result = title[0] ? DeleteRegValue(root, key, title) : 0;
+        } else if (title[0]) {
+            ReadRegText(root, key, title, written, kRegTextRaw);
+            result = DeleteRegValue(root, key, title);
         }
     } else if (code == 100 || code == 101) {
         if (disabled) {
+            ReadRegText(HKEY_LOCAL_MACHINE, GetDisabledStoreKey(code), title, written, kRegTextRaw);
             result = DeleteMarker(title);
             DeleteRegValue(HKEY_LOCAL_MACHINE, GetDisabledStoreKey(code), title);
         }
-        if (RemoveFromWinList(WinListKey(code), command)) result = 1;
+        char removed[kWinListLen];
+        if (RemoveFromWinList(WinListKey(code), command, removed)) {
+            if (!written[0]) StrCopy(written, removed);
+            result = 1;
+        }
     } else if (code == kCodeStartupGroup) {
         result = RemoveStartupFile(entryName[0] ? entryName : command, disabled);
         // The marker goes only with the file, so a parked file that stays
@@ -570,8 +709,9 @@ int DeleteRunProgram(const char* title, const char* command, const char* entryNa
     // A removal that found nothing to remove is not recorded as one, and
     // the entry keeps its approval.
     if (!result) return 0;
-    if (!ContainsNoCase(command, kProductWord))
-        WriteHistory(title, command, entryName, code, kActionRemove);
+    const char* recorded = written[0] ? written : command;
+    if (!ContainsNoCase(command, kProductWord) && !ContainsNoCase(recorded, kProductWord))
+        WriteHistory(title, recorded, entryName, code, kActionRemove);
     Unapprove(command);
     if (title[0]) Unapprove(title);
     return result;

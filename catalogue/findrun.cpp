@@ -60,24 +60,22 @@ using ValueText = char[kValueLen + 1];
 
 enum class ValueRead { kText, kSkip, kEnd };
 
-// One value of an open key as text. Only string types are taken: a number or
-// binary blob in a Run key starts nothing, and its bytes are no command. The
-// data need not carry its terminating zero; it must fit 255 characters.
-ValueRead ReadTextValue(HKEY key, DWORD index, ValueText& name, ValueText& data)
+// The name of the value at index, and its data as text (as stored, without
+// expansion). A walk ends at the last value and at any error but a name too
+// long for the buffer, so a key deleted halfway through cannot make it spin.
+// Data longer than 255 characters is cut, not skipped: Windows still starts
+// the entry. A value that is not text has no data; `needText` skips it.
+ValueRead ReadTextValue(HKEY key, DWORD index, ValueText& name, ValueText& data, bool needText)
 {
     DWORD nameLen = sizeof(ValueText);
-    BYTE raw[kValueLen + 2];
-    DWORD rawLen = kValueLen + 1;
-    DWORD type = 0;
-    const LONG rc = RegEnumValueA(key, index, name, &nameLen, nullptr, &type, raw, &rawLen);
-    if (rc == ERROR_NO_MORE_ITEMS) return ValueRead::kEnd;
-    if (rc != ERROR_SUCCESS) return ValueRead::kSkip;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return ValueRead::kSkip;
+    const LONG rc = RegEnumValueA(key, index, name, &nameLen, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_MORE_DATA) return ValueRead::kSkip;
+    if (rc != ERROR_SUCCESS) return ValueRead::kEnd;
     name[kValueLen] = 0;
-    raw[rawLen] = 0;
-    const size_t length = strlen(reinterpret_cast<const char*>(raw));
-    if (length > static_cast<size_t>(kValueLen)) return ValueRead::kSkip;
-    memcpy(data, raw, length + 1);
+    if (QueryRegText(key, name, data, kRegTextCut | kRegTextRaw) < 0) {
+        data[0] = 0;
+        if (needText) return ValueRead::kSkip;
+    }
     return ValueRead::kText;
 }
 
@@ -91,10 +89,17 @@ DWORD ValueCount(HKEY key)
     return count;
 }
 
-bool ValueExists(HKEY key, const char* name)
+DWORD SubkeyCount(HKEY key)
 {
-    return RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    DWORD count = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        return 0;
+    }
+    return count;
 }
+
+bool g_repair = true;
 
 bool IsLetter(char c, char upper)
 {
@@ -143,31 +148,26 @@ void ListRunKey(HKEY root, const char* subkey, int code, LastValue& last)
 {
     UniqueKey key;
     if (RegOpenKeyExA(root, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
-    // One handle on the markers serves the whole key; it sees the values as
-    // they change. Without the key nothing is marked, and nothing below
-    // creates it then.
-    UniqueKey markers;
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 0, KEY_READ, markers.put());
     DWORD count = ValueCount(key.get());
-    for (DWORD index = 0; index <= count;) {
+    for (DWORD index = 0; index < count;) {
         ValueText name;
         ValueText data;
-        const ValueRead read = ReadTextValue(key.get(), index, name, data);
+        const ValueRead read = ReadTextValue(key.get(), index, name, data, true);
         if (read == ValueRead::kEnd) break;
         if (read == ValueRead::kSkip ||
             (lstrcmpiA(name, last.name) == 0 && lstrcmpiA(data, last.data) == 0)) {
             ++index;
             continue;
         }
-        if (markers && ValueExists(markers.get(), name)) {
-            // Back while marked disabled: the first call puts the store's copy
-            // back, the second parks the current command line in its place.
-            DisableRunProgram(name, data, "", code);
-            DisableRunProgram(name, data, "", code);
-            // Its removal moved the next value onto this index.
-            if (ValueExists(key.get(), name)) ++index;
-            else if (count > 0) --count;
-            continue;
+        // Back while its title is parked with this location's code: parked
+        // again with its new command. A value of the same title elsewhere
+        // is an entry of its own.
+        if (g_repair && name[0] && GetDisabledCode(name) == code) {
+            if (ReparkRunEntry(name, code)) {
+                // Its removal moved the next value onto this index.
+                --count;
+                continue;
+            }
         }
         if (strlen(name) > 1 && strlen(data) > 4 && static_cast<unsigned char>(name[0]) < 128)
             ListRunValue(name, data, code);
@@ -204,10 +204,10 @@ void ListDisabledStore(const char* subkey)
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return;
     const DWORD count = ValueCount(key.get());
-    for (DWORD index = 0; index <= count; ++index) {
+    for (DWORD index = 0; index < count; ++index) {
         ValueText name;
         ValueText data;
-        const ValueRead read = ReadTextValue(key.get(), index, name, data);
+        const ValueRead read = ReadTextValue(key.get(), index, name, data, true);
         if (read == ValueRead::kEnd) break;
         if (read == ValueRead::kSkip || !name[0]) continue;
         const int code = GetDisabledCode(name);
@@ -230,10 +230,10 @@ void ListDelayLoad()
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDelayLoadKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return;
     const DWORD count = ValueCount(key.get());
-    for (DWORD index = 0; index <= count; ++index) {
+    for (DWORD index = 0; index < count; ++index) {
         ValueText name;
         ValueText identifier;
-        const ValueRead read = ReadTextValue(key.get(), index, name, identifier);
+        const ValueRead read = ReadTextValue(key.get(), index, name, identifier, true);
         if (read == ValueRead::kEnd) break;
         if (read == ValueRead::kSkip) continue;
         char className[kClassLen];
@@ -249,11 +249,13 @@ void ListHookKey(const HookKey& hook)
     UniqueKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, hook.key, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return;
+    // The value's name is the class that loads; its data, of whatever type,
+    // is only a title.
     const DWORD count = ValueCount(key.get());
-    for (DWORD index = 0; index <= count; ++index) {
+    for (DWORD index = 0; index < count; ++index) {
         ValueText identifier;
         ValueText data;
-        const ValueRead read = ReadTextValue(key.get(), index, identifier, data);
+        const ValueRead read = ReadTextValue(key.get(), index, identifier, data, false);
         if (read == ValueRead::kEnd) break;
         if (read == ValueRead::kSkip) continue;
         char className[kClassLen];
@@ -293,13 +295,15 @@ void ListNotifyKeys()
     UniqueKey key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kNotifyKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return;
-    for (DWORD index = 0;; ++index) {
+    const DWORD count = SubkeyCount(key.get());
+    for (DWORD index = 0; index < count; ++index) {
         char name[kValueLen + 1];
         DWORD nameLen = sizeof(name);
         const LONG rc =
             RegEnumKeyExA(key.get(), index, name, &nameLen, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc != ERROR_SUCCESS || !name[0]) continue;
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc != ERROR_SUCCESS) break;
+        if (!name[0]) continue;
         char subkey[MAX_PATH * 2];
         if (StrFormatA(subkey, "%s\\%s", kNotifyKey, name) != 0) continue;
         char dll[kValueLen + 1];
@@ -309,17 +313,6 @@ void ListNotifyKeys()
         AddItem(name, dll, version.field[kFileDescription], version.field[kProductVersion],
                 kWinlogonNotify, 0);
     }
-}
-
-bool IsWindowsNt()
-{
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996)
-#endif
-    if (!GetVersionExA(&info)) return false;
-    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
 bool ShowAllLocations(int pageMode)
@@ -337,7 +330,7 @@ int BuildStartupList(int pageMode)
     GetWinPrograms();
     GetDisabledPrograms();
     const bool all = ShowAllLocations(pageMode);
-    if (all && IsWindowsNt()) {
+    if (all && IsNtPlatform()) {
         TraceLog("GetWinLogon_Userinit", "findrun");
         char program[MAX_PATH];
         if (GetWinLogon_Userinit(program)) AddWinlogonEntry("Winlogon Userinit", program, kWinlogonUserinit);
@@ -345,6 +338,11 @@ int BuildStartupList(int pageMode)
     }
     if (all) BuildRegInfo();
     return ItemCount();
+}
+
+void SetStartupRepair(int on)
+{
+    g_repair = on != 0;
 }
 
 int BuildRun()

@@ -172,7 +172,9 @@ int GetLocationText(int index, char* out)
 
     char title[kTitleLen + 1] = "";
     GetItemTitle(index, title);
-    if (IsDisabledEntry(title)) {
+    // Only the entry parked under this title is shown as disabled; an entry
+    // of the same title in another location is active.
+    if (GetDisabledCode(title) == code) {
         char disabled[kLocationTextLen] = "";
         LoadLocalizedString(IDS_DISABLED, disabled);
         StrFormat(out, kLocationTextLen, " * %s * %s", disabled, location);

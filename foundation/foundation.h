@@ -71,21 +71,21 @@ enum RegTextFlags { kRegTextWhole = 0, kRegTextCut = 1, kRegTextRaw = 2 };
 constexpr int kRegTextMissing = -1;
 constexpr int kRegTextUnusable = -2;
 constexpr DWORD kRegTextMax = 4096;
-int QueryRegText(HKEY key, const char* name, char* out, int capacity, int flags = kRegTextWhole,
+int QueryRegText(HKEY key, const char* name, char* out, size_t capacity, int flags = kRegTextWhole,
                  DWORD* type = nullptr);
-int ReadRegText(HKEY root, const char* subkey, const char* name, char* out, int capacity,
+int ReadRegText(HKEY root, const char* subkey, const char* name, char* out, size_t capacity,
                 int flags = kRegTextWhole, DWORD* type = nullptr);
 template <size_t N>
 int QueryRegText(HKEY key, const char* name, char (&out)[N], int flags = kRegTextWhole,
                  DWORD* type = nullptr)
 {
-    return QueryRegText(key, name, out, static_cast<int>(N), flags, type);
+    return QueryRegText(key, name, out, N, flags, type);
 }
 template <size_t N>
 int ReadRegText(HKEY root, const char* subkey, const char* name, char (&out)[N],
                 int flags = kRegTextWhole, DWORD* type = nullptr)
 {
-    return ReadRegText(root, subkey, name, out, static_cast<int>(N), flags, type);
+    return ReadRegText(root, subkey, name, out, N, flags, type);
 }
 int DeleteRegValue(HKEY root, const char* subkey, const char* name);
 int SetRegValue(HKEY root, const char* subkey, const char* name, const char* text);
@@ -171,6 +171,13 @@ constexpr int kPathLen = 260;
 constexpr int kEntryLen = 260;
 constexpr int kDetailLen = 1024;
 
+// The form in which a list shows a path: quotes removed, a name the file
+// system shortened in its long form, cut to kPathLen - 1. out holds kPathLen;
+// returns its length. The catalogues match a listed entry against the text
+// it was read from in this form, and write back the text as it was.
+int ListedPath(const char* path, char* out);
+// 1 when two texts are the same, or show as the same path (any case).
+int SameListedPath(const char* a, const char* b);
 int AddItem(const char* title, const char* path, const char* entryName, const char* detail,
             int typeCode, int flag);
 int GetItemTitle(int i, char* out);

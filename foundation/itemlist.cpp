@@ -42,6 +42,27 @@ int CopyField(const char* field, char* out, size_t capacity)
 
 }  // namespace
 
+int ListedPath(const char* path, char* out)
+{
+    char plainPath[kPathLen];
+    RemoveQuotes(path ? path : "", plainPath);
+    if (strlen(plainPath) < 4)
+        StrCopy(out, kPathLen, plainPath);
+    else
+        GetLongPath(out, plainPath);
+    return static_cast<int>(strlen(out));
+}
+
+int SameListedPath(const char* a, const char* b)
+{
+    if (lstrcmpiA(a, b) == 0) return 1;
+    char la[kPathLen];
+    char lb[kPathLen];
+    ListedPath(a, la);
+    ListedPath(b, lb);
+    return lstrcmpiA(la, lb) == 0 ? 1 : 0;
+}
+
 int AddItem(const char* title, const char* path, const char* entryName, const char* detail,
             int typeCode, int flag)
 {
@@ -61,13 +82,7 @@ int AddItem(const char* title, const char* path, const char* entryName, const ch
 
     StrCopy(item->detail, detail);
 
-    char plainPath[kPathLen];
-    RemoveQuotes(path, plainPath);
-    bool shortPath = strlen(plainPath) < 4;
-    if (shortPath)
-        StrCopy(item->path, plainPath);
-    else
-        GetLongPath(item->path, plainPath);
+    const bool shortPath = ListedPath(path, item->path) < 4;
 
     if (title[0] == '\0')
         GetFileNamePart(item->path, item->title);

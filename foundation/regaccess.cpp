@@ -72,12 +72,12 @@ int GetRegValue(HKEY root, const char* subkey, const char* name, char* out, int 
     return static_cast<int>(n);
 }
 
-int QueryRegText(HKEY key, const char* name, char* out, int capacity, int flags, DWORD* type)
+int QueryRegText(HKEY key, const char* name, char* out, size_t capacity, int flags, DWORD* type)
 {
     DWORD kind = REG_NONE;
     if (type) *type = REG_NONE;
-    ClearOut(out, capacity);
-    if (!out || capacity <= 0) return kRegTextUnusable;
+    if (!out || capacity == 0) return kRegTextUnusable;
+    out[0] = '\0';
     char raw[kRegTextMax + 1];
     DWORD size = kRegTextMax;
     const LONG rc = RegQueryValueExA(key, name, nullptr, &kind, reinterpret_cast<BYTE*>(raw), &size);
@@ -95,20 +95,20 @@ int QueryRegText(HKEY key, const char* name, char* out, int capacity, int flags,
         text = expanded;
     }
     size_t n = strlen(text);
-    if (n + 1 > static_cast<size_t>(capacity)) {
+    if (n + 1 > capacity) {
         if (!(flags & kRegTextCut)) return kRegTextUnusable;
-        n = static_cast<size_t>(capacity) - 1;
+        n = capacity - 1;
     }
     memcpy(out, text, n);
     out[n] = '\0';
     return static_cast<int>(n);
 }
 
-int ReadRegText(HKEY root, const char* subkey, const char* name, char* out, int capacity, int flags,
+int ReadRegText(HKEY root, const char* subkey, const char* name, char* out, size_t capacity, int flags,
                 DWORD* type)
 {
     if (type) *type = REG_NONE;
-    ClearOut(out, capacity);
+    if (out && capacity > 0) out[0] = '\0';
     UniqueKey key;
     if (RegOpenKeyExA(root, subkey, 0, kRead, key.put()) != ERROR_SUCCESS) return kRegTextMissing;
     return QueryRegText(key.get(), name, out, capacity, flags, type);

@@ -67,6 +67,9 @@ int main(int argc, char** argv)
     SetProgramKind(kExplorer);
     InitTrace(kTraceOff);
     InitMessageLanguage();
+    // A scan reports; parking an entry that came back is the monitor's and
+    // the explorer's business.
+    SetStartupRepair(0);
 
     RecordFormat format = kRecordTsv;
     const Catalogue* chosen[std::size(kCatalogues) * 4];

@@ -16,9 +16,9 @@ constexpr const char* kTime = "Software\\Corvath\\Velmora\\Delay\\Time";
 constexpr const char* kParameters = "Software\\Corvath\\Velmora\\Delay\\Parameters";
 constexpr const char* kApplet = "Software\\Corvath\\Velmora\\Delay\\Applet";
 constexpr const char* kOpenAs = "Software\\Corvath\\Velmora\\Delay\\OpenAs";
+constexpr const char* kShortcuts = "Software\\Corvath\\Velmora\\Delay\\Shortcuts";
 constexpr const char* kEntryKeys[] = {kDelay, kTime, kParameters, kApplet, kOpenAs,
-                                      "Software\\Corvath\\Velmora\\Delay\\Title",
-                                      "Software\\Corvath\\Velmora\\Delay\\Shortcuts"};
+                                      "Software\\Corvath\\Velmora\\Delay\\Title", kShortcuts};
 const std::string kMissing = "<missing>";
 
 std::string Reg(HKEY root, const char* key, const std::string& name)
@@ -29,15 +29,6 @@ std::string Reg(HKEY root, const char* key, const std::string& name)
         ERROR_SUCCESS)
         return kMissing;
     return data;
-}
-
-// The value name a command is stored under.
-std::string ProgramOf(const std::string& command)
-{
-    char program[MAX_PATH] = {};
-    char arguments[1024] = {};
-    SplitProgramAndArguments(command.c_str(), program, arguments);
-    return program;
 }
 
 std::string HistoryPath()
@@ -114,21 +105,24 @@ protected:
 
 }   // namespace
 
-TEST_F(Delayed, UserRunEntryMovesIntoTheUserStoreAndBack)
+TEST_F(Delayed, UserRunEntryMovesIntoTheUserStoreAndBackAsItWasWritten)
 {
+    // The list shows the command without the quotes that keep the path with
+    // a blank one program; the entry comes back with them.
     const char* title = "VlTestDelayUser";
-    const char* command = "C:\\vltest\\tool.exe -quiet";
-    const std::string program = ProgramOf(command);
+    const char* written = "\"C:\\vltest dir\\tool.exe\" -quiet";
+    const char* listed = "C:\\vltest dir\\tool.exe -quiet";
+    const std::string program = "C:\\vltest dir\\tool.exe";
     SavedValue run(kUser, kRunKey, title);
-    SavedValue approved(kUser, kApproved, command);
-    SetText(kUser, kRunKey, title, command);
+    SavedValue approved(kUser, kApproved, listed);
+    SetText(kUser, kRunKey, title, written);
 
-    EXPECT_EQ(DelayStartupEntry(title, command, "", 11, 0), 1);
+    EXPECT_EQ(DelayStartupEntry(title, listed, "", 11, 0), 1);
     EXPECT_EQ(Reg(kUser, kRunKey, title), kMissing);
     EXPECT_EQ(Reg(kUser, kDelay, program) + "|" + Reg(kUser, kTime, program) + "|" +
                   Reg(kUser, kParameters, program) + "|" + Reg(kUser, kApplet, program),
               "11|30|-quiet|" + kMissing);
-    EXPECT_EQ(Reg(kUser, kApproved, command), "1103");
+    EXPECT_EQ(Reg(kUser, kApproved, listed), "1103");
     EXPECT_NE(ReadTextFile(HistoryPath()).find("\t*START_Remove\tCURRENT_RUN\tVlTestDelayUser\t"),
               std::string::npos);
 
@@ -140,7 +134,10 @@ TEST_F(Delayed, UserRunEntryMovesIntoTheUserStoreAndBack)
               std::string(title) + "|11|1");
     SetText(kUser, kOpenAs, program.c_str(), "1");
     EXPECT_EQ(UndelayEntry(0, 1), 1);
-    EXPECT_EQ(Reg(kUser, kRunKey, title), program + " -quiet");
+    // The store names the program in its normalized form; quotes and
+    // arguments come back as they were.
+    EXPECT_EQ(lstrcmpiA(Reg(kUser, kRunKey, title).c_str(), written), 0) << Reg(kUser, kRunKey, title);
+    EXPECT_EQ(Reg(kUser, kRunKey, title).front(), '"');
     for (const char* key : kEntryKeys) EXPECT_EQ(Reg(kUser, key, program), kMissing) << key;
     EXPECT_EQ(RemoveDelayValues(kUser, ""), 0);
 }
@@ -149,7 +146,6 @@ TEST_F(Delayed, MachineEntryWaitsForTheUsersConsent)
 {
     const char* title = "VlTestDelayMachine";
     const char* command = "C:\\vltest\\machine.exe";
-    const std::string program = ProgramOf(command);
     SavedValue run(kMachine, kRunKey, title);
     SavedValue approved(kUser, kApproved, command);
     SetText(kMachine, kRunKey, title, command);
@@ -158,18 +154,18 @@ TEST_F(Delayed, MachineEntryWaitsForTheUsersConsent)
         EXPECT_EQ(DelayStartupEntry(title, command, "", 1, 0), answer == IDOK ? 1 : 0);
         EXPECT_TRUE(Answered(answerer));
         EXPECT_EQ(Reg(kMachine, kRunKey, title), answer == IDOK ? kMissing : command);
-        EXPECT_EQ(Reg(kMachine, kDelay, program), answer == IDOK ? "1" : kMissing);
+        EXPECT_EQ(Reg(kMachine, kDelay, command), answer == IDOK ? "1" : kMissing);
     }
     ASSERT_EQ(GetDelayedPrograms(), 1);
     EXPECT_EQ(GetItemFlag(0), 0);
 
     // Taken out without going back: the entry is simply gone.
     EXPECT_EQ(UndelayEntry(0, 0), 1);
-    EXPECT_EQ(Reg(kMachine, kDelay, program) + Reg(kMachine, kRunKey, title), kMissing + kMissing);
+    EXPECT_EQ(Reg(kMachine, kDelay, command) + Reg(kMachine, kRunKey, title), kMissing + kMissing);
     EXPECT_EQ(UndelayEntry(5, 1), 0);
 }
 
-TEST_F(Delayed, WinlogonHooksTheMonitorItselfAndOverLongCommandsAreRefused)
+TEST_F(Delayed, RefusedEntriesLeaveEverythingAsItWas)
 {
     for (auto [code, command, result] : {std::tuple{251, "C:\\vltest\\shell.exe", 0},
                                          std::tuple{11, "C:\\Tools\\Velmora.exe", kDelayStop}}) {
@@ -180,7 +176,36 @@ TEST_F(Delayed, WinlogonHooksTheMonitorItselfAndOverLongCommandsAreRefused)
     // Program paths name registry values; a longer one cannot be stored whole.
     const std::string longCommand = "C:\\vltest\\" + std::string(400, 'l') + ".exe";
     EXPECT_EQ(DelayStartupEntry("VlTestLong", longCommand.c_str(), "", 11, 0), 0);
-    EXPECT_EQ(GetDelayedPrograms(), 0);
+    // An entry that is not where the list saw it is not delayed.
+    EXPECT_EQ(DelayStartupEntry("VlTestGone", "C:\\vltest\\gone.exe", "", 11, 0), 0);
+
+    // A second entry of the same program would take over the first one's
+    // record: it stays where it is, and each keeps its own arguments.
+    SavedValue first(kUser, kRunKey, "VlTestSameA");
+    SavedValue second(kUser, kRunKey, "VlTestSameB");
+    SetText(kUser, kRunKey, "VlTestSameA", "C:\\vltest\\same.exe -a");
+    SetText(kUser, kRunKey, "VlTestSameB", "C:\\vltest\\same.exe -b");
+    EXPECT_EQ(DelayStartupEntry("VlTestSameA", "C:\\vltest\\same.exe -a", "", 11, 0), 1);
+    EXPECT_EQ(DelayStartupEntry("VlTestSameB", "C:\\vltest\\same.exe -b", "", 11, 0), 0);
+    EXPECT_EQ(Reg(kUser, kRunKey, "VlTestSameB"), "C:\\vltest\\same.exe -b");
+    EXPECT_EQ(Reg(kUser, kParameters, "C:\\vltest\\same.exe"), "-a");
+
+    // A Startup-folder entry whose file may not be deleted there stays, and
+    // no record would start its program a second time.
+    const std::string link = dir_.file("elsewhere.lnk");
+    ASSERT_TRUE(WriteTextFile(link, "not in a Startup folder"));
+    EXPECT_EQ(DelayStartupEntry("VlTestStays", "C:\\vltest\\stays.exe", link.c_str(), 200, 0), 0);
+    EXPECT_EQ(Reg(kUser, kDelay, "C:\\vltest\\stays.exe"), kMissing);
+    EXPECT_FALSE(ReadTextFile(link).empty());
+
+    // Going back fails where no shortcut can be made: the record is all that
+    // is left of the entry, so it stays.
+    SetText(kUser, kDelay, "C:\\vltest\\parked.exe", "200");
+    SetText(kUser, kShortcuts, "C:\\vltest\\parked.exe", "C:\\vltest-no-such-dir\\parked.lnk");
+    ASSERT_EQ(GetDelayedPrograms(), 2);
+    const int parked = IndexesWithPath("C:\\vltest\\parked.exe").at(0);
+    EXPECT_EQ(UndelayEntry(parked, 1), 0);
+    EXPECT_EQ(Reg(kUser, kDelay, "C:\\vltest\\parked.exe"), "200");
 }
 
 TEST_F(Delayed, SlotsStartExactTimesOnlyAndNeverASecondCopy)
@@ -226,10 +251,13 @@ TEST_F(Delayed, OpenAsPicksTheShowStateAndOutOfRangeMeansNormal)
 
 TEST_F(Delayed, RundllEntryStartsTheAppletWithDllAndEntryPoint)
 {
+    // A copy of our own: the history leaves out commands that name the
+    // product, and the build tree may lie in a folder named after it.
+    const std::string dll = dir_.file("fixture.dll");
+    ASSERT_TRUE(CopyFileA(FixturePath("tasks_fixture_dll.dll").c_str(), dll.c_str(), FALSE));
     // Listed as the text behind RUNDLL32.EXE, with flag word 1.
     const std::string marker = dir_.file("touched.txt");
-    const std::string listed = FixturePath("tasks_fixture_dll.dll") + ",VlTouch " + marker;
-    const std::string program = ProgramOf(listed);
+    const std::string listed = dll + ",VlTouch " + marker;
     const char* title = "VlTestRundll";
     SavedValue run(kUser, kRunKey, title);
     SavedValue approved(kUser, kApproved, listed);
@@ -237,12 +265,13 @@ TEST_F(Delayed, RundllEntryStartsTheAppletWithDllAndEntryPoint)
 
     EXPECT_EQ(DelayStartupEntry(title, listed.c_str(), "", 11, 1), 1);
     EXPECT_EQ(Reg(kUser, kRunKey, title), kMissing);
-    EXPECT_EQ(Reg(kUser, kApplet, program), "RunDLL32.exe");
+    EXPECT_EQ(Reg(kUser, kApplet, dll), "RunDLL32.exe");
+    EXPECT_EQ(Reg(kUser, kParameters, dll), ",VlTouch " + marker);
     EXPECT_EQ(Reg(kUser, kApproved, listed), "1103");
-    EXPECT_NE(ReadTextFile(HistoryPath()).find("\tRunDLL32.exe " + listed + "\t"),
+    EXPECT_NE(ReadTextFile(HistoryPath()).find("\trundll32.exe " + listed + "\t"),
               std::string::npos);
     char command[1024] = {};
-    ASSERT_EQ(BuildDelayedCommand(kUser, program.c_str(), command), 1);
+    ASSERT_EQ(BuildDelayedCommand(kUser, dll.c_str(), command), 1);
     EXPECT_EQ(lstrcmpiA(command, ("RunDLL32.exe " + listed).c_str()), 0) << command;
 
     ResetDelayedLaunch();

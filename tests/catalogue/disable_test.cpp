@@ -120,82 +120,100 @@ int CountingConfirm(HWND, const char*, const char*)
 
 }   // namespace
 
-TEST_F(Disable, RunEntryDisabledTwiceIsActiveAgain)
+TEST_F(Disable, RunEntryComesBackExactlyAsItWasWritten)
 {
-    // The user entry's command is far beyond MAX_PATH and must travel whole.
+    // The list shows commands without quotes and expanded; what is parked,
+    // put back and recorded for a restore is the value itself: its quotes,
+    // its "%variables%" and its type, and a length far beyond MAX_PATH.
     const char* title = "VlTestDisableRun";
-    Use({title});
+    Use({title, "C:\\vltest\\a:b.exe"});
     struct Case {
         int code;
         HKEY root;
-        std::string command;
+        DWORD type;
+        std::string written, listed;
     };
-    for (const auto& [code, root, command] :
-         {Case{1, kMachine, "C:\\vltest\\tool.exe -min"},
-          Case{11, kUser, "C:\\vltest\\long.exe " + std::string(900, 'x')}}) {
-        SCOPED_TRACE(code);
-        SavedValue run(root, kRunKey, title);
-        SetText(root, kRunKey, title, command);
-        EXPECT_EQ(DisableRunProgram(title, command.c_str(), "", code), 1);
-        EXPECT_EQ(Reg(root, kRunKey, title), kMissing);
-        EXPECT_EQ(Parked(kRunStore, title), command + " | " + std::to_string(code));
-        EXPECT_EQ(DisableRunProgram(title, command.c_str(), "", code), 1);
-        EXPECT_EQ(Reg(root, kRunKey, title), command);
+    const std::string longTail(900, 'x');
+    for (const Case& c :
+         {Case{1, kMachine, REG_SZ, "\"C:\\Program Files\\vltest\\app.exe\" /tray",
+               "C:\\Program Files\\vltest\\app.exe /tray"},
+          Case{11, kUser, REG_EXPAND_SZ, "%SystemRoot%\\vltest.exe -min", "C:\\windows\\vltest.exe -min"},
+          Case{11, kUser, REG_SZ, "C:\\vltest\\long.exe " + longTail, "C:\\vltest\\long.exe"}}) {
+        SCOPED_TRACE(c.written.substr(0, 40));
+        SavedValue run(c.root, kRunKey, title);
+        SetRaw(c.root, kRunKey, title, c.type, c.written.c_str(),
+               static_cast<DWORD>(c.written.size() + 1));
+        EXPECT_EQ(DisableRunProgram(title, c.listed.c_str(), "", c.code), 1);
+        EXPECT_EQ(Reg(c.root, kRunKey, title), kMissing);
+        EXPECT_EQ(Parked(kRunStore, title), c.written + " | " + std::to_string(c.code));
+        // Enabled from the disabled list, which shows the parked copy.
+        EXPECT_EQ(DisableRunProgram(title, c.written.c_str(), "", c.code), 1);
+        EXPECT_EQ(Reg(c.root, kRunKey, title), c.written);
+        EXPECT_EQ(RegType(c.root, kRunKey, title), c.type);
         EXPECT_EQ(Parked(kRunStore, title), kNotParked);
+
+        // Removed: the history keeps the value as written, so its restore
+        // brings back the same command.
+        DeleteFileA(HistoryPath().c_str());
+        SetText(kUser, kApproved, title, "11");
+        EXPECT_EQ(DeleteRunProgram(title, c.listed.c_str(), "", c.code), 1);
+        EXPECT_EQ(Reg(c.root, kRunKey, title) + Reg(kUser, kApproved, title), kMissing + kMissing);
+        EXPECT_TRUE(InHistory(("\t" + c.written + "\t").c_str())) << History();
+        EXPECT_EQ(RestoreRunProgram(title, c.written.c_str(), "", c.code), 1);
+        EXPECT_EQ(Reg(c.root, kRunKey, title), c.written);
+        EXPECT_EQ(Reg(kUser, kApproved, c.written), std::to_string(c.code));
+        RegDeleteKeyValueA(kUser, kApproved, c.written.c_str());
     }
-}
-
-TEST_F(Disable, EntryThatCameBackWhileDisabledIsParkedWithItsNewCommand)
-{
-    // The enumeration's repair: enable then disable with the current command.
-    const char* title = "VlTestCameBack";
-    Use({title});
+    // Approvals name programs with "=" written as ":".
     SavedValue run(kUser, kRunKey, title);
-    SetText(kUser, kRunKey, title, "C:\\vltest\\old.exe");
-    ASSERT_EQ(DisableRunProgram(title, "C:\\vltest\\old.exe", "", 11), 1);
-    SetText(kUser, kRunKey, title, "C:\\vltest\\new.exe");
-    EXPECT_EQ(DisableRunProgram(title, "C:\\vltest\\new.exe", "", 11), 1);
-    EXPECT_EQ(DisableRunProgram(title, "C:\\vltest\\new.exe", "", 11), 1);
-    EXPECT_EQ(Reg(kUser, kRunKey, title), kMissing);
-    EXPECT_EQ(Parked(kRunStore, title), "C:\\vltest\\new.exe | 11");
-
-    // Removing a disabled entry clears its copy and its marker.
-    EXPECT_EQ(DeleteRunProgram(title, "C:\\vltest\\new.exe", "", 11), 1);
-    EXPECT_EQ(Parked(kRunStore, title), kNotParked);
-    EXPECT_EQ(Reg(kUser, kRunKey, title), kMissing);
-}
-
-TEST_F(Disable, RemovingAUserRunEntryWritesHistoryAndDropsItsApproval)
-{
-    const char* title = "VlTestRemoveUser";
-    const char* command = "C:\\vltest\\a=b.exe";
-    Use({title, "C:\\vltest\\a:b.exe"});
-    SavedValue run(kUser, kRunKey, title);
-    SetText(kUser, kRunKey, title, command);
+    SetText(kUser, kRunKey, title, "C:\\vltest\\a=b.exe");
     SetText(kUser, kApproved, "C:\\vltest\\a:b.exe", "11");
-    SetText(kUser, kApproved, title, "11");
-
-    EXPECT_EQ(DeleteRunProgram(title, command, "", 11), 1);
-    EXPECT_EQ(Reg(kUser, kRunKey, title), kMissing);
+    EXPECT_EQ(DeleteRunProgram(title, "C:\\vltest\\a=b.exe", "", 11), 1);
     EXPECT_EQ(Reg(kUser, kApproved, "C:\\vltest\\a:b.exe"), kMissing);
-    EXPECT_EQ(Reg(kUser, kApproved, title), kMissing);
-    EXPECT_TRUE(InHistory("\t*START_Remove\tCURRENT_RUN\tVlTestRemoveUser\tC:\\vltest\\a=b.exe\t"))
-        << History();
-
-    // Restoring it from the history puts it back and approves it.
-    EXPECT_EQ(RestoreRunProgram(title, command, "", 11), 1);
-    EXPECT_EQ(Reg(kUser, kRunKey, title), command);
-    EXPECT_EQ(Reg(kUser, kApproved, "C:\\vltest\\a:b.exe"), "11");
-}
-
-TEST_F(Disable, RemovingTheProductsOwnEntryWritesNoHistory)
-{
-    const char* title = "VlTestOwnEntry";
-    Use({title});
-    SavedValue run(kUser, kRunKey, title);
+    // The product's own entry leaves no history line.
+    DeleteFileA(HistoryPath().c_str());
     SetText(kUser, kRunKey, title, "C:\\Tools\\VELMORA.exe");
     EXPECT_EQ(DeleteRunProgram(title, "C:\\Tools\\VELMORA.exe", "", 11), 1);
     EXPECT_EQ(Reg(kUser, kRunKey, title) + History(), kMissing);
+}
+
+TEST_F(Disable, ATitleNamesOneParkedEntryAndNoOtherIsOverwritten)
+{
+    const char* title = "VlTestSameTitle";
+    Use({title, "run"});
+    SavedValue machine(kMachine, kRunKey, title);
+    SavedValue user(kUser, kRunKey, title);
+    SetText(kMachine, kRunKey, title, "C:\\vltest\\machine.exe");
+    SetText(kUser, kRunKey, title, "C:\\vltest\\user.exe");
+    ASSERT_EQ(DisableRunProgram(title, "C:\\vltest\\machine.exe", "", 1), 1);
+    // The user's value of that title is an entry of its own: not disabled,
+    // not parked over the machine's copy; removing it leaves the parked one.
+    EXPECT_EQ(DisableRunProgram(title, "C:\\vltest\\user.exe", "", 11), 0);
+    EXPECT_EQ(Reg(kUser, kRunKey, title), "C:\\vltest\\user.exe");
+    EXPECT_EQ(Parked(kRunStore, title), "C:\\vltest\\machine.exe | 1");
+    EXPECT_EQ(DeleteRunProgram(title, "C:\\vltest\\user.exe", "", 11), 1);
+    EXPECT_EQ(Reg(kUser, kRunKey, title) + " | " + Parked(kRunStore, title),
+              kMissing + " | C:\\vltest\\machine.exe | 1");
+
+    // Back in its own key while parked: the new command replaces the copy.
+    SetText(kMachine, kRunKey, title, "C:\\vltest\\new.exe");
+    EXPECT_EQ(ReparkRunEntry(title, 11), 0);
+    EXPECT_EQ(ReparkRunEntry(title, 1), 1);
+    EXPECT_EQ(Reg(kMachine, kRunKey, title) + " | " + Parked(kRunStore, title),
+              kMissing + " | C:\\vltest\\new.exe | 1");
+
+    // Two win.ini pieces share the title "run": the second cannot be parked
+    // over the first, and each comes back.
+    const char* store = "Software\\Corvath\\Velmora\\Disabled\\WinRun";
+    SavedValue list(kUser, kWindowsNt, "run");
+    WriteProfileStringA("windows", "run", "C:\\vltest\\a.exe;C:\\vltest\\b.exe");
+    EXPECT_EQ(DisableRunProgram("run", "C:\\vltest\\a.exe", "", 101), 1);
+    EXPECT_EQ(DisableRunProgram("run", "C:\\vltest\\b.exe", "", 101), 0);
+    EXPECT_EQ(WinList("run") + " | " + Parked(store, "run"), "C:\\vltest\\b.exe; | C:\\vltest\\a.exe | 101");
+    // Removing the active one leaves the parked one alone.
+    EXPECT_EQ(DeleteRunProgram("run", "C:\\vltest\\b.exe", "", 101), 1);
+    EXPECT_EQ(DisableRunProgram("run", "C:\\vltest\\a.exe", "", 101), 1);
+    EXPECT_EQ(WinList("run") + " | " + Parked(store, "run"), ";C:\\vltest\\a.exe | " + kNotParked);
 }
 
 TEST_F(Disable, EmptyTitlesUnknownCodesAndCutTitlesChangeNothing)
@@ -223,31 +241,55 @@ TEST_F(Disable, EmptyTitlesUnknownCodesAndCutTitlesChangeNothing)
     EXPECT_EQ(Parked(kRunStore, cut.c_str()), kNotParked);
 }
 
-TEST_F(Disable, WinIniRunEntryDisableEnableAndRemove)
+TEST_F(Disable, WinIniPieceIsFoundAsListedAndParkedAsWritten)
 {
     const char* title = "VlTestWinRun";
     const char* store = "Software\\Corvath\\Velmora\\Disabled\\WinRun";
-    Use({title});
+    Use({title, "C:\\vltest\\none.exe"});
     SavedValue saved(kUser, kWindowsNt, "run");
-    WriteProfileStringA("windows", "run", "C:\\vltest\\a.exe;C:\\vltest\\b.exe");
+    // A program in a folder with a long name, written in its 8.3 form; the
+    // list shows its long form.
+    ScratchDir dir("vltest long folder name");
+    const std::string program = dir.file("program with blanks.exe");
+    ASSERT_TRUE(WriteTextFile(program, "program"));
+    const std::string shortForm = PathForm(program, false);
+    const std::string listed = PathForm(program, true);
+    ASSERT_NE(shortForm, listed);
+    for (const std::string& written : {shortForm, "\"" + program + "\""}) {
+        SCOPED_TRACE(written);
+        const std::string list = "C:\\vltest\\a.exe;" + written;
+        WriteProfileStringA("windows", "run", list.c_str());
+        EXPECT_EQ(DisableRunProgram(title, listed.c_str(), "", 101), 1);
+        EXPECT_EQ(WinList("run"), "C:\\vltest\\a.exe;");
+        EXPECT_EQ(Parked(store, title), written + " | 101");
+        EXPECT_EQ(DisableRunProgram(title, written.c_str(), "", 101), 1);
+        EXPECT_EQ(WinList("run"), "C:\\vltest\\a.exe;;" + written);
+        EXPECT_EQ(Parked(store, title), kNotParked);
+        // Removed as listed; the history keeps the piece as written.
+        DeleteFileA(HistoryPath().c_str());
+        EXPECT_EQ(DeleteRunProgram(title, listed.c_str(), "", 101), 1);
+        EXPECT_EQ(WinList("run"), "C:\\vltest\\a.exe;");
+        EXPECT_TRUE(InHistory(("\tWIN_RUN\tVlTestWinRun\t" + written + "\t").c_str())) << History();
+    }
 
+    // A piece that is not in the list: no marker, no history, no change, and
+    // the approval stays.
+    DeleteFileA(HistoryPath().c_str());
+    SetText(kUser, kApproved, "C:\\vltest\\none.exe", "101");
+    EXPECT_EQ(DisableRunProgram(title, "C:\\vltest\\none.exe", "", 101), 0);
+    EXPECT_EQ(DeleteRunProgram(title, "C:\\vltest\\none.exe", "", 101), 0);
+    EXPECT_EQ(Parked(store, title) + WinList("run") + History(), kNotParked + "C:\\vltest\\a.exe;");
+    EXPECT_EQ(Reg(kUser, kApproved, "C:\\vltest\\none.exe"), "101");
     // A copy the store refuses (a name beyond the registry's limit) leaves the
     // entry in its list.
     const std::string huge = "VlTestHuge" + std::string(17000, 'h');
-    EXPECT_EQ(DisableRunProgram(huge.c_str(), "C:\\vltest\\b.exe", "", 101), 0);
-    EXPECT_EQ(WinList("run"), "C:\\vltest\\a.exe;C:\\vltest\\b.exe");
-
-    EXPECT_EQ(DisableRunProgram(title, "c:\\VLTEST\\B.EXE", "", 101), 1);
+    EXPECT_EQ(DisableRunProgram(huge.c_str(), "C:\\vltest\\a.exe", "", 101), 0);
     EXPECT_EQ(WinList("run"), "C:\\vltest\\a.exe;");
-    EXPECT_EQ(Parked(store, title), "c:\\VLTEST\\B.EXE | 101");
-    EXPECT_EQ(DisableRunProgram(title, "C:\\vltest\\b.exe", "", 101), 1);
-    EXPECT_EQ(WinList("run"), "C:\\vltest\\a.exe;;C:\\vltest\\b.exe");
-    EXPECT_EQ(Parked(store, title), kNotParked);
 
-    ASSERT_EQ(DisableRunProgram(title, "C:\\vltest\\b.exe", "", 101), 1);
-    EXPECT_EQ(DeleteRunProgram(title, "C:\\vltest\\b.exe", "", 101), 1);
+    // Removing a disabled piece drops its copy and its marker.
+    ASSERT_EQ(DisableRunProgram(title, "C:\\vltest\\a.exe", "", 101), 1);
+    EXPECT_EQ(DeleteRunProgram(title, "C:\\vltest\\a.exe", "", 101), 1);
     EXPECT_EQ(Parked(store, title), kNotParked);
-    EXPECT_TRUE(InHistory("\t*START_Remove\tWIN_RUN\tVlTestWinRun\t"));
 }
 
 TEST_F(Disable, WinIniLoadListAtItsLengthLimitIsNeverRewritten)
@@ -366,6 +408,13 @@ TEST_F(Disable, WinlogonNotifyIsParkedInOldNameAndBack)
     // A second park finds nothing to move and keeps the parked name.
     EXPECT_EQ(DisableNotify(title), 0);
     EXPECT_EQ(names(), " | " + dll);
+    // Nothing to move back (the parked name was emptied meanwhile): the
+    // parked copy is all that is left, and it stays.
+    SetText(kMachine, key.c_str(), "OldName", "");
+    EXPECT_EQ(DisableRunProgram(title, "vltest.dll", "", 256), 0);
+    EXPECT_EQ(Parked(store, title), "vltest.dll | 256");
+    SetRaw(kMachine, key.c_str(), "OldName", REG_EXPAND_SZ, dll.c_str(),
+           static_cast<DWORD>(dll.size() + 1));
     EXPECT_EQ(DisableRunProgram(title, "vltest.dll", "", 256), 1);
     EXPECT_EQ(names(), dll + " | ");
     EXPECT_EQ(RegType(kMachine, key, "DllName"), static_cast<DWORD>(REG_EXPAND_SZ));
@@ -399,6 +448,12 @@ TEST_F(Disable, AppInitListDropsEveryCopyAddsTheShortFormAndLeavesOddValuesAlone
     EXPECT_EQ(RemoveAppInitDll(dll.c_str()), 1);
     EXPECT_EQ(list(), "C:\\vltest\\b.dll");
 
+    // Nothing to drop, or no list at all: nothing is written.
+    EXPECT_EQ(RemoveAppInitDll("C:\\vltest\\other.dll"), 0);
+    EXPECT_EQ(list(), "C:\\vltest\\b.dll");
+    RegDeleteKeyValueA(kMachine, kWindowsNt, "AppInit_Dlls");
+    EXPECT_EQ(RemoveAppInitDll("C:\\vltest\\b.dll"), 0);
+    EXPECT_EQ(list(), kMissing);
     // A number, or text too long to read whole, is never rewritten.
     const DWORD number = 7;
     SetRaw(kMachine, kWindowsNt, "AppInit_Dlls", REG_DWORD, &number, sizeof(number));
@@ -466,12 +521,14 @@ TEST_F(Disable, HookRemovalHappensOnlyAfterYes)
         EXPECT_EQ(DeleteRegProgram(nullptr, "VlTest Scheduler", "C:\\vltest\\s.dll", clsid, 253),
                   removed);
         EXPECT_EQ(DeleteRunProgram("X", "C:\\vltest\\x.dll", "", 255), removed);
+        // A DLL the list does not hold is no removal.
+        EXPECT_EQ(DeleteRunProgram("Z", "C:\\vltest\\z.dll", "", 255), 0);
         SetRegRemovalConfirm(nullptr);
         if (!removed) {
             EXPECT_EQ(state() + History(), before);
         }
     }
-    EXPECT_EQ(g_confirmCalls, 4);
+    EXPECT_EQ(g_confirmCalls, 6);
     EXPECT_EQ(state(), "<missing> | <missing> | C:\\vltest\\y.dll");
     EXPECT_EQ(Reg(kUser, kApproved, hook), kMissing);
     EXPECT_TRUE(InHistory("\tREMOVE_DELAYLOAD\tREG_Delayload\tVlTestDelayLoad\t")) << History();

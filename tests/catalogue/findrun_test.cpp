@@ -110,7 +110,9 @@ TEST(BuildRun, EveryRunKeyOfBothRootsIsListedWithItsLocationCode)
 TEST(BuildRun, OnlyWellFormedCommandsAreListedRundllOnesFromTheirDll)
 {
     const std::string c255 = "C:\\" + std::string(248, 'a') + ".exe";
+    // Padding must not hide an entry Windows still starts: it is listed cut.
     const std::string c256 = "C:\\" + std::string(249, 'b') + ".exe";
+    const std::string cut256 = c256.substr(0, 255);
     const std::string longName(300, 'N');
     const DWORD number = 0x41414141;
     const char binary[] = "C:\\VlApps\\binary.exe";
@@ -131,7 +133,7 @@ TEST(BuildRun, OnlyWellFormedCommandsAreListedRundllOnesFromTheirDll)
         {"VlFive", REG_SZ, "ab.ex", 0, "ab.ex", 0},
         {"\xE9VlHigh", REG_SZ, "C:\\VlApps\\high.exe", 0, nullptr, 0},
         {"", REG_SZ, "C:\\VlApps\\default.exe", 0, nullptr, 0},
-        {"VlLong256", REG_SZ, c256.c_str(), 0, nullptr, 0},
+        {"VlLong256", REG_SZ, c256.c_str(), 0, cut256.c_str(), 0},
         {"VlLong255", REG_SZ, c255.c_str(), 0, c255.c_str(), 0},
         {longName, REG_SZ, "C:\\VlApps\\longname.exe", 0, nullptr, 0},
         {"VlDword", REG_DWORD, &number, sizeof number, nullptr, 0},
@@ -194,17 +196,29 @@ TEST(BuildRun, AValueThatComesBackWhileDisabledIsParkedAgainWithItsNewCommand)
     Fixture fx;
     fx.Text(HKEY_CURRENT_USER, kUserRun, "VlComeback", "C:\\VlApps\\comeback.exe /new");
     fx.Text(HKEY_CURRENT_USER, kUserRun, "VlComebackNext", "C:\\VlApps\\following.exe");
+    // The same title in the machine's key is an entry of its own.
+    fx.Text(HKEY_LOCAL_MACHINE, KeyOf(1), "VlComeback", "C:\\VlApps\\machine.exe");
     ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kMarkers, "VlComeback", "11"));
     const std::string store = std::string(kMarkers) + "\\Run";
     ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, store.c_str(), "VlComeback", "C:\\VlApps\\comeback.exe /old"));
 
+    // The scan program lists what it finds and changes nothing.
+    std::string out;
+    ASSERT_EQ(0, RunCaptured("\"" + BuildPath("reports\\VelmoraScan.exe") + "\" startup", &out, nullptr));
+    EXPECT_NE(out.find("VlComeback\tC:\\VlApps\\comeback.exe /new"), std::string::npos) << out;
+    EXPECT_EQ("C:\\VlApps\\comeback.exe /new", ReadText(HKEY_CURRENT_USER, kUserRun, "VlComeback"));
+    EXPECT_EQ("C:\\VlApps\\comeback.exe /old", ReadText(HKEY_LOCAL_MACHINE, store.c_str(), "VlComeback"));
+
     BuildStartupList(1);
-    EXPECT_NE(ERROR_SUCCESS, RegGetValueA(HKEY_CURRENT_USER, kUserRun, "VlComeback", RRF_RT_ANY,
-                                          nullptr, nullptr, nullptr));
+    EXPECT_EQ("", ReadText(HKEY_CURRENT_USER, kUserRun, "VlComeback"));
     EXPECT_EQ("C:\\VlApps\\comeback.exe /new", ReadText(HKEY_LOCAL_MACHINE, store.c_str(), "VlComeback"));
     EXPECT_EQ("11", ReadText(HKEY_LOCAL_MACHINE, kMarkers, "VlComeback"));
-    // Listed once, from the disabled store.
-    ExpectItem(OnlyItem("VlComeback"), "VlComeback", "C:\\VlApps\\comeback.exe /new", "", "", 11);
+    EXPECT_EQ("C:\\VlApps\\machine.exe", ReadText(HKEY_LOCAL_MACHINE, KeyOf(1), "VlComeback"));
+    // Listed twice: active from the machine's key, disabled from the store.
+    const std::vector<int> listed = IndexesOf("VlComeback");
+    ASSERT_EQ(2u, listed.size());
+    ExpectItem(ReadItem(listed[0]), "VlComeback", "C:\\VlApps\\machine.exe", "", "", 1);
+    ExpectItem(ReadItem(listed[1]), "VlComeback", "C:\\VlApps\\comeback.exe /new", "", "", 11);
     // Its removal moved the next value onto its index; that one is not lost.
     EXPECT_EQ(1u, IndexesOf("VlComebackNext").size());
 }
@@ -348,8 +362,9 @@ TEST(BuildRegInfo, HookKeysAppInitAndNotifyAreListedWithTheirServers)
     fx.Text(HKEY_LOCAL_MACHINE, kDelayLoad, "VlDelayUnknown", kUnknownClass);
     const DWORD number = 7;
     fx.Raw(HKEY_LOCAL_MACHINE, kDelayLoad, "VlDelayDword", REG_DWORD, &number, sizeof number);
-    fx.Text(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler",
-            kHookClass, "");
+    // The value's name is what loads: data of any type is only its title.
+    fx.Raw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler",
+           kHookClass, REG_DWORD, &number, sizeof number);
     fx.Text(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks",
             kHookClass, "Vl Exec Hook");
     fx.Text(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "AppInit_Dlls",

@@ -109,8 +109,10 @@ TEST(LocationText, EachCodeHasItsColumnTextAndADisabledEntryIsMarkedInFront)
         {"VlWhere", 257, ""},
         {"VlWhere", 3000, ""},
         {"VlOff", 11, " *    Disabled * HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
-        {"VlOff", 200, " *    Disabled * Windows Startup Group"},
-        {"VlOff", 16, " *    Disabled * "},
+        // Only the entry parked under the title is disabled; one of the same
+        // title in another location is active.
+        {"VlOff", 200, "Windows Startup Group"},
+        {"VlOff", 1, "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
         {"VlOffTask", 800, "Windows Task Scheduler"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.text, LocationOf(c.title, c.code)) << c.title << " " << c.code;
