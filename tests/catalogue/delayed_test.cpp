@@ -19,24 +19,6 @@ constexpr const char* kOpenAs = "Software\\Corvath\\Velmora\\Delay\\OpenAs";
 constexpr const char* kShortcuts = "Software\\Corvath\\Velmora\\Delay\\Shortcuts";
 constexpr const char* kEntryKeys[] = {kDelay, kTime, kParameters, kApplet, kOpenAs,
                                       "Software\\Corvath\\Velmora\\Delay\\Title", kShortcuts};
-const std::string kMissing = "<missing>";
-
-std::string Reg(HKEY root, const char* key, const std::string& name)
-{
-    char data[4096] = {};
-    DWORD size = sizeof(data) - 1;
-    if (RegGetValueA(root, key, name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, nullptr, data, &size) !=
-        ERROR_SUCCESS)
-        return kMissing;
-    return data;
-}
-
-std::string HistoryPath()
-{
-    char path[MAX_PATH] = {};
-    GetHistoryFilePath(path);
-    return path;
-}
 
 const std::string& Fixture()
 {
@@ -66,14 +48,6 @@ int CountFixtures()
         },
         &count);
     return count;
-}
-
-// The answering thread marks its click only after the box has closed, so
-// the caller may get there first.
-bool Answered(const DialogAnswerer& answerer)
-{
-    for (int i = 0; i < 100 && !answerer.answered(); ++i) Sleep(20);
-    return answerer.answered();
 }
 
 // Polls for a file that a started program writes; the content or "".

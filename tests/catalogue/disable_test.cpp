@@ -17,18 +17,7 @@ constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\R
 // Under the user's root this key holds win.ini's section "windows".
 constexpr const char* kTaskScheduler =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler";
-const std::string kMissing = "<missing>";
 const std::string kNotParked = "<missing> | <missing>";
-
-std::string Reg(HKEY root, const std::string& key, const std::string& name)
-{
-    char data[4096] = {};
-    DWORD size = sizeof(data) - 1;
-    if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, nullptr, data,
-                     &size) != ERROR_SUCCESS)
-        return kMissing;
-    return data;
-}
 
 DWORD RegType(HKEY root, const std::string& key, const std::string& name)
 {
@@ -56,13 +45,6 @@ std::string ProgramFile(const char* name)
     char folder[MAX_PATH] = {};
     GetProgramFolder(folder);
     return std::string(folder) + "\\" + name;
-}
-
-std::string HistoryPath()
-{
-    char path[MAX_PATH] = {};
-    GetHistoryFilePath(path);
-    return path;
 }
 
 bool Exists(const std::string& path)
@@ -101,14 +83,6 @@ protected:
     static std::string History() { return ReadTextFile(HistoryPath()); }
     static bool InHistory(const char* line) { return History().find(line) != std::string::npos; }
 };
-
-// The answering thread marks its click only after the box has closed, so
-// the caller may get there first.
-bool Answered(const DialogAnswerer& answerer)
-{
-    for (int i = 0; i < 100 && !answerer.answered(); ++i) Sleep(20);
-    return answerer.answered();
-}
 
 int g_confirmCalls = 0;
 int g_confirmAnswer = 0;

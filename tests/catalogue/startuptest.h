@@ -175,6 +175,33 @@ inline std::string ReadText(HKEY root, const char* key, const char* name)
     return out;
 }
 
+// A value's data as stored (unexpanded), or kMissing.
+const std::string kMissing = "<missing>";
+inline std::string Reg(HKEY root, const std::string& key, const std::string& name)
+{
+    char data[4096] = {};
+    DWORD size = sizeof(data) - 1;
+    if (RegGetValueA(root, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, nullptr, data,
+                     &size) != ERROR_SUCCESS)
+        return kMissing;
+    return data;
+}
+
+inline std::string HistoryPath()
+{
+    char path[MAX_PATH] = {};
+    GetHistoryFilePath(path);
+    return path;
+}
+
+// The answering thread marks its click only after the box has closed, so
+// the caller may get there first.
+inline bool Answered(const DialogAnswerer& answerer)
+{
+    for (int i = 0; i < 100 && !answerer.answered(); ++i) Sleep(20);
+    return answerer.answered();
+}
+
 // A file the test puts somewhere real; gone before and after.
 class TempFile {
     std::string path_;
