@@ -53,7 +53,7 @@ bool FolderExists(const char* path)
 
 int AppDataFolder(char* out)
 {
-    return GetRegValue(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", out, MAX_PATH);
+    return ReadRegText(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", out, MAX_PATH) > 0 ? 1 : 0;
 }
 
 // An upper-case copy for the case-blind search; NUL bytes inside a line
@@ -347,15 +347,15 @@ int IsCookieFolder(const char* folder)
 int GetIECookieFolder(char* folder)
 {
     char candidate[MAX_PATH];
-    if (GetRegValue(HKEY_CURRENT_USER, kVelmoraKey, "IECookieFolder", candidate) &&
+    if (ReadRegText(HKEY_CURRENT_USER, kVelmoraKey, "IECookieFolder", candidate) > 0 &&
         TryCookieFolder(candidate, folder))
         return 1;
-    if (GetRegValue(HKEY_CURRENT_USER, kShellFoldersKey, "Cookies", candidate) &&
+    if (ReadRegText(HKEY_CURRENT_USER, kShellFoldersKey, "Cookies", candidate) > 0 &&
         TryCookieFolder(candidate, folder))
         return 1;
     char key[MAX_PATH];
     StrFormatA(key, "%s%s", kExplorerKey, kUserShellFolders);
-    if (GetRegValue(HKEY_CURRENT_USER, key, "Cookies", candidate)) {
+    if (ReadRegText(HKEY_CURRENT_USER, key, "Cookies", candidate) > 0) {
         // Stored as REG_SZ by some setups although it holds %USERPROFILE%.
         char expanded[MAX_PATH];
         DWORD n = ExpandEnvironmentStringsA(candidate, expanded, MAX_PATH);
@@ -392,7 +392,7 @@ bool FirstFolderMatch(const char* base, const char* pattern, char* out)
 int GetMozillaCookieFolder(char* folder)
 {
     folder[0] = '\0';
-    if (GetRegValue(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", folder, MAX_PATH)) return 1;
+    if (ReadRegText(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", folder, MAX_PATH) > 0) return 1;
     char appData[MAX_PATH];
     if (!AppDataFolder(appData)) return 0;
     char profiles[MAX_PATH];

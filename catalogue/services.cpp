@@ -37,40 +37,6 @@ constexpr CodeText kStartTexts[] = {
 };
 static_assert(std::size(kStartTexts) == 3);
 
-// A text value of an open key: REG_SZ as stored, REG_EXPAND_SZ expanded.
-// Anything else (a DWORD or binary blob where a path belongs), a value longer
-// than 4095 bytes and a text that does not fit capacity give "" and 0, so a
-// cut or garbled path is never taken for a program.
-int ReadText(HKEY key, const char* name, char* out, int capacity)
-{
-    out[0] = 0;
-    char raw[kLongTextLen];
-    DWORD type = REG_NONE;
-    DWORD size = sizeof(raw) - 1;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(raw), &size) !=
-        ERROR_SUCCESS)
-        return 0;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return 0;
-    raw[size] = 0;   // stored strings need not carry their terminator
-    if (type == REG_EXPAND_SZ) {
-        DWORD need = ExpandEnvironmentStringsA(raw, out, static_cast<DWORD>(capacity));
-        if (need == 0 || need > static_cast<DWORD>(capacity)) {
-            out[0] = 0;
-            return 0;
-        }
-    } else if (StrCopy(out, static_cast<size_t>(capacity), raw) != 0) {
-        out[0] = 0;
-        return 0;
-    }
-    return lstrlenA(out);
-}
-
-template <size_t N>
-int ReadText(HKEY key, const char* name, char (&out)[N])
-{
-    return ReadText(key, name, out, static_cast<int>(N));
-}
-
 // The start type: a REG_DWORD, anything else counts as missing.
 DWORD ReadStart(HKEY key)
 {
@@ -102,7 +68,7 @@ int ReadServiceDll(HKEY service, char (&out)[kPathLen])
     UniqueKey parameters;
     if (RegOpenKeyExA(service, "Parameters", 0, KEY_READ, parameters.put()) != ERROR_SUCCESS)
         return 0;
-    return ReadText(parameters.get(), "ServiceDll", out);
+    return QueryRegText(parameters.get(), "ServiceDll", out) > 0 ? 1 : 0;
 }
 
 // Calls fn(keyName, serviceKey) for every service key, in registry order,
@@ -156,11 +122,11 @@ int DisplayNameFrom(SC_HANDLE manager, const char* keyName, char* displayName, i
 void AddService(SC_HANDLE manager, const char* keyName, HKEY service, bool hideMicrosoft)
 {
     char path[kPathLen];
-    if (ReadText(service, "ImagePath", path) == 0) return;
+    if (QueryRegText(service, "ImagePath", path) <= 0) return;
     char title[kLongTextLen];
-    if (!DisplayNameFrom(manager, keyName, title, kLongTextLen)) ReadText(service, "DisplayName", title);
+    if (!DisplayNameFrom(manager, keyName, title, kLongTextLen)) QueryRegText(service, "DisplayName", title);
     char description[kLongTextLen];
-    ReadText(service, "Description", description);
+    QueryRegText(service, "Description", description);
     char startText[kEntryLen];
     StartTypeText(ReadStart(service), startText);
 
@@ -213,7 +179,7 @@ int FindServiceDescription(const char* path, char* description)
     int length = 0;
     ForEachService([&](const char*, HKEY service) {
         char program[kPathLen];
-        if (ReadText(service, "ImagePath", program) == 0) return true;
+        if (QueryRegText(service, "ImagePath", program) <= 0) return true;
         if (ContainsNoCase(program, "svchost.exe")) {
             char dll[kPathLen];
             if (ReadServiceDll(service, dll) > 0) StrCopy(program, dll);
@@ -222,7 +188,7 @@ int FindServiceDescription(const char* path, char* description)
         NormalizeProgramPath(program, normalized);
         if (lstrcmpiA(normalized, path) != 0) return true;
         char text[kLongTextLen];
-        ReadText(service, "Description", text);
+        QueryRegText(service, "Description", text);
         StrCopy(description, kDetailLen, text);
         length = lstrlenA(description);
         return false;
@@ -289,9 +255,9 @@ int SetServiceStartType(const char* displayName, int start)
     char keyName[kKeyNameLen] = "";
     ForEachService([&](const char* name, HKEY service) {
         char text[kPathLen];
-        if (ReadText(service, "ImagePath", text) == 0) return true;
+        if (QueryRegText(service, "ImagePath", text) <= 0) return true;
         char registered[kLongTextLen];
-        ReadText(service, "DisplayName", registered);
+        QueryRegText(service, "DisplayName", registered);
         if (lstrcmpiA(registered, displayName) != 0) return true;
         StrCopy(keyName, name);
         return false;

@@ -225,10 +225,9 @@ void RepaintTaskbar()
 
 int EnumRunningPrograms(RunningProgramProc callback, void* context)
 {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExA(&version)) return 0;
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) return EnumNt(callback, context);
+    const DWORD platform = GetPlatformId();
+    if (platform == 0) return 0;
+    if (platform == VER_PLATFORM_WIN32_NT) return EnumNt(callback, context);
     return EnumToolhelp(callback, context);
 }
 
