@@ -97,6 +97,16 @@ void ForEachService(Fn&& fn)
     }
 }
 
+// The shared host runs a service only when the program of its ImagePath is
+// svchost.exe itself; a program whose name merely contains it (.NET's
+// SMSvcHost.exe) runs as a process of its own.
+bool RunsInSharedHost(const char* imagePath)
+{
+    char program[MAX_PATH] = "";
+    NormalizeProgramPath(imagePath, program);
+    return lstrcmpiA(program + FileNameOffset(program), "svchost.exe") == 0;
+}
+
 bool IsMicrosoftProgram(const char* path)
 {
     char program[MAX_PATH] = "";
@@ -131,7 +141,7 @@ void AddService(SC_HANDLE manager, const char* keyName, HKEY service, bool hideM
     StartTypeText(ReadStart(service), startText);
 
     // Kernel drivers and other services without a program file stay out.
-    const bool hosted = ContainsNoCase(path, "svchost") != 0;
+    const bool hosted = RunsInSharedHost(path);
     if (!hosted && !ContainsNoCase(path, ".exe")) return;
     if (hosted) {
         char dll[kPathLen];
@@ -180,7 +190,7 @@ int FindServiceDescription(const char* path, char* description)
     ForEachService([&](const char*, HKEY service) {
         char program[kPathLen];
         if (QueryRegText(service, "ImagePath", program) <= 0) return true;
-        if (ContainsNoCase(program, "svchost.exe")) {
+        if (RunsInSharedHost(program)) {
             char dll[kPathLen];
             if (ReadServiceDll(service, dll) > 0) StrCopy(program, dll);
         }

@@ -236,28 +236,42 @@ TEST_F(Services, OnlyServicesWithAProgramTextAreListed)
     EXPECT_EQ(ReadStart("NwTestDwordImage"), 3u);
 }
 
-TEST_F(Services, HostedServicesShowTheirDllAndHideByCompany)
+TEST_F(Services, OnlySvchostHostsServicesWhichShowTheirDllAndHideByCompany)
 {
     const std::string host = "%SystemRoot%\\system32\\svchost.exe -k nwtest";
     RegistryService withDll("NwTestHosted", "Northwind Hosted", host, REG_EXPAND_SZ),
         withoutDll("NwTestHostOnly", "Northwind Host Only", host, REG_EXPAND_SZ),
-        own("NwTestOwn", "Northwind Own", "\"" + exe + "\" -service");
+        own("NwTestOwn", "Northwind Own", "\"" + exe + "\" -service"),
+        lookalike("NwTestSmHost", "Northwind Lookalike", "C:\\Northwind\\SMSvcHost.exe -k nwtest");
     SetText(withDll.key + "\\Parameters", "ServiceDll", hostedDll);
     SetText(withDll.key, "Description", "Hosted description");
     SetText(withoutDll.key + "\\Parameters", "ServiceDll", "");
     SetText(own.key, "Description", "Own process description");
+    // A program whose name only contains the host's runs on its own: its DLL value is no path of it.
+    SetText(lookalike.key + "\\Parameters", "ServiceDll", "C:\\Northwind\\lookalike.dll");
+    SetText(lookalike.key, "Description", "Lookalike description");
 
     WriteOption("HideMicrosoftServices", 0);
     BuildServiceList();
+    const struct {
+        const char* title;
+        int type;
+        std::string path;
+    } expected[] = {
+        {"Northwind Hosted", 701, hostedDll},
+        {"Northwind Own", 700, exe},
+        {"Northwind Lookalike", 700, "C:\\Northwind\\SMSvcHost.exe -k nwtest"},
+    };
+    for (const auto& e : expected) {
+        Item item;
+        ASSERT_TRUE(FindService(e.title, &item)) << e.title;
+        EXPECT_EQ(item.type, e.type) << e.title;
+        EXPECT_TRUE(ContainsNoCase(item.path.c_str(), e.path.c_str())) << item.path;
+    }
     Item item;
-    ASSERT_TRUE(FindService("Northwind Hosted", &item));
-    EXPECT_EQ(item.type, 701);
-    EXPECT_EQ(lstrcmpiA(item.path.c_str(), hostedDll.c_str()), 0) << item.path;
     ASSERT_TRUE(FindService("Northwind Host Only", &item));
     EXPECT_EQ(item.type, 701);
     EXPECT_TRUE(ContainsNoCase(item.path.c_str(), "svchost.exe -k nwtest")) << item.path;
-    ASSERT_TRUE(FindService("Northwind Own", &item));
-    EXPECT_EQ(item.type, 700);
 
     WriteOption("HideMicrosoftServices", 1);
     BuildServiceList();
@@ -265,15 +279,22 @@ TEST_F(Services, HostedServicesShowTheirDllAndHideByCompany)
     EXPECT_TRUE(FindService("Northwind Own"));
 
     // Descriptions are found by the normalized program path, for a hosted service by its DLL.
-    char normalized[MAX_PATH], description[kDetailLen] = "x";
-    NormalizeProgramPath(exe.c_str(), normalized);
-    EXPECT_EQ(FindServiceDescription(normalized, description), 23);
-    EXPECT_STREQ(description, "Own process description");
-    NormalizeProgramPath(hostedDll.c_str(), normalized);
-    EXPECT_EQ(FindServiceDescription(normalized, description), 18);
-    EXPECT_STREQ(description, "Hosted description");
-    EXPECT_EQ(FindServiceDescription("C:\\NOWHERE\\NORTHWIND.EXE", description), 0);
-    EXPECT_STREQ(description, "");
+    const struct {
+        std::string program;
+        const char* description;
+    } lookups[] = {
+        {exe, "Own process description"},
+        {hostedDll, "Hosted description"},
+        {"C:\\Northwind\\SMSvcHost.exe", "Lookalike description"},
+        {"C:\\Northwind\\lookalike.dll", ""},
+        {"C:\\NOWHERE\\NORTHWIND.EXE", ""},
+    };
+    for (const auto& l : lookups) {
+        char normalized[MAX_PATH], description[kDetailLen] = "x";
+        NormalizeProgramPath(l.program.c_str(), normalized);
+        EXPECT_EQ(FindServiceDescription(normalized, description), lstrlenA(l.description)) << l.program;
+        EXPECT_STREQ(description, l.description);
+    }
 }
 
 TEST_F(Services, UnknownNamesYieldNothing)
