@@ -131,8 +131,10 @@ int DisplayNameFrom(SC_HANDLE manager, const char* keyName, char* displayName, i
 
 void AddService(SC_HANDLE manager, const char* keyName, HKEY service, bool hideMicrosoft)
 {
-    char path[kPathLen];
-    if (QueryRegText(service, "ImagePath", path) <= 0) return;
+    // Windows starts a service whatever the length of its ImagePath: a long
+    // one is judged whole and listed cut to the list's field, never left out.
+    char image[kLongTextLen];
+    if (QueryRegText(service, "ImagePath", image, kLongTextLen, kRegTextCut) <= 0) return;
     char title[kLongTextLen];
     if (!DisplayNameFrom(manager, keyName, title, kLongTextLen)) QueryRegText(service, "DisplayName", title);
     char description[kLongTextLen];
@@ -141,8 +143,10 @@ void AddService(SC_HANDLE manager, const char* keyName, HKEY service, bool hideM
     StartTypeText(ReadStart(service), startText);
 
     // Kernel drivers and other services without a program file stay out.
-    const bool hosted = RunsInSharedHost(path);
-    if (!hosted && !ContainsNoCase(path, ".exe")) return;
+    const bool hosted = RunsInSharedHost(image);
+    if (!hosted && !ContainsNoCase(image, ".exe")) return;
+    char path[kPathLen];
+    StrCopy(path, image);
     if (hosted) {
         char dll[kPathLen];
         if (ReadServiceDll(service, dll) > 0) StrCopy(path, dll);
@@ -189,7 +193,7 @@ int FindServiceDescription(const char* path, char* description)
     int length = 0;
     ForEachService([&](const char*, HKEY service) {
         char program[kPathLen];
-        if (QueryRegText(service, "ImagePath", program) <= 0) return true;
+        if (QueryRegText(service, "ImagePath", program, kPathLen, kRegTextCut) <= 0) return true;
         if (RunsInSharedHost(program)) {
             char dll[kPathLen];
             if (ReadServiceDll(service, dll) > 0) StrCopy(program, dll);
@@ -265,7 +269,7 @@ int SetServiceStartType(const char* displayName, int start)
     char keyName[kKeyNameLen] = "";
     ForEachService([&](const char* name, HKEY service) {
         char text[kPathLen];
-        if (QueryRegText(service, "ImagePath", text) <= 0) return true;
+        if (QueryRegText(service, "ImagePath", text, kPathLen, kRegTextCut) <= 0) return true;
         char registered[kLongTextLen];
         QueryRegText(service, "DisplayName", registered);
         if (lstrcmpiA(registered, displayName) != 0) return true;

@@ -200,7 +200,7 @@ TEST_F(Services, StartTypeIsSwitchedAndARejectedServiceEndsDisabledAndStopped)
     EXPECT_EQ(ReadStart(kServiceName), static_cast<DWORD>(SERVICE_DISABLED));
 }
 
-TEST_F(Services, OnlyServicesWithAProgramTextAreListed)
+TEST_F(Services, ServicesWithAProgramTextAreListedLongPathsCut)
 {
     const DWORD number = 0x6578652E;
     RegistryService missing("NwTestNoImage", "Northwind Missing Image", exe),
@@ -217,9 +217,13 @@ TEST_F(Services, OnlyServicesWithAProgramTextAreListed)
 
     BuildServiceList();
     for (const char* title : {"Northwind Missing Image", "Northwind Number Image", "Northwind Binary Image",
-                              "Northwind Driver", "Northwind Long Image"})
+                              "Northwind Driver"})
         EXPECT_FALSE(FindService(title)) << title;
+    // Windows starts a service with a long path: it is listed, cut to the field.
     Item item;
+    ASSERT_TRUE(FindService("Northwind Long Image", &item));
+    EXPECT_EQ(item.path, "C:\\" + std::string(kPathLen - 4, 'n'));
+    EXPECT_EQ(item.type, 700);
     ASSERT_TRUE(FindService("Northwind Expanded Image", &item));
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
@@ -231,9 +235,11 @@ TEST_F(Services, OnlyServicesWithAProgramTextAreListed)
     EXPECT_EQ(item.detail, std::string(kDetailLen - 1, 'd'));
     EXPECT_EQ(item.entry, "0");
 
-    // Nor does a service without a text ImagePath take a start type.
+    // A service without a text ImagePath takes no start type; a long one does.
     EXPECT_EQ(SetServiceStartType("Northwind Number Image", 2), 0);
     EXPECT_EQ(ReadStart("NwTestDwordImage"), 3u);
+    EXPECT_EQ(SetServiceStartType("Northwind Long Image", 2), 1);
+    EXPECT_EQ(ReadStart("NwTestLongImage"), 2u);
 }
 
 TEST_F(Services, OnlySvchostHostsServicesWhichShowTheirDllAndHideByCompany)
