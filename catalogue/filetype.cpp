@@ -60,6 +60,14 @@ int ReadWatchedList(char (&list)[kListLen])
     return length == kRegTextUnusable ? -1 : 0;
 }
 
+// The initial list is the program's own (string 750 of its resources): a
+// translation of the strings must not change which extensions are watched.
+int LoadInitialList(char (&list)[kListLen])
+{
+    list[0] = '\0';
+    return LoadStringA(GetModuleHandleA(nullptr), IDS_WATCHED_EXTENSIONS, list, kListLen);
+}
+
 // Splits the list into tokens (ending at ";" or at the end, at most 256
 // characters each); returns the position behind the token, or null at the end.
 const char* NextToken(const char* at, char (&token)[kTokenLen])
@@ -257,7 +265,13 @@ int BuildFileTypeList()
 {
     ClearItems();
     char list[kListLen];
-    if (ReadWatchedList(list) <= 0) return 0;
+    // Without a stored list (the scan runs before any monitor has started)
+    // the initial one is read, never written: listing changes nothing.
+    const int length = ReadRegText(HKEY_CURRENT_USER, kClassKey, "", list);
+    if (length == kRegTextMissing)
+        LoadInitialList(list);
+    else if (length <= 0)
+        return 0;
     int count = 0;
     char token[kTokenLen];
     for (const char* at = NextToken(list, token); at; at = NextToken(at, token))
@@ -284,10 +298,8 @@ int CreateClassInfo()
     }
     for (const KindStore& s : kKindStores) CreateRegKey(HKEY_CURRENT_USER, s.storeKey);
     CreateRegKey(HKEY_CURRENT_USER, kClassKey);
-    // The initial list is the program's own; a translation of the strings
-    // must not change which extensions are watched.
-    char initial[kListLen] = {};
-    LoadStringA(GetModuleHandleA(nullptr), IDS_WATCHED_EXTENSIONS, initial, kListLen);
+    char initial[kListLen];
+    LoadInitialList(initial);
     if (!initial[0] || !SetRegValue(HKEY_CURRENT_USER, kClassKey, "", initial))
         TraceLog("ERROR Creating REGCLASSKEY", initial);
     int count = BuildFileTypeList();

@@ -371,6 +371,27 @@ TEST(VelmoraScan, EveryCatalogueRunsAndNoArgumentsMeanAllOfThem)
     }
 }
 
+TEST(VelmoraScan, FileTypesWithoutAStoredListUseTheInitialOneAndWriteNothing)
+{
+    // The watched list and the snapshot live under these keys; a scan run
+    // before any monitor start must find them as missing as it left them.
+    const char* stores[] = {"Software\\Corvath\\Velmora\\Class", "Software\\Corvath\\Velmora\\Ext",
+                            "Software\\Corvath\\Velmora\\ExtApp",
+                            "Software\\Corvath\\Velmora\\ExtProgID"};
+    std::vector<std::unique_ptr<ScratchKey>> gone;
+    for (const char* key : stores) gone.push_back(std::make_unique<ScratchKey>(HKEY_CURRENT_USER, key));
+    int code = -1;
+    const std::string out = Scan("filetypes", &code);
+    ASSERT_EQ(0, code);
+    // A fresh prefix associates .vbs, one of the initial extensions, with wscript.
+    EXPECT_NE(out.find("\tTYPE_FILETYPE\t"), std::string::npos) << out;
+    EXPECT_NE(out.find("\t.VBS\t"), std::string::npos) << out;
+    for (const char* key : stores) {
+        UniqueKey opened;
+        EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, opened.put()), ERROR_SUCCESS) << key;
+    }
+}
+
 TEST(VelmoraScan, UnknownCatalogueOrOptionIsOneErrorLineAndExitTwo)
 {
     const char* bad[] = {"nosuch", "--format=xml startup", "--bogus", "startup -x", "STARTUP"};
