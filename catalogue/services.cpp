@@ -4,6 +4,8 @@
 // Windows reads them from there at the next start.
 #include "catalogue/catalogue.h"
 
+#include <shlwapi.h>
+
 #include <iterator>
 
 namespace {
@@ -97,6 +99,27 @@ void ForEachService(Fn&& fn)
     }
 }
 
+// A display name or description of the form "@file,-id" names a string of a
+// module's resources (Windows' own services store theirs so). It is replaced
+// by that string; a text that cannot be resolved stays as stored.
+void ResolveIndirectText(char* text, int capacity)
+{
+    if (text[0] != '@') return;
+    wchar_t source[kLongTextLen];
+    wchar_t resolved[kLongTextLen];
+    char narrow[kLongTextLen];
+    if (!MultiByteToWideChar(CP_ACP, 0, text, -1, source, kLongTextLen) ||
+        FAILED(SHLoadIndirectString(source, resolved, kLongTextLen, nullptr)) ||
+        !WideCharToMultiByte(CP_ACP, 0, resolved, -1, narrow, kLongTextLen, nullptr, nullptr))
+        return;
+    StrCopy(text, static_cast<size_t>(capacity), narrow);
+}
+template <size_t N>
+void ResolveIndirectText(char (&text)[N])
+{
+    ResolveIndirectText(text, static_cast<int>(N));
+}
+
 // The shared host runs a service only when the program of its ImagePath is
 // svchost.exe itself; a program whose name merely contains it (.NET's
 // SMSvcHost.exe) runs as a process of its own.
@@ -137,8 +160,10 @@ void AddService(SC_HANDLE manager, const char* keyName, HKEY service, bool hideM
     if (QueryRegText(service, "ImagePath", image, kLongTextLen, kRegTextCut) <= 0) return;
     char title[kLongTextLen];
     if (!DisplayNameFrom(manager, keyName, title, kLongTextLen)) QueryRegText(service, "DisplayName", title);
+    ResolveIndirectText(title);
     char description[kLongTextLen];
     QueryRegText(service, "Description", description);
+    ResolveIndirectText(description);
     char startText[kEntryLen];
     StartTypeText(ReadStart(service), startText);
 
@@ -203,6 +228,7 @@ int FindServiceDescription(const char* path, char* description)
         if (lstrcmpiA(normalized, path) != 0) return true;
         char text[kLongTextLen];
         QueryRegText(service, "Description", text);
+        ResolveIndirectText(text);
         StrCopy(description, kDetailLen, text);
         length = lstrlenA(description);
         return false;
@@ -272,6 +298,7 @@ int SetServiceStartType(const char* displayName, int start)
         if (QueryRegText(service, "ImagePath", text, kPathLen, kRegTextCut) <= 0) return true;
         char registered[kLongTextLen];
         QueryRegText(service, "DisplayName", registered);
+        ResolveIndirectText(registered);
         if (lstrcmpiA(registered, displayName) != 0) return true;
         StrCopy(keyName, name);
         return false;

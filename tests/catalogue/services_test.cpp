@@ -303,6 +303,25 @@ TEST_F(Services, OnlySvchostHostsServicesWhichShowTheirDllAndHideByCompany)
     }
 }
 
+TEST_F(Services, IndirectTextsShowTheStringTheyNameOrStayAsStored)
+{
+    const std::string named = "@" + hostedDll + ",-101";
+    const std::string unresolvable = "@C:\\Northwind\\nowhere.dll,-5";
+    RegistryService indirect("NwTestIndirect", named, exe), broken("NwTestBadIndirect", unresolvable, exe);
+    SetText(indirect.key, "Description", "@" + hostedDll + ",-102");
+    SetText(broken.key, "Description", unresolvable);
+
+    BuildServiceList();
+    Item item;
+    ASSERT_TRUE(FindService("Northwind Indirect Service", &item));
+    EXPECT_EQ(item.detail, "Described through the DLL's string table.");
+    ASSERT_TRUE(FindService(unresolvable, &item));
+    EXPECT_EQ(item.detail, unresolvable);
+    // The listed name is the one the start type is switched by.
+    EXPECT_EQ(SetServiceStartType("Northwind Indirect Service", 4), 1);
+    EXPECT_EQ(ReadStart("NwTestIndirect"), 4u);
+}
+
 TEST_F(Services, UnknownNamesYieldNothing)
 {
     char text[256] = "x";
