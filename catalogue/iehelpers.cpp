@@ -28,8 +28,8 @@ bool BuildClassKey(const char* identifier, char (&key)[kClsidKeyLen])
     return result == 0;
 }
 
-// Walks the subkey or value names of an HKLM key by index. A name that does
-// not fit 255 characters, or any other failing index, is passed over.
+// Walks the subkey or value names of an HKLM key by index, up to the count
+// the key reported. A name that does not fit 255 characters is passed over.
 template <class Fn>
 void ForEachName(const char* keyPath, bool values, Fn&& fn)
 {
@@ -43,15 +43,17 @@ void ForEachName(const char* keyPath, bool values, Fn&& fn)
         return;
     const DWORD count = values ? valueCount : subkeys;
     if (count == 0) return;
-    for (DWORD i = 0; i <= count; ++i) {
+    for (DWORD i = 0; i < count; ++i) {
         char name[kNameLen];
         DWORD size = kNameLen;
         LONG rc = values ? RegEnumValueA(key.get(), i, name, &size, nullptr, nullptr, nullptr,
                                          nullptr)
                          : RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr,
                                          nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc != ERROR_SUCCESS) continue;
+        // A long name is passed over; any other failure (a key deleted
+        // meanwhile fails every index from then on) ends the walk.
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc != ERROR_SUCCESS) break;
         fn(name);
     }
 }

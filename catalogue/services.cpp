@@ -74,8 +74,7 @@ int ReadServiceDll(HKEY service, char (&out)[kPathLen])
 }
 
 // Calls fn(keyName, serviceKey) for every service key, in registry order,
-// until fn returns false. Names that do not fit 255 characters and keys that
-// cannot be opened are passed over.
+// until fn returns false. Keys that cannot be opened are passed over.
 template <class Fn>
 void ForEachService(Fn&& fn)
 {
@@ -87,11 +86,12 @@ void ForEachService(Fn&& fn)
     if (RegQueryInfoKeyA(services.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr,
                          nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return;
-    for (DWORD i = 0; i <= count; ++i) {
+    // Bounded by the count, and ended by any failure: a key deleted meanwhile
+    // fails every index from then on.
+    for (DWORD i = 0; i < count; ++i) {
         char name[kKeyNameLen];
-        LONG rc = RegEnumKeyA(services.get(), i, name, sizeof(name));
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc != ERROR_SUCCESS || !name[0]) continue;
+        if (RegEnumKeyA(services.get(), i, name, sizeof(name)) != ERROR_SUCCESS) break;
+        if (!name[0]) continue;
         UniqueKey service;
         if (RegOpenKeyExA(services.get(), name, 0, KEY_READ, service.put()) != ERROR_SUCCESS)
             continue;
