@@ -135,7 +135,7 @@ protected:
     const std::string hostedDll = FixturePath("svc_hosted.dll");
 };
 
-TEST_F(Services, InstalledServiceIsListedAskedAndStopped)
+TEST_F(Services, InstalledServiceIsListedAskedAndStoppedAndUnknownNamesYieldNothing)
 {
     InstalledService svc;
     ASSERT_TRUE(svc.ok()) << GetLastError();
@@ -150,7 +150,14 @@ TEST_F(Services, InstalledServiceIsListedAskedAndStopped)
     EXPECT_EQ(LookupServiceDisplayName(kServiceName, text), 1);
     EXPECT_STREQ(text, kDisplayName);
 
-    // Stopped: it cannot be asked.
+    // Unknown names yield nothing; a stopped service cannot be asked.
+    EXPECT_EQ(LookupServiceDisplayName("NwNoSuchService", text), 0);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(LookupServiceDisplayName("", text), 0);
+    EXPECT_EQ(GetServiceStateText(std::string(600, 'q').c_str(), text), 0);
+    EXPECT_STREQ(text, "Stopped");
+    EXPECT_EQ(SendServiceControl("Northwind No Such Service", SERVICE_CONTROL_STOP), 0);
+    EXPECT_EQ(SetServiceStartType("", 2), 0);
     EXPECT_EQ(QueryServiceState(kDisplayName), 0);
     EXPECT_EQ(QueryServiceControls(kDisplayName), 0);
     EXPECT_EQ(GetServiceStateText(kDisplayName, text), 0);
@@ -320,19 +327,6 @@ TEST_F(Services, IndirectTextsShowTheStringTheyNameOrStayAsStored)
     // The listed name is the one the start type is switched by.
     EXPECT_EQ(SetServiceStartType("Northwind Indirect Service", 4), 1);
     EXPECT_EQ(ReadStart("NwTestIndirect"), 4u);
-}
-
-TEST_F(Services, UnknownNamesYieldNothing)
-{
-    char text[256] = "x";
-    EXPECT_EQ(LookupServiceDisplayName("NwNoSuchService", text), 0);
-    EXPECT_STREQ(text, "");
-    EXPECT_EQ(LookupServiceDisplayName("", text), 0);
-    EXPECT_EQ(QueryServiceState("Northwind No Such Service"), 0);
-    EXPECT_EQ(GetServiceStateText(std::string(600, 'q').c_str(), text), 0);
-    EXPECT_STREQ(text, "Stopped");
-    EXPECT_EQ(SendServiceControl("Northwind No Such Service", SERVICE_CONTROL_STOP), 0);
-    EXPECT_EQ(SetServiceStartType("", 2), 0);
 }
 
 }  // namespace
