@@ -53,7 +53,7 @@ bool FolderExists(const char* path)
 
 int AppDataFolder(char* out)
 {
-    return GetRegValue(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", out, MAX_PATH);
+    return ReadRegText(HKEY_CURRENT_USER, kShellFoldersKey, "AppData", out, MAX_PATH) > 0 ? 1 : 0;
 }
 
 // An upper-case copy for the case-blind search; NUL bytes inside a line
@@ -94,6 +94,16 @@ bool IsRemovedTitle(const char* title)
         if (length > kListTitleChars && lstrcmpiA(nut.text, listed) == 0) return true;
     }
     return false;
+}
+
+// The number of values of an open key; 0 when it cannot be asked.
+DWORD ValueCount(HKEY key)
+{
+    DWORD count = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return 0;
+    return count;
 }
 
 // Reads the data of one Nuts value as text (whatever its registry type).
@@ -347,15 +357,15 @@ int IsCookieFolder(const char* folder)
 int GetIECookieFolder(char* folder)
 {
     char candidate[MAX_PATH];
-    if (GetRegValue(HKEY_CURRENT_USER, kVelmoraKey, "IECookieFolder", candidate) &&
+    if (ReadRegText(HKEY_CURRENT_USER, kVelmoraKey, "IECookieFolder", candidate) > 0 &&
         TryCookieFolder(candidate, folder))
         return 1;
-    if (GetRegValue(HKEY_CURRENT_USER, kShellFoldersKey, "Cookies", candidate) &&
+    if (ReadRegText(HKEY_CURRENT_USER, kShellFoldersKey, "Cookies", candidate) > 0 &&
         TryCookieFolder(candidate, folder))
         return 1;
     char key[MAX_PATH];
     StrFormatA(key, "%s%s", kExplorerKey, kUserShellFolders);
-    if (GetRegValue(HKEY_CURRENT_USER, key, "Cookies", candidate)) {
+    if (ReadRegText(HKEY_CURRENT_USER, key, "Cookies", candidate) > 0) {
         // Stored as REG_SZ by some setups although it holds %USERPROFILE%.
         char expanded[MAX_PATH];
         DWORD n = ExpandEnvironmentStringsA(candidate, expanded, MAX_PATH);
@@ -392,7 +402,7 @@ bool FirstFolderMatch(const char* base, const char* pattern, char* out)
 int GetMozillaCookieFolder(char* folder)
 {
     folder[0] = '\0';
-    if (GetRegValue(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", folder, MAX_PATH)) return 1;
+    if (ReadRegText(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", folder, MAX_PATH) > 0) return 1;
     char appData[MAX_PATH];
     if (!AppDataFolder(appData)) return 0;
     char profiles[MAX_PATH];
@@ -471,15 +481,18 @@ int LoadNuts()
     UniqueKey key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kNutsKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return 0;
-    for (DWORD index = 0;; ++index) {
+    const DWORD count = ValueCount(key.get());
+    for (DWORD index = 0; index < count; ++index) {
         Nut nut = {};
         DWORD nameLength = kNutTextLen;
         LONG result =
             RegEnumValueA(key.get(), index, nut.text, &nameLength, nullptr, nullptr, nullptr, nullptr);
-        if (result == ERROR_NO_MORE_ITEMS) break;
         // A name too long for the list is passed over rather than shortened:
-        // a shortened nut would match more cookies than the user named.
-        if (result != ERROR_SUCCESS || nut.text[0] == '\0') continue;
+        // a shortened nut would match more cookies than the user named. Any
+        // other failure ends the walk (a deleted key fails every index).
+        if (result == ERROR_MORE_DATA) continue;
+        if (result != ERROR_SUCCESS) break;
+        if (nut.text[0] == '\0') continue;
         nut.text[kNutTextLen - 1] = '\0';
         ReadNutData(key.get(), nut.text, nut);
         UpperCopy(nut.text, strlen(nut.text), nut.upper);
@@ -577,13 +590,15 @@ int PurgeRemovedCookieNuts()
         return 0;
     int deleted = 0;
     DWORD index = 0;
-    for (;;) {
+    // Each turn deletes a value or passes one, so the count bounds the walk.
+    const DWORD count = ValueCount(key.get());
+    for (DWORD turn = 0; turn < count; ++turn) {
         char name[16384];
         char data[64] = {};
         DWORD nameLength = sizeof name, dataSize = sizeof data - 1;
         LONG result = RegEnumValueA(key.get(), index, name, &nameLength, nullptr, nullptr,
                                     reinterpret_cast<BYTE*>(data), &dataSize);
-        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) break;
         data[sizeof data - 1] = '\0';
         // Deleting moves the later values down: the index advances only past
         // values that stay.

@@ -50,45 +50,22 @@ int DottedExtension(const char* extension, char (&out)[kTokenLen + 1])
     return StrAppend(out, extension) == 0 && out[1] ? 1 : 0;
 }
 
-// Text values only: a name or command stored as a number or as binary data
-// cannot name a class, so it counts as missing rather than as its raw bytes.
-int ReadText(HKEY root, const char* subkey, const char* name, char* out, int capacity)
-{
-    out[0] = '\0';
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, subkey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
-    UniqueKey holder(key);
-    DWORD type = 0;
-    if (RegQueryValueExA(key, name, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return 0;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return 0;
-    return GetRegValue(root, subkey, name, out, capacity);
-}
-template <size_t N>
-int ReadText(HKEY root, const char* subkey, const char* name, char (&out)[N])
-{
-    return ReadText(root, subkey, name, out, static_cast<int>(N));
-}
-
-// Data size of the watched-extension list in bytes, 0 when it is missing.
-DWORD ListValueSize()
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kClassKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return 0;
-    UniqueKey holder(key);
-    DWORD size = 0;
-    if (RegQueryValueExA(key, "", nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) return 0;
-    return size;
-}
-
 // The watched-extension list; -1 when a value is there but cannot be used
 // as the list (too long for its buffer, or not text), so that callers never
 // write a shortened list over it.
 int ReadWatchedList(char (&list)[kListLen])
 {
-    int length = ReadText(HKEY_CURRENT_USER, kClassKey, "", list);
-    if (length > 0) return length;
-    return ListValueSize() > 1 ? -1 : 0;
+    const int length = ReadRegText(HKEY_CURRENT_USER, kClassKey, "", list);
+    if (length >= 0) return length;
+    return length == kRegTextUnusable ? -1 : 0;
+}
+
+// The initial list is the program's own (string 750 of its resources): a
+// translation of the strings must not change which extensions are watched.
+int LoadInitialList(char (&list)[kListLen])
+{
+    list[0] = '\0';
+    return LoadStringA(GetModuleHandleA(nullptr), IDS_WATCHED_EXTENSIONS, list, kListLen);
 }
 
 // Splits the list into tokens (ending at ";" or at the end, at most 256
@@ -148,7 +125,7 @@ void DescribeEntry(const char* name, const char* command, char (&title)[kDetailL
     char classKey[kTokenLen + 300];
     title[0] = '\0';
     if (StrFormatA(classKey, "Software\\Classes\\%s", name) == 0)
-        ReadText(HKEY_LOCAL_MACHINE, classKey, "", title);
+        ReadRegText(HKEY_LOCAL_MACHINE, classKey, "", title);
     if (title[0]) {
         StrCopy(entry, name);
         return;
@@ -194,7 +171,7 @@ int StoredName(const char* dotted, int kind, char (&name)[kPathLen])
     name[0] = '\0';
     const char* store = StoreKeyOfKind(kind);
     if (!store) return 0;
-    return ReadText(HKEY_CURRENT_USER, store, dotted, name);
+    return ReadRegText(HKEY_CURRENT_USER, store, dotted, name) > 0 ? 1 : 0;
 }
 
 }   // namespace
@@ -208,16 +185,16 @@ int GetAssociation(const char* extension, char* name, char* command, int kind)
     char key[kTokenLen + 300];
     if (kind == kAssocMachineClass) {
         if (StrFormatA(key, "Software\\Classes\\%s", dotted) != 0) return 0;
-        ReadText(HKEY_LOCAL_MACHINE, key, "", name, kPathLen);
+        ReadRegText(HKEY_LOCAL_MACHINE, key, "", name, kPathLen);
     } else if (kind == kAssocUserApplication || kind == kAssocUserProgId) {
         if (StrFormatA(key, "%s%s", kFileExtsKey, dotted) != 0) return 0;
-        ReadText(HKEY_CURRENT_USER, key, kind == kAssocUserApplication ? "Application" : "ProgID",
+        ReadRegText(HKEY_CURRENT_USER, key, kind == kAssocUserApplication ? "Application" : "ProgID",
                  name, kPathLen);
     } else {
         return 0;
     }
     if (!name[0]) return 0;
-    if (CommandKey(kind, name, key)) ReadText(CommandRoot(kind), key, "", command, kPathLen);
+    if (CommandKey(kind, name, key)) ReadRegText(CommandRoot(kind), key, "", command, kPathLen);
     return command[0] ? 1 : 0;
 }
 
@@ -253,7 +230,7 @@ int RestoreAssociation(const char* extension, int kind)
                          kind == kAssocUserApplication ? "Application" : "ProgID", name);
     }
     char command[kPathLen];
-    if (ReadText(HKEY_CURRENT_USER, kClassKey, name, command) && CommandKey(kind, name, key))
+    if (ReadRegText(HKEY_CURRENT_USER, kClassKey, name, command) > 0 && CommandKey(kind, name, key))
         ok = SetRegValue(CommandRoot(kind), key, "", command) && ok;
     return ok;
 }
@@ -268,7 +245,7 @@ int CheckAssociation(const char* extension, int kind, const char* currentProgram
     // An empty stored name would read the Class default value, the list
     // itself; it means the association was never recorded.
     if (StoredName(dotted, kind, name))
-        ReadText(HKEY_CURRENT_USER, kClassKey, name, storedCommand, kPathLen);
+        ReadRegText(HKEY_CURRENT_USER, kClassKey, name, storedCommand, kPathLen);
     if (!storedCommand[0] || ContainsNoCase(storedCommand, "AVI;BAT")) {
         StoreAssociation(dotted, kind);
         storedCommand[0] = '\0';
@@ -288,7 +265,13 @@ int BuildFileTypeList()
 {
     ClearItems();
     char list[kListLen];
-    if (ReadWatchedList(list) <= 0) return 0;
+    // Without a stored list (the scan runs before any monitor has started)
+    // the initial one is read, never written: listing changes nothing.
+    const int length = ReadRegText(HKEY_CURRENT_USER, kClassKey, "", list);
+    if (length == kRegTextMissing)
+        LoadInitialList(list);
+    else if (length <= 0)
+        return 0;
     int count = 0;
     char token[kTokenLen];
     for (const char* at = NextToken(list, token); at; at = NextToken(at, token))
@@ -300,7 +283,7 @@ int CreateClassInfo()
 {
     TraceLog("CreateClassInfo", "filetype");
     char marker[kListLen];
-    int markerLen = ReadText(HKEY_CURRENT_USER, kExtKey, "", marker);
+    int markerLen = ReadRegText(HKEY_CURRENT_USER, kExtKey, "", marker);
     if (static_cast<size_t>(markerLen) == kOldMarkerLen) {
         BuildFileTypeList();
         StoreListedAssociations();
@@ -308,17 +291,15 @@ int CreateClassInfo()
         return 0;
     }
     char list[kListLen];
-    int listLen = ReadText(HKEY_CURRENT_USER, kClassKey, "", list);
+    int listLen = ReadRegText(HKEY_CURRENT_USER, kClassKey, "", list);
     if (markerLen > 0 && listLen > 0) {
         for (int i = 0; i < 10 && list[i]; ++i)
             if (list[i] == ';') return 0;
     }
     for (const KindStore& s : kKindStores) CreateRegKey(HKEY_CURRENT_USER, s.storeKey);
     CreateRegKey(HKEY_CURRENT_USER, kClassKey);
-    // The initial list is the program's own; a translation of the strings
-    // must not change which extensions are watched.
-    char initial[kListLen] = {};
-    LoadStringA(GetModuleHandleA(nullptr), IDS_WATCHED_EXTENSIONS, initial, kListLen);
+    char initial[kListLen];
+    LoadInitialList(initial);
     if (!initial[0] || !SetRegValue(HKEY_CURRENT_USER, kClassKey, "", initial))
         TraceLog("ERROR Creating REGCLASSKEY", initial);
     int count = BuildFileTypeList();
@@ -433,9 +414,9 @@ int GetExtensionIcon(const char* extension, char* iconPath, int* iconIndex, int 
     char className[kPathLen];
     char icon[kPathLen] = {};
     if (StrFormatA(key, "Software\\Classes\\%s", dotted) == 0 &&
-        ReadText(HKEY_LOCAL_MACHINE, key, "", className) &&
+        ReadRegText(HKEY_LOCAL_MACHINE, key, "", className) > 0 &&
         StrFormatA(key, "Software\\Classes\\%s\\DefaultIcon", className) == 0)
-        ReadText(HKEY_LOCAL_MACHINE, key, "", icon);
+        ReadRegText(HKEY_LOCAL_MACHINE, key, "", icon);
     char* comma = strrchr(icon, ',');
     if (comma) {
         *comma = '\0';

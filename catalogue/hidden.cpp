@@ -48,18 +48,41 @@ int WatchedFolderPath(int which, char (&out)[kPathLen])
     return out[0] ? 1 : 0;
 }
 
-// The vault copy of a file: the data folder's "vault" and the file name.
-int VaultPath(const char* path, char (&out)[kPathLen])
+// A short stable mark of a full path, the same for every spelling of its case
+// (FNV-1a over the upper-cased path).
+DWORD PathMark(const char* path)
+{
+    char upper[kPathLen];
+    StrCopy(upper, path);
+    CharUpperA(upper);
+    DWORD hash = 2166136261u;
+    for (const char* c = upper; *c; ++c) hash = (hash ^ static_cast<unsigned char>(*c)) * 16777619u;
+    return hash;
+}
+
+// The vault folder ("vault" in the data folder), created on first use: the
+// data folder falls back to the program folder, which has no vault yet.
+int VaultFolder(char (&out)[kPathLen])
 {
     char data[kPathLen];
     GetDataFolder(data);
+    if (!data[0] || StrFormatA(out, "%s\\vault", data) != 0) return 0;
+    CreateDirectoryA(out, nullptr);
+    return 1;
+}
+
+// The vault copy of a file: its name and the mark of its full path, so that
+// files of one name in different folders keep copies of their own. With
+// legacy set, the bare file name under which older versions stored it.
+int VaultPath(const char* path, bool legacy, char (&out)[kPathLen])
+{
     char vault[kPathLen];
-    if (!data[0] || StrFormatA(vault, "%s\\vault", data) != 0) return 0;
-    // The data folder falls back to the program folder, which has no vault yet.
-    CreateDirectoryA(vault, nullptr);
     const char* name = path + FileNameOffset(path);
-    if (!name[0]) return 0;
-    return StrFormatA(out, "%s\\%s", vault, name) == 0 ? 1 : 0;
+    if (!name[0] || !VaultFolder(vault)) return 0;
+    const int32_t rc = legacy ? StrFormatA(out, "%s\\%s", vault, name)
+                              : StrFormatA(out, "%s\\%s.%08lX", vault, name,
+                                           static_cast<unsigned long>(PathMark(path)));
+    return rc == 0 ? 1 : 0;
 }
 
 void RecordInSnapshot(const char* path)
@@ -105,7 +128,7 @@ int MoveHiddenFileToVault(const char* title, const char* path)
     int deleted = 0;
     char target[kPathLen];
     DWORD attributes = GetFileAttributesA(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && VaultPath(path, target)) {
+    if (attributes != INVALID_FILE_ATTRIBUTES && VaultPath(path, false, target)) {
         SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
         SetFileAttributesA(target, FILE_ATTRIBUTE_NORMAL);
         // Without a vault copy the file could never be put back: keep it.
@@ -121,7 +144,9 @@ int MoveHiddenFileToVault(const char* title, const char* path)
 int RestoreHiddenFileFromVault(const char* path)
 {
     char source[kPathLen];
-    if (!VaultPath(path, source)) return 0;
+    if (!VaultPath(path, false, source)) return 0;
+    if (GetFileAttributesA(source) == INVALID_FILE_ATTRIBUTES && !VaultPath(path, true, source))
+        return 0;
     // The vault copy is the only one left: remove it only once it is back.
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     if (!CopyFileA(source, path, FALSE)) return 0;

@@ -28,34 +28,8 @@ bool BuildClassKey(const char* identifier, char (&key)[kClsidKeyLen])
     return result == 0;
 }
 
-// A server path is text. A DWORD or binary value (damaged or hostile
-// registration) would otherwise come back from GetRegValue as stray bytes.
-bool IsTextValue(HKEY root, const char* subkey, const char* name)
-{
-    UniqueKey key;
-    if (RegOpenKeyExA(root, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
-    DWORD type = REG_NONE;
-    if (RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS)
-        return false;
-    return type == REG_SZ || type == REG_EXPAND_SZ;
-}
-
-// GetRegValue for text values only: "" and 0 for any other type.
-int ReadText(HKEY root, const char* subkey, const char* name, char* out, int capacity)
-{
-    out[0] = 0;
-    if (!IsTextValue(root, subkey, name)) return 0;
-    return GetRegValue(root, subkey, name, out, capacity);
-}
-
-template <size_t N>
-int ReadText(HKEY root, const char* subkey, const char* name, char (&out)[N])
-{
-    return ReadText(root, subkey, name, out, static_cast<int>(N));
-}
-
-// Walks the subkey or value names of an HKLM key by index. A name that does
-// not fit 255 characters, or any other failing index, is passed over.
+// Walks the subkey or value names of an HKLM key by index, up to the count
+// the key reported. A name that does not fit 255 characters is passed over.
 template <class Fn>
 void ForEachName(const char* keyPath, bool values, Fn&& fn)
 {
@@ -69,15 +43,17 @@ void ForEachName(const char* keyPath, bool values, Fn&& fn)
         return;
     const DWORD count = values ? valueCount : subkeys;
     if (count == 0) return;
-    for (DWORD i = 0; i <= count; ++i) {
+    for (DWORD i = 0; i < count; ++i) {
         char name[kNameLen];
         DWORD size = kNameLen;
         LONG rc = values ? RegEnumValueA(key.get(), i, name, &size, nullptr, nullptr, nullptr,
                                          nullptr)
                          : RegEnumKeyExA(key.get(), i, name, &size, nullptr, nullptr, nullptr,
                                          nullptr);
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc != ERROR_SUCCESS) continue;
+        // A long name is passed over; any other failure (a key deleted
+        // meanwhile fails every index from then on) ends the walk.
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc != ERROR_SUCCESS) break;
         fn(name);
     }
 }
@@ -101,7 +77,7 @@ int AddBrowserHelper(const char* clsid)
     char key[kClsidKeyLen];
     if (StrFormatA(key, "CLSID\\%s\\InprocServer32", clsid) != 0) return 0;
     char path[kPathLen];
-    if (ReadText(HKEY_CLASSES_ROOT, key, "", path) == 0) return 0;
+    if (ReadRegText(HKEY_CLASSES_ROOT, key, "", path) <= 0) return 0;
     char title[kTitleLen];
     VersionRecord version;
     DescribeServer(path, title, version);
@@ -126,15 +102,15 @@ int AddExtension(const char* name)
     char key[kClsidKeyLen];
     if (StrFormatA(key, "%s\\%s", kIEExtensionsKey, name) != 0) return 0;
     char buttonText[kPathLen];
-    if (ReadText(HKEY_LOCAL_MACHINE, key, "ButtonText", buttonText) == 0) return 0;
+    if (ReadRegText(HKEY_LOCAL_MACHINE, key, "ButtonText", buttonText) <= 0) return 0;
     char title[kTitleLen];
     StrCopy(title, ContainsNoCase(buttonText, "shdoclc.dll") ? kRelatedTitle : buttonText);
 
     char path[kPathLen];
-    if (ReadText(HKEY_LOCAL_MACHINE, key, "Exec", path) == 0)
-        ReadText(HKEY_LOCAL_MACHINE, key, "script", path);
+    if (ReadRegText(HKEY_LOCAL_MACHINE, key, "Exec", path) <= 0)
+        ReadRegText(HKEY_LOCAL_MACHINE, key, "script", path);
     char detail[kPathLen];
-    if (ReadText(HKEY_LOCAL_MACHINE, key, "HotIcon", detail) == 0) StrCopy(detail, path);
+    if (ReadRegText(HKEY_LOCAL_MACHINE, key, "HotIcon", detail) <= 0) StrCopy(detail, path);
 
     char program[MAX_PATH] = "";
     if (path[0]) NormalizeProgramPath(path, program);
@@ -200,9 +176,9 @@ int GetClsidServer(const char* identifier, char* name, char* path)
     if (!identifier) return 1;
     char key[kClsidKeyLen];
     if (!BuildClassKey(identifier, key)) return 1;
-    ReadText(HKEY_CLASSES_ROOT, key, "", name, kPathLen);
+    ReadRegText(HKEY_CLASSES_ROOT, key, "", name, kPathLen);
     if (StrAppend(key, "\\InprocServer32") != 0) return 1;
-    ReadText(HKEY_CLASSES_ROOT, key, "", path, kPathLen);
+    ReadRegText(HKEY_CLASSES_ROOT, key, "", path, kPathLen);
     return 1;
 }
 

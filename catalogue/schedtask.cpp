@@ -27,10 +27,7 @@ constexpr int kNameLen = MAX_PATH;
 
 bool IsWin9x()
 {
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof info;
-    if (!GetVersionExA(&info)) return false;
-    return info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+    return GetPlatformId() == VER_PLATFORM_WIN32_WINDOWS;
 }
 
 HWND FindAgentWindow()

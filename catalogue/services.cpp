@@ -4,6 +4,8 @@
 // Windows reads them from there at the next start.
 #include "catalogue/catalogue.h"
 
+#include <shlwapi.h>
+
 #include <iterator>
 
 namespace {
@@ -37,40 +39,6 @@ constexpr CodeText kStartTexts[] = {
 };
 static_assert(std::size(kStartTexts) == 3);
 
-// A text value of an open key: REG_SZ as stored, REG_EXPAND_SZ expanded.
-// Anything else (a DWORD or binary blob where a path belongs), a value longer
-// than 4095 bytes and a text that does not fit capacity give "" and 0, so a
-// cut or garbled path is never taken for a program.
-int ReadText(HKEY key, const char* name, char* out, int capacity)
-{
-    out[0] = 0;
-    char raw[kLongTextLen];
-    DWORD type = REG_NONE;
-    DWORD size = sizeof(raw) - 1;
-    if (RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(raw), &size) !=
-        ERROR_SUCCESS)
-        return 0;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return 0;
-    raw[size] = 0;   // stored strings need not carry their terminator
-    if (type == REG_EXPAND_SZ) {
-        DWORD need = ExpandEnvironmentStringsA(raw, out, static_cast<DWORD>(capacity));
-        if (need == 0 || need > static_cast<DWORD>(capacity)) {
-            out[0] = 0;
-            return 0;
-        }
-    } else if (StrCopy(out, static_cast<size_t>(capacity), raw) != 0) {
-        out[0] = 0;
-        return 0;
-    }
-    return lstrlenA(out);
-}
-
-template <size_t N>
-int ReadText(HKEY key, const char* name, char (&out)[N])
-{
-    return ReadText(key, name, out, static_cast<int>(N));
-}
-
 // The start type: a REG_DWORD, anything else counts as missing.
 DWORD ReadStart(HKEY key)
 {
@@ -102,12 +70,11 @@ int ReadServiceDll(HKEY service, char (&out)[kPathLen])
     UniqueKey parameters;
     if (RegOpenKeyExA(service, "Parameters", 0, KEY_READ, parameters.put()) != ERROR_SUCCESS)
         return 0;
-    return ReadText(parameters.get(), "ServiceDll", out);
+    return QueryRegText(parameters.get(), "ServiceDll", out) > 0 ? 1 : 0;
 }
 
 // Calls fn(keyName, serviceKey) for every service key, in registry order,
-// until fn returns false. Names that do not fit 255 characters and keys that
-// cannot be opened are passed over.
+// until fn returns false. Keys that cannot be opened are passed over.
 template <class Fn>
 void ForEachService(Fn&& fn)
 {
@@ -119,16 +86,48 @@ void ForEachService(Fn&& fn)
     if (RegQueryInfoKeyA(services.get(), nullptr, nullptr, nullptr, &count, nullptr, nullptr,
                          nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return;
-    for (DWORD i = 0; i <= count; ++i) {
+    // Bounded by the count, and ended by any failure: a key deleted meanwhile
+    // fails every index from then on.
+    for (DWORD i = 0; i < count; ++i) {
         char name[kKeyNameLen];
-        LONG rc = RegEnumKeyA(services.get(), i, name, sizeof(name));
-        if (rc == ERROR_NO_MORE_ITEMS) break;
-        if (rc != ERROR_SUCCESS || !name[0]) continue;
+        if (RegEnumKeyA(services.get(), i, name, sizeof(name)) != ERROR_SUCCESS) break;
+        if (!name[0]) continue;
         UniqueKey service;
         if (RegOpenKeyExA(services.get(), name, 0, KEY_READ, service.put()) != ERROR_SUCCESS)
             continue;
         if (!fn(static_cast<const char*>(name), service.get())) break;
     }
+}
+
+// A display name or description of the form "@file,-id" names a string of a
+// module's resources (Windows' own services store theirs so). It is replaced
+// by that string; a text that cannot be resolved stays as stored.
+void ResolveIndirectText(char* text, int capacity)
+{
+    if (text[0] != '@') return;
+    wchar_t source[kLongTextLen];
+    wchar_t resolved[kLongTextLen];
+    char narrow[kLongTextLen];
+    if (!MultiByteToWideChar(CP_ACP, 0, text, -1, source, kLongTextLen) ||
+        FAILED(SHLoadIndirectString(source, resolved, kLongTextLen, nullptr)) ||
+        !WideCharToMultiByte(CP_ACP, 0, resolved, -1, narrow, kLongTextLen, nullptr, nullptr))
+        return;
+    StrCopy(text, static_cast<size_t>(capacity), narrow);
+}
+template <size_t N>
+void ResolveIndirectText(char (&text)[N])
+{
+    ResolveIndirectText(text, static_cast<int>(N));
+}
+
+// The shared host runs a service only when the program of its ImagePath is
+// svchost.exe itself; a program whose name merely contains it (.NET's
+// SMSvcHost.exe) runs as a process of its own.
+bool RunsInSharedHost(const char* imagePath)
+{
+    char program[MAX_PATH] = "";
+    NormalizeProgramPath(imagePath, program);
+    return lstrcmpiA(program + FileNameOffset(program), "svchost.exe") == 0;
 }
 
 bool IsMicrosoftProgram(const char* path)
@@ -155,18 +154,24 @@ int DisplayNameFrom(SC_HANDLE manager, const char* keyName, char* displayName, i
 
 void AddService(SC_HANDLE manager, const char* keyName, HKEY service, bool hideMicrosoft)
 {
-    char path[kPathLen];
-    if (ReadText(service, "ImagePath", path) == 0) return;
+    // Windows starts a service whatever the length of its ImagePath: a long
+    // one is judged whole and listed cut to the list's field, never left out.
+    char image[kLongTextLen];
+    if (QueryRegText(service, "ImagePath", image, kLongTextLen, kRegTextCut) <= 0) return;
     char title[kLongTextLen];
-    if (!DisplayNameFrom(manager, keyName, title, kLongTextLen)) ReadText(service, "DisplayName", title);
+    if (!DisplayNameFrom(manager, keyName, title, kLongTextLen)) QueryRegText(service, "DisplayName", title);
+    ResolveIndirectText(title);
     char description[kLongTextLen];
-    ReadText(service, "Description", description);
+    QueryRegText(service, "Description", description);
+    ResolveIndirectText(description);
     char startText[kEntryLen];
     StartTypeText(ReadStart(service), startText);
 
     // Kernel drivers and other services without a program file stay out.
-    const bool hosted = ContainsNoCase(path, "svchost") != 0;
-    if (!hosted && !ContainsNoCase(path, ".exe")) return;
+    const bool hosted = RunsInSharedHost(image);
+    if (!hosted && !ContainsNoCase(image, ".exe")) return;
+    char path[kPathLen];
+    StrCopy(path, image);
     if (hosted) {
         char dll[kPathLen];
         if (ReadServiceDll(service, dll) > 0) StrCopy(path, dll);
@@ -213,8 +218,8 @@ int FindServiceDescription(const char* path, char* description)
     int length = 0;
     ForEachService([&](const char*, HKEY service) {
         char program[kPathLen];
-        if (ReadText(service, "ImagePath", program) == 0) return true;
-        if (ContainsNoCase(program, "svchost.exe")) {
+        if (QueryRegText(service, "ImagePath", program, kPathLen, kRegTextCut) <= 0) return true;
+        if (RunsInSharedHost(program)) {
             char dll[kPathLen];
             if (ReadServiceDll(service, dll) > 0) StrCopy(program, dll);
         }
@@ -222,7 +227,8 @@ int FindServiceDescription(const char* path, char* description)
         NormalizeProgramPath(program, normalized);
         if (lstrcmpiA(normalized, path) != 0) return true;
         char text[kLongTextLen];
-        ReadText(service, "Description", text);
+        QueryRegText(service, "Description", text);
+        ResolveIndirectText(text);
         StrCopy(description, kDetailLen, text);
         length = lstrlenA(description);
         return false;
@@ -289,9 +295,10 @@ int SetServiceStartType(const char* displayName, int start)
     char keyName[kKeyNameLen] = "";
     ForEachService([&](const char* name, HKEY service) {
         char text[kPathLen];
-        if (ReadText(service, "ImagePath", text) == 0) return true;
+        if (QueryRegText(service, "ImagePath", text, kPathLen, kRegTextCut) <= 0) return true;
         char registered[kLongTextLen];
-        ReadText(service, "DisplayName", registered);
+        QueryRegText(service, "DisplayName", registered);
+        ResolveIndirectText(registered);
         if (lstrcmpiA(registered, displayName) != 0) return true;
         StrCopy(keyName, name);
         return false;

@@ -11,6 +11,12 @@ namespace {
 
 constexpr int kCodeTask = 600;
 constexpr int kActionTaskKill = 5;
+// A running process answers GetExitCodeProcess with STILL_ACTIVE (259); a
+// process ended with that code would look alive to every program that asks.
+constexpr UINT kEndedExitCode = 1;
+// Termination is asynchronous: the handle is signalled once the process has
+// gone. Bounded, so a process stuck in the kernel cannot hang the caller.
+constexpr DWORD kEndWaitMs = 500;
 
 using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
 using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
@@ -215,6 +221,15 @@ bool AskToEnd(const char* path, const char* title)
                          static_cast<WORD>(MessageLanguageId())) == IDYES;
 }
 
+// 1 when the process was told to end; waits a while for it to be gone.
+int EndProcess(DWORD id)
+{
+    UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+    if (!process || !TerminateProcess(process.get(), kEndedExitCode)) return 0;
+    WaitForSingleObject(process.get(), kEndWaitMs);
+    return 1;
+}
+
 void RepaintTaskbar()
 {
     HWND tray = FindWindowA("Shell_TrayWnd", "");
@@ -225,10 +240,9 @@ void RepaintTaskbar()
 
 int EnumRunningPrograms(RunningProgramProc callback, void* context)
 {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExA(&version)) return 0;
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) return EnumNt(callback, context);
+    const DWORD platform = GetPlatformId();
+    if (platform == 0) return 0;
+    if (platform == VER_PLATFORM_WIN32_NT) return EnumNt(callback, context);
     return EnumToolhelp(callback, context);
 }
 
@@ -261,18 +275,7 @@ DWORD EndProcessByPath(const char* path, const char* title, int ask)
     DWORD id = FindProcessByPath(path);
     if (id == 0) return 0;
     if (ask && !AskToEnd(path, title)) return id;
-    {
-        UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, id));
-        if (!process) return 0;
-        DWORD code = 0;
-        if (GetExitCodeProcess(process.get(), &code)) {
-            TerminateProcess(process.get(), code);
-            for (int i = 0; i < 5; ++i) {
-                if (!GetExitCodeProcess(process.get(), &code) || code != STILL_ACTIVE) break;
-                Sleep(10);
-            }
-        }
-    }
+    if (!EndProcess(id)) return 0;
     WriteHistory(title, path, "", kCodeTask, kActionTaskKill);
     RepaintTaskbar();
     return id;
@@ -280,9 +283,5 @@ DWORD EndProcessByPath(const char* path, const char* title, int ask)
 
 int TerminateProcessById(DWORD id)
 {
-    UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, id));
-    if (!process) return 0;
-    DWORD code = 0;
-    if (!GetExitCodeProcess(process.get(), &code)) return 0;
-    return TerminateProcess(process.get(), code) ? 1 : 0;
+    return EndProcess(id);
 }

@@ -135,7 +135,7 @@ protected:
     const std::string hostedDll = FixturePath("svc_hosted.dll");
 };
 
-TEST_F(Services, InstalledServiceIsListedAskedAndStopped)
+TEST_F(Services, InstalledServiceIsListedAskedAndStoppedAndUnknownNamesYieldNothing)
 {
     InstalledService svc;
     ASSERT_TRUE(svc.ok()) << GetLastError();
@@ -150,7 +150,14 @@ TEST_F(Services, InstalledServiceIsListedAskedAndStopped)
     EXPECT_EQ(LookupServiceDisplayName(kServiceName, text), 1);
     EXPECT_STREQ(text, kDisplayName);
 
-    // Stopped: it cannot be asked.
+    // Unknown names yield nothing; a stopped service cannot be asked.
+    EXPECT_EQ(LookupServiceDisplayName("NwNoSuchService", text), 0);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(LookupServiceDisplayName("", text), 0);
+    EXPECT_EQ(GetServiceStateText(std::string(600, 'q').c_str(), text), 0);
+    EXPECT_STREQ(text, "Stopped");
+    EXPECT_EQ(SendServiceControl("Northwind No Such Service", SERVICE_CONTROL_STOP), 0);
+    EXPECT_EQ(SetServiceStartType("", 2), 0);
     EXPECT_EQ(QueryServiceState(kDisplayName), 0);
     EXPECT_EQ(QueryServiceControls(kDisplayName), 0);
     EXPECT_EQ(GetServiceStateText(kDisplayName, text), 0);
@@ -200,7 +207,7 @@ TEST_F(Services, StartTypeIsSwitchedAndARejectedServiceEndsDisabledAndStopped)
     EXPECT_EQ(ReadStart(kServiceName), static_cast<DWORD>(SERVICE_DISABLED));
 }
 
-TEST_F(Services, OnlyServicesWithAProgramTextAreListed)
+TEST_F(Services, ServicesWithAProgramTextAreListedLongPathsCut)
 {
     const DWORD number = 0x6578652E;
     RegistryService missing("NwTestNoImage", "Northwind Missing Image", exe),
@@ -217,9 +224,13 @@ TEST_F(Services, OnlyServicesWithAProgramTextAreListed)
 
     BuildServiceList();
     for (const char* title : {"Northwind Missing Image", "Northwind Number Image", "Northwind Binary Image",
-                              "Northwind Driver", "Northwind Long Image"})
+                              "Northwind Driver"})
         EXPECT_FALSE(FindService(title)) << title;
+    // Windows starts a service with a long path: it is listed, cut to the field.
     Item item;
+    ASSERT_TRUE(FindService("Northwind Long Image", &item));
+    EXPECT_EQ(item.path, "C:\\" + std::string(kPathLen - 4, 'n'));
+    EXPECT_EQ(item.type, 700);
     ASSERT_TRUE(FindService("Northwind Expanded Image", &item));
     char windows[MAX_PATH];
     GetWindowsDirectoryA(windows, MAX_PATH);
@@ -231,33 +242,49 @@ TEST_F(Services, OnlyServicesWithAProgramTextAreListed)
     EXPECT_EQ(item.detail, std::string(kDetailLen - 1, 'd'));
     EXPECT_EQ(item.entry, "0");
 
-    // Nor does a service without a text ImagePath take a start type.
+    // A service without a text ImagePath takes no start type; a long one does.
     EXPECT_EQ(SetServiceStartType("Northwind Number Image", 2), 0);
     EXPECT_EQ(ReadStart("NwTestDwordImage"), 3u);
+    EXPECT_EQ(SetServiceStartType("Northwind Long Image", 2), 1);
+    EXPECT_EQ(ReadStart("NwTestLongImage"), 2u);
 }
 
-TEST_F(Services, HostedServicesShowTheirDllAndHideByCompany)
+TEST_F(Services, OnlySvchostHostsServicesWhichShowTheirDllAndHideByCompany)
 {
     const std::string host = "%SystemRoot%\\system32\\svchost.exe -k nwtest";
     RegistryService withDll("NwTestHosted", "Northwind Hosted", host, REG_EXPAND_SZ),
         withoutDll("NwTestHostOnly", "Northwind Host Only", host, REG_EXPAND_SZ),
-        own("NwTestOwn", "Northwind Own", "\"" + exe + "\" -service");
+        own("NwTestOwn", "Northwind Own", "\"" + exe + "\" -service"),
+        lookalike("NwTestSmHost", "Northwind Lookalike", "C:\\Northwind\\SMSvcHost.exe -k nwtest");
     SetText(withDll.key + "\\Parameters", "ServiceDll", hostedDll);
     SetText(withDll.key, "Description", "Hosted description");
     SetText(withoutDll.key + "\\Parameters", "ServiceDll", "");
     SetText(own.key, "Description", "Own process description");
+    // A program whose name only contains the host's runs on its own: its DLL value is no path of it.
+    SetText(lookalike.key + "\\Parameters", "ServiceDll", "C:\\Northwind\\lookalike.dll");
+    SetText(lookalike.key, "Description", "Lookalike description");
 
     WriteOption("HideMicrosoftServices", 0);
     BuildServiceList();
+    const struct {
+        const char* title;
+        int type;
+        std::string path;
+    } expected[] = {
+        {"Northwind Hosted", 701, hostedDll},
+        {"Northwind Own", 700, exe},
+        {"Northwind Lookalike", 700, "C:\\Northwind\\SMSvcHost.exe -k nwtest"},
+    };
+    for (const auto& e : expected) {
+        Item item;
+        ASSERT_TRUE(FindService(e.title, &item)) << e.title;
+        EXPECT_EQ(item.type, e.type) << e.title;
+        EXPECT_TRUE(ContainsNoCase(item.path.c_str(), e.path.c_str())) << item.path;
+    }
     Item item;
-    ASSERT_TRUE(FindService("Northwind Hosted", &item));
-    EXPECT_EQ(item.type, 701);
-    EXPECT_EQ(lstrcmpiA(item.path.c_str(), hostedDll.c_str()), 0) << item.path;
     ASSERT_TRUE(FindService("Northwind Host Only", &item));
     EXPECT_EQ(item.type, 701);
     EXPECT_TRUE(ContainsNoCase(item.path.c_str(), "svchost.exe -k nwtest")) << item.path;
-    ASSERT_TRUE(FindService("Northwind Own", &item));
-    EXPECT_EQ(item.type, 700);
 
     WriteOption("HideMicrosoftServices", 1);
     BuildServiceList();
@@ -265,28 +292,41 @@ TEST_F(Services, HostedServicesShowTheirDllAndHideByCompany)
     EXPECT_TRUE(FindService("Northwind Own"));
 
     // Descriptions are found by the normalized program path, for a hosted service by its DLL.
-    char normalized[MAX_PATH], description[kDetailLen] = "x";
-    NormalizeProgramPath(exe.c_str(), normalized);
-    EXPECT_EQ(FindServiceDescription(normalized, description), 23);
-    EXPECT_STREQ(description, "Own process description");
-    NormalizeProgramPath(hostedDll.c_str(), normalized);
-    EXPECT_EQ(FindServiceDescription(normalized, description), 18);
-    EXPECT_STREQ(description, "Hosted description");
-    EXPECT_EQ(FindServiceDescription("C:\\NOWHERE\\NORTHWIND.EXE", description), 0);
-    EXPECT_STREQ(description, "");
+    const struct {
+        std::string program;
+        const char* description;
+    } lookups[] = {
+        {exe, "Own process description"},
+        {hostedDll, "Hosted description"},
+        {"C:\\Northwind\\SMSvcHost.exe", "Lookalike description"},
+        {"C:\\Northwind\\lookalike.dll", ""},
+        {"C:\\NOWHERE\\NORTHWIND.EXE", ""},
+    };
+    for (const auto& l : lookups) {
+        char normalized[MAX_PATH], description[kDetailLen] = "x";
+        NormalizeProgramPath(l.program.c_str(), normalized);
+        EXPECT_EQ(FindServiceDescription(normalized, description), lstrlenA(l.description)) << l.program;
+        EXPECT_STREQ(description, l.description);
+    }
 }
 
-TEST_F(Services, UnknownNamesYieldNothing)
+TEST_F(Services, IndirectTextsShowTheStringTheyNameOrStayAsStored)
 {
-    char text[256] = "x";
-    EXPECT_EQ(LookupServiceDisplayName("NwNoSuchService", text), 0);
-    EXPECT_STREQ(text, "");
-    EXPECT_EQ(LookupServiceDisplayName("", text), 0);
-    EXPECT_EQ(QueryServiceState("Northwind No Such Service"), 0);
-    EXPECT_EQ(GetServiceStateText(std::string(600, 'q').c_str(), text), 0);
-    EXPECT_STREQ(text, "Stopped");
-    EXPECT_EQ(SendServiceControl("Northwind No Such Service", SERVICE_CONTROL_STOP), 0);
-    EXPECT_EQ(SetServiceStartType("", 2), 0);
+    const std::string named = "@" + hostedDll + ",-101";
+    const std::string unresolvable = "@C:\\Northwind\\nowhere.dll,-5";
+    RegistryService indirect("NwTestIndirect", named, exe), broken("NwTestBadIndirect", unresolvable, exe);
+    SetText(indirect.key, "Description", "@" + hostedDll + ",-102");
+    SetText(broken.key, "Description", unresolvable);
+
+    BuildServiceList();
+    Item item;
+    ASSERT_TRUE(FindService("Northwind Indirect Service", &item));
+    EXPECT_EQ(item.detail, "Described through the DLL's string table.");
+    ASSERT_TRUE(FindService(unresolvable, &item));
+    EXPECT_EQ(item.detail, unresolvable);
+    // The listed name is the one the start type is switched by.
+    EXPECT_EQ(SetServiceStartType("Northwind Indirect Service", 4), 1);
+    EXPECT_EQ(ReadStart("NwTestIndirect"), 4u);
 }
 
 }  // namespace

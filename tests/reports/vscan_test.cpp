@@ -29,146 +29,20 @@ constexpr const char* kNotifyKey =
 constexpr const char* kDisabledRun = "Software\\Corvath\\Velmora\\Disabled\\Run";
 constexpr const char* kClass = "{5A1C0DE0-7E57-4B00-9A11-0000DEC05CA7}";
 
-std::string Json(const std::string& text)
+// The tab-separated record titled title, from its type code on; "" when none.
+std::string RecordOf(const std::string& tsv, const std::string& title)
 {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') out.push_back('\\');
-        out.push_back(c);
+    for (size_t begin = 0, end; begin < tsv.size(); begin = end + 1) {
+        end = tsv.find('\n', begin);
+        if (end == std::string::npos) end = tsv.size();
+        const std::string line = tsv.substr(begin, end - begin);
+        size_t at = 0;
+        for (int field = 0; field < 3 && at != std::string::npos; ++field) at = line.find('\t', at + 1);
+        if (at != std::string::npos && line.compare(at + 1, title.size() + 1, title + "\t") == 0)
+            return line.substr(line.find('\t') + 1);
     }
-    return out + "\"";
+    return "";
 }
-
-std::string Record(int code, const char* typeName, const std::string& title,
-                   const std::string& path, const std::string& entry, int flag,
-                   const std::string& detail, const std::string& location)
-{
-    return "{\"catalogue\": \"startup\", \"type_code\": " + std::to_string(code) +
-           ", \"type_name\": \"" + typeName + "\", \"title\": " + Json(title) +
-           ", \"program_path\": " + Json(path) + ", \"entry_name\": " + Json(entry) +
-           ", \"flag\": " + std::to_string(flag) + ", \"detail\": " + Json(detail) +
-           ", \"location\": " + Json(location) + "}";
-}
-
-// The line of the output that holds the record titled title; "" when none.
-std::string LineOf(const std::string& out, const std::string& title)
-{
-    const std::string key = "\"title\": " + Json(title) + ",";
-    size_t at = out.find(key);
-    if (at == std::string::npos) return "";
-    size_t begin = out.rfind('\n', at) + 1;
-    size_t end = out.find('\n', at);
-    std::string line = out.substr(begin, end - begin);
-    while (!line.empty() && (line.back() == ',' || line.back() == '\r')) line.pop_back();
-    while (!line.empty() && line.front() == ' ') line.erase(0, 1);
-    return line;
-}
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsValidUtf8(const std::string& s)
-{
-    size_t i = 0;
-    while (i < s.size()) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-        if (extra < 0 || (extra == 1 && c < 0xC2) || i + extra >= s.size() + (extra ? 0 : 1))
-            return false;
-        unsigned cp = extra ? c & (0x3F >> extra) : c;
-        for (int k = 1; k <= extra; ++k) {
-            const unsigned char d = static_cast<unsigned char>(s[i + k]);
-            if ((d >> 6) != 2) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        if ((extra == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-            (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        i += extra + 1;
-    }
-    return true;
-}
-
-// A small strict JSON reader: true when the whole text is one value.
-struct JsonReader {
-    const std::string& s;
-    size_t i = 0;
-    void Blank()
-    {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\n' || s[i] == '\r' || s[i] == '\t')) ++i;
-    }
-    bool Literal(const char* word)
-    {
-        const size_t n = strlen(word);
-        if (s.compare(i, n, word) != 0) return false;
-        i += n;
-        return true;
-    }
-    bool String()
-    {
-        if (s[i] != '"') return false;
-        for (++i; i < s.size(); ++i) {
-            const unsigned char c = static_cast<unsigned char>(s[i]);
-            if (c == '"') {
-                ++i;
-                return true;
-            }
-            if (c < 0x20) return false;
-            if (c == '\\') {
-                if (++i >= s.size()) return false;
-                if (s[i] == 'u') {
-                    for (int k = 0; k < 4; ++k)
-                        if (++i >= s.size() || !isxdigit(static_cast<unsigned char>(s[i]))) return false;
-                } else if (!strchr("\"\\/bfnrt", s[i])) {
-                    return false;
-                }
-            }
-        }
-        return false;
-    }
-    bool Number()
-    {
-        const size_t start = i;
-        if (i < s.size() && s[i] == '-') ++i;
-        while (i < s.size() && isdigit(static_cast<unsigned char>(s[i]))) ++i;
-        return i > start && s[i - 1] != '-';
-    }
-    bool Value()
-    {
-        Blank();
-        if (i >= s.size()) return false;
-        bool ok = s[i] == '{' ? Container('{', '}', true)
-                  : s[i] == '[' ? Container('[', ']', false)
-                  : s[i] == '"' ? String()
-                  : s[i] == 't' ? Literal("true")
-                  : s[i] == 'f' ? Literal("false")
-                  : s[i] == 'n' ? Literal("null")
-                                : Number();
-        Blank();
-        return ok;
-    }
-    bool Container(char open, char close, bool object)
-    {
-        ++i;
-        Blank();
-        if (i < s.size() && s[i] == close) return ++i, true;
-        for (;;) {
-            if (object) {
-                Blank();
-                if (!String()) return false;
-                Blank();
-                if (i >= s.size() || s[i++] != ':') return false;
-            }
-            if (!Value()) return false;
-            if (i < s.size() && s[i] == ',') {
-                ++i;
-                continue;
-            }
-            if (i < s.size() && s[i] == close) return ++i, true;
-            return false;
-        }
-        (void)open;
-    }
-    bool Document() { return Value() && i == s.size(); }
-};
 
 std::string Scan(const std::string& arguments, int* code, std::string* err = nullptr)
 {
@@ -231,21 +105,20 @@ public:
     }
 };
 
+
 }  // namespace
 
-TEST(VelmoraScan, JsonListsAnEntryOfEveryStartupLocationAsTheCatalogueHasIt)
+TEST(VelmoraScan, ListsAnEntryOfEveryStartupLocationAsTheCatalogueHasIt)
 {
     ComApartment com;
     SavedValue showAll(HKEY_CURRENT_USER, kOptionsKey, "ShowAllStartup");
     EveryLocation where;
     ASSERT_NO_FATAL_FAILURE(where.Make());
-
     int code = -1;
-    const std::string out = Scan("--format=json startup", &code);
+    const std::string out = Scan("startup", &code);
     ASSERT_EQ(0, code);
-    EXPECT_TRUE(IsValidUtf8(out));
-    JsonReader reader{out};
-    EXPECT_TRUE(reader.Document()) << "not one JSON value; stopped at " << reader.i;
+    EXPECT_EQ(0u, out.find("catalogue\ttype_code\ttype_name\ttitle\tprogram_path\tentry_name\tflag\t"
+                           "detail\tlocation\n"));
 
     const char* machineNames[] = {"MACHINE_RUN", "MACHINE_RUNONCE", "MACHINE_RUNONCEEX",
                                   "MACHINE_RUNSERVICES", "MACHINE_RUNSERVICESONCE",
@@ -257,110 +130,84 @@ TEST(VelmoraScan, JsonListsAnEntryOfEveryStartupLocationAsTheCatalogueHasIt)
     const std::string base = "Software\\Microsoft\\Windows\\CurrentVersion\\";
     for (int k = 1; k <= 7; ++k) {
         const std::string n = std::to_string(k);
-        const std::string machineAt = k <= 5 ? "HKLM\\" + base + leaf[k - 1] : "";
-        const std::string userAt = k <= 5 ? "HKCU\\" + base + leaf[k - 1] : "";
-        EXPECT_EQ(Record(k, machineNames[k - 1], "VlScanM" + n, "C:\\VlScan\\m" + n + ".exe /a", "",
-                         0, "", machineAt),
-                  LineOf(out, "VlScanM" + n));
-        EXPECT_EQ(Record(10 + k, userNames[k - 1], "VlScanU" + n, "C:\\VlScan\\u" + n + ".exe /b",
-                         "", 0, "", userAt),
-                  LineOf(out, "VlScanU" + n));
+        const std::string at = k <= 5 ? base + leaf[k - 1] : "";
+        EXPECT_EQ(RecordOf(out, "VlScanM" + n), std::to_string(k) + "\t" + machineNames[k - 1] + "\tVlScanM" +
+                                                    n + "\tC:\\VlScan\\m" + n + ".exe /a\t\t0\t\t" +
+                                                    (at.empty() ? "" : "HKLM\\" + at));
+        EXPECT_EQ(RecordOf(out, "VlScanU" + n), std::to_string(10 + k) + "\t" + userNames[k - 1] +
+                                                    "\tVlScanU" + n + "\tC:\\VlScan\\u" + n +
+                                                    ".exe /b\t\t0\t\t" + (at.empty() ? "" : "HKCU\\" + at));
     }
     const std::string userRun = "HKCU\\" + base + "Run";
-    EXPECT_EQ(Record(11, "CURRENT_RUN", "VlScanDll", "C:\\VlScan\\lib.dll,Go", "", 1, "", userRun),
-              LineOf(out, "VlScanDll"));
-    EXPECT_EQ(Record(11, "CURRENT_RUN", "VlScan \"q\" %s", "C:\\VlScan\\q.exe %s", "", 0, "",
-                     userRun),
-              LineOf(out, "VlScan \"q\" %s"));
-    EXPECT_EQ(Record(101, "WIN_RUN", "run", "C:\\VlScan\\winrun.exe", "", 0, "",
-                     "WIN.INI     [Run] Section"),
-              LineOf(out, "run"));
-    EXPECT_EQ(Record(100, "WIN_LOAD", "load", "C:\\VlScan\\winload.exe", "", 0, "",
-                     "WIN.INI     [Load] Section"),
-              LineOf(out, "load"));
-    EXPECT_EQ(Record(11, "CURRENT_RUN", "VlScanOff", "C:\\VlScan\\off.exe", "", 0, "",
-                     " *    Disabled * " + userRun),
-              LineOf(out, "VlScanOff"));
-    EXPECT_EQ(Record(250, "WINLOGON_Userinit", "Winlogon Userinit", "C:\\VlScan\\logon.exe", "", 0,
-                     "", "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon Userinit"),
-              LineOf(out, "Winlogon Userinit"));
-    EXPECT_EQ(Record(251, "WINLOGON_Shell", "Winlogon Shell", "C:\\VlScan\\shell.exe", "", 0, "",
-                     "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon Shell"),
-              LineOf(out, "Winlogon Shell"));
-    EXPECT_EQ(Record(252, "REG_Delayload", "VlScanDelay", "", kClass, 0, "",
-                     "HKLM\\" + std::string(kDelayLoad)),
-              LineOf(out, "VlScanDelay"));
-    EXPECT_EQ(Record(253, "REG_TaskScheduler", "Vl Scan Scheduler", "", kClass, 0, "",
-                     "HKLM\\" + std::string(kSharedTaskScheduler)),
-              LineOf(out, "Vl Scan Scheduler"));
-    EXPECT_EQ(Record(254, "REG_ShellExecuteHook", "Vl Scan Hook", "", kClass, 0, "",
-                     "HKLM\\" + std::string(kShellExecuteHooks)),
-              LineOf(out, "Vl Scan Hook"));
-    EXPECT_EQ(Record(255, "REG_AppInitDLLs", "init.dll", "C:\\VlScan\\init.dll", "", 0, "",
-                     "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows  AppInit_DLLs"),
-              LineOf(out, "init.dll"));
-    EXPECT_EQ(Record(256, "RUN_WINLOGONNOTIFY", "VlScanNotify", "C:\\VlScan\\notify.dll", "", 0, "",
-                     "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon Notify"),
-              LineOf(out, "VlScanNotify"));
+    const std::string nt = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\";
+    const struct {
+        const char* title;
+        std::string record;
+    } expected[] = {
+        {"VlScanDll", "11\tCURRENT_RUN\tVlScanDll\tC:\\VlScan\\lib.dll,Go\t\t1\t\t" + userRun},
+        {"VlScan \"q\" %s", "11\tCURRENT_RUN\tVlScan \"q\" %s\tC:\\VlScan\\q.exe %s\t\t0\t\t" + userRun},
+        {"run", "101\tWIN_RUN\trun\tC:\\VlScan\\winrun.exe\t\t0\t\tWIN.INI     [Run] Section"},
+        {"load", "100\tWIN_LOAD\tload\tC:\\VlScan\\winload.exe\t\t0\t\tWIN.INI     [Load] Section"},
+        {"VlScanOff", "11\tCURRENT_RUN\tVlScanOff\tC:\\VlScan\\off.exe\t\t0\t\t *    Disabled * " + userRun},
+        {"Winlogon Userinit", "250\tWINLOGON_Userinit\tWinlogon Userinit\tC:\\VlScan\\logon.exe\t\t0\t\t" +
+                                  nt + "Winlogon Userinit"},
+        {"Winlogon Shell",
+         "251\tWINLOGON_Shell\tWinlogon Shell\tC:\\VlScan\\shell.exe\t\t0\t\t" + nt + "Winlogon Shell"},
+        {"VlScanDelay", "252\tREG_Delayload\tVlScanDelay\t\t" + std::string(kClass) + "\t0\t\tHKLM\\" +
+                            kDelayLoad},
+        {"Vl Scan Scheduler", "253\tREG_TaskScheduler\tVl Scan Scheduler\t\t" + std::string(kClass) +
+                                  "\t0\t\tHKLM\\" + kSharedTaskScheduler},
+        {"Vl Scan Hook", "254\tREG_ShellExecuteHook\tVl Scan Hook\t\t" + std::string(kClass) +
+                             "\t0\t\tHKLM\\" + kShellExecuteHooks},
+        {"init.dll", "255\tREG_AppInitDLLs\tinit.dll\tC:\\VlScan\\init.dll\t\t0\t\t" + nt +
+                         "Windows  AppInit_DLLs"},
+        {"VlScanNotify", "256\tRUN_WINLOGONNOTIFY\tVlScanNotify\tC:\\VlScan\\notify.dll\t\t0\t\t" + nt +
+                             "Winlogon Notify"},
+    };
+    for (const auto& e : expected) EXPECT_EQ(RecordOf(out, e.title), e.record) << e.title;
 
     // The Startup-folder shortcut: its description as title, its target as
     // program, the link itself as entry name.
-    const std::string link = LineOf(out, "Vl Scan Link");
-    EXPECT_NE(link.find("\"type_code\": 200, \"type_name\": \"GROUP_STARTUP\""), std::string::npos)
-        << link;
-    EXPECT_NE(link.find("startup_fixture.exe\", \"entry_name\": "), std::string::npos) << link;
-    EXPECT_NE(link.find("VlScanLink.lnk\", \"flag\": 0"), std::string::npos) << link;
-    EXPECT_NE(link.find("\"location\": \"Windows Startup Group\"}"), std::string::npos) << link;
+    const std::string link = RecordOf(out, "Vl Scan Link");
+    EXPECT_EQ(link.find("200\tGROUP_STARTUP\tVl Scan Link\t"), 0u) << link;
+    EXPECT_NE(link.find("startup_fixture.exe\t"), std::string::npos) << link;
+    EXPECT_NE(link.find("VlScanLink.lnk\t0\t"), std::string::npos) << link;
+    EXPECT_NE(link.find("\tWindows Startup Group"), std::string::npos) << link;
 
     // The page mode leaves Winlogon and the hooks out unless every location is asked for.
     SetRegValue(HKEY_CURRENT_USER, kOptionsKey, "ShowAllStartup", "0");
-    const std::string page = Scan("--format=json startup-page", &code);
+    const std::string page = Scan("startup-page", &code);
     EXPECT_EQ(0, code);
-    EXPECT_NE(page.find("\"catalogue\": \"startup-page\""), std::string::npos);
-    EXPECT_EQ("", LineOf(page, "Winlogon Shell"));
-    EXPECT_EQ("", LineOf(page, "VlScanNotify"));
-    EXPECT_NE("", LineOf(page, "VlScanU1"));
-}
+    EXPECT_NE(page.find("\nstartup-page\t"), std::string::npos);
+    EXPECT_EQ("", RecordOf(page, "Winlogon Shell"));
+    EXPECT_EQ("", RecordOf(page, "VlScanNotify"));
+    EXPECT_NE("", RecordOf(page, "VlScanU1"));
 
-TEST(VelmoraScan, TsvAndCsvHaveOneHeaderAndOneLinePerEntry)
-{
-    ComApartment com;
-    EveryLocation where;
-    ASSERT_NO_FATAL_FAILURE(where.Make());
-    int code = -1;
-    const std::string tsv = Scan("startup", &code);
-    ASSERT_EQ(0, code);
-    EXPECT_EQ(0u, tsv.find("catalogue\ttype_code\ttype_name\ttitle\tprogram_path\tentry_name\tflag\t"
-                           "detail\tlocation\n"));
-    EXPECT_NE(tsv.find("\nstartup\t11\tCURRENT_RUN\tVlScanDll\tC:\\VlScan\\lib.dll,Go\t\t1\t\t"),
-              std::string::npos);
-
+    // CSV quotes what holds its separator or a quote; one header only.
     const std::string csv = Scan("--format=csv startup", &code);
     ASSERT_EQ(0, code);
     EXPECT_NE(csv.find("\r\nstartup,11,CURRENT_RUN,VlScanDll,\"C:\\VlScan\\lib.dll,Go\",,1,,"),
               std::string::npos);
     EXPECT_NE(csv.find(",\"VlScan \"\"q\"\" %s\",C:\\VlScan\\q.exe %s,"), std::string::npos);
-    size_t headers = 0;
-    for (size_t at = csv.find("catalogue,type_code"); at != std::string::npos;
-         at = csv.find("catalogue,type_code", at + 1))
-        ++headers;
-    EXPECT_EQ(1u, headers);
+    EXPECT_EQ(csv.find("catalogue,type_code"), csv.rfind("catalogue,type_code"));
 }
 
-TEST(VelmoraScan, EveryCatalogueRunsAndNoArgumentsMeanAllOfThem)
+TEST(VelmoraScan, EveryCatalogueRunsAndNoArgumentsMeanAllOfThemInOneJsonArray)
 {
     const char* names[] = {"startup", "startup-page", "iehelpers", "active", "services",
                            "scheduled", "filetypes", "hidden", "cookies", "delayed"};
     int code = -1;
     const std::string all = Scan("--format=json", &code);
     ASSERT_EQ(0, code);
-    JsonReader reader{all};
-    EXPECT_TRUE(reader.Document());
-    EXPECT_TRUE(IsValidUtf8(all));
+    // One array across the catalogues: every record but the last is followed by a comma.
+    ASSERT_GT(all.size(), 4u);
+    EXPECT_EQ(all.front(), '[');
+    EXPECT_EQ(all.substr(all.size() - 4), "}\n]\n");
+    EXPECT_EQ(all.find("}\n  {"), std::string::npos);
     // The printer itself is running, so the process list always has a record.
-    EXPECT_NE(all.find("\"catalogue\": \"active\""), std::string::npos);
     std::string upper = all;
     CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+    EXPECT_NE(upper.find("\"CATALOGUE\": \"ACTIVE\", \"TYPE_CODE\": 600"), std::string::npos);
     EXPECT_NE(upper.find("VELMORASCAN.EXE"), std::string::npos);
     for (const char* name : names) {
         std::string err;
@@ -368,6 +215,27 @@ TEST(VelmoraScan, EveryCatalogueRunsAndNoArgumentsMeanAllOfThem)
         EXPECT_EQ(0, code) << name;
         EXPECT_EQ("", err) << name;
         EXPECT_EQ(0u, one.find("catalogue,type_code,")) << name;
+    }
+}
+
+TEST(VelmoraScan, FileTypesWithoutAStoredListUseTheInitialOneAndWriteNothing)
+{
+    // The watched list and the snapshot live under these keys; a scan run
+    // before any monitor start must find them as missing as it left them.
+    const char* stores[] = {"Software\\Corvath\\Velmora\\Class", "Software\\Corvath\\Velmora\\Ext",
+                            "Software\\Corvath\\Velmora\\ExtApp",
+                            "Software\\Corvath\\Velmora\\ExtProgID"};
+    std::vector<std::unique_ptr<ScratchKey>> gone;
+    for (const char* key : stores) gone.push_back(std::make_unique<ScratchKey>(HKEY_CURRENT_USER, key));
+    int code = -1;
+    const std::string out = Scan("filetypes", &code);
+    ASSERT_EQ(0, code);
+    // A fresh prefix associates .vbs, one of the initial extensions, with wscript.
+    EXPECT_NE(out.find("\tTYPE_FILETYPE\t"), std::string::npos) << out;
+    EXPECT_NE(out.find("\t.VBS\t"), std::string::npos) << out;
+    for (const char* key : stores) {
+        UniqueKey opened;
+        EXPECT_NE(RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, opened.put()), ERROR_SUCCESS) << key;
     }
 }
 
