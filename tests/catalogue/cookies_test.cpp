@@ -112,20 +112,23 @@ protected:
     std::string Target() const { return profile_.file("cookiesnew.txt"); }
 };
 
-TEST_F(MozillaCookieTest, FilterKeepsEveryOtherLineOfAManyThousandLineFile)
+TEST_F(MozillaCookieTest, FilterCopiesEveryKeptLineOfABigFileWhileTheListStopsWhenFull)
 {
+    // Far more lines than the list holds and bytes than older versions read.
     std::string text, expected;
     for (int i = 0; i < 12000; ++i) {
-        bool tracked = i % 10 == 3;
-        std::string number = std::to_string(i);
+        const bool tracked = i % 10 == 3;
+        const std::string number = std::to_string(i);
         std::string line = CookieLine(tracked ? ".tracker.example" : ".site.example", number, number) + "\n";
         text += line;
         if (!tracked) expected += line;
     }
+    text += CookieLine(".late.example", "behind", "cut");   // last line, no line feed
+    expected += CookieLine(".late.example", "behind", "cut");
+    ASSERT_GT(text.size(), 368288u);
     ASSERT_TRUE(WriteTextFile(Source(), text));
     SetNut("TRACKER", "1");
 
-    // The list stops at its capacity; the copy holds every kept line.
     EXPECT_EQ(BuildCookieList(1), kMaxItems);
     EXPECT_EQ(ReadTextFile(Target()), expected);
     EXPECT_EQ(ReadTextFile(Source()), text);   // replaced only by the monitor later
@@ -133,44 +136,39 @@ TEST_F(MozillaCookieTest, FilterKeepsEveryOtherLineOfAManyThousandLineFile)
     EXPECT_EQ(NutCount(), 0);                  // freed after the run
 }
 
-TEST_F(MozillaCookieTest, CookiesBehindTheOldReadLimitAreListedAndKept)
-{
-    std::string text;
-    int lines = 0;
-    for (; text.size() < 268288 + 100000; ++lines)
-        text += CookieLine(".bulk.example", std::to_string(lines), std::string(300, 'b')) + "\n";
-    text += CookieLine(".late.example", "behind", "cut");   // last line, no line feed
-    ++lines;
-    ASSERT_TRUE(WriteTextFile(Source(), text));
-
-    EXPECT_EQ(BuildCookieList(0), lines);
-    EXPECT_TRUE(FindItem("late.example - behind"));
-    EXPECT_EQ(BuildCookieList(1), lines);
-    EXPECT_EQ(ReadTextFile(Target()), text);
-}
-
-TEST_F(MozillaCookieTest, DamagedLinesAreKeptByteForByte)
+TEST_F(MozillaCookieTest, FilterDropsNuttedAndRemovedCookiesAndKeepsDamagedLinesByteForByte)
 {
     std::string withNul = ".nul.example\tTRUE\t/\tFALSE\t1900000000\tn";
     withNul.push_back('\0');
     withNul += "ul\tval";
-    const std::string dropped = CookieLine(".tracker.example", "t", "gone") + "\n";
-    std::string text = "# Netscape HTTP Cookie File\n\n" +
+    const std::string longDomain(140, 'd');
+    const std::string dropped[] = {CookieLine(".tracker.example", "t", "gone") + "\n",
+                                   CookieLine(".gone.example", "sid", "1") + "\n",
+                                   CookieLine("." + longDomain + ".example", "id", "1") + "\n"};
+    std::string text = "# Netscape HTTP Cookie File\n\n" + dropped[1] +
                        CookieLine(".long.example", "big", std::string(100000, 'x') + "tracker") + "\n" +
                        "only.example\tTRUE\n" + withNul + "\n" + CookieLine(".crlf.example", "cr", "value") +
-                       "\r\n" + dropped + CookieLine("last.example", "last", "z", true);   // no last line feed
+                       "\r\n" + dropped[0] + CookieLine(".blank.example", "sid", "3") + "\n" + dropped[2] +
+                       CookieLine("last.example", "last", "z", true);   // no last line feed
     ASSERT_TRUE(WriteTextFile(Source(), text));
     SetNut("tracker", "1");
+    // Removed cookies are named by the title the list shows: a long one by its
+    // first 127 characters. A removal without data is no removal.
+    SetNut("gone.example - sid", "2");
+    SetNut("blank.example - sid", "");
+    SetNut((longDomain + ".example - id").substr(0, kTitleLen - 1), "2");
 
     // Listing alone writes nothing.
-    EXPECT_EQ(BuildCookieList(0), 6);
+    EXPECT_EQ(BuildCookieList(0), 9);
     EXPECT_FALSE(Exists(Target()));
     EXPECT_EQ(IsCookieFileUpdatePending(), 0);
 
     std::string expected = text;
-    expected.erase(expected.find(dropped), dropped.size());
-    EXPECT_EQ(BuildCookieList(1), 5);
-    EXPECT_EQ(ReadTextFile(Target()), expected);
+    for (const std::string& line : dropped) expected.erase(expected.find(line), line.size());
+    for (int run = 0; run < 2; ++run) {   // a fresh copy still leaves them out
+        EXPECT_EQ(BuildCookieList(1), 6);
+        EXPECT_EQ(ReadTextFile(Target()), expected);
+    }
 
     Item item;
     ASSERT_TRUE(FindItem("long.example - big", &item));   // too long to match a nut
@@ -184,52 +182,23 @@ TEST_F(MozillaCookieTest, DamagedLinesAreKeptByteForByte)
     EXPECT_NE(item.detail.find("2030"), std::string::npos) << item.detail;
 }
 
-TEST_F(MozillaCookieTest, RemovedCookiesStayOutOfEveryLaterCopy)
+TEST_F(MozillaCookieTest, PendingCopyWaitsForTheBrowserAndSurvivesAnUnreadableSource)
 {
-    std::string longDomain(140, 'd');
-    std::string kept =
-        CookieLine(".kept.example", "sid", "2") + "\n" + CookieLine(".blank.example", "sid", "3") + "\n";
-    ASSERT_TRUE(WriteTextFile(Source(), CookieLine(".gone.example", "sid", "1") + "\n" + kept +
-                                            CookieLine("." + longDomain + ".example", "id", "1") + "\n"));
-    // Named by the title the list shows: a long one by its first 127 characters.
-    SetNut("gone.example - sid", "2");
-    SetNut("blank.example - sid", "");
-    SetNut((longDomain + ".example - id").substr(0, kTitleLen - 1), "2");
-
-    EXPECT_EQ(BuildCookieList(1), 2);
-    EXPECT_EQ(ReadTextFile(Target()), kept);
-    EXPECT_EQ(BuildCookieList(1), 2);   // a fresh copy still leaves them out
-    EXPECT_EQ(ReadTextFile(Target()), kept);
-}
-
-TEST_F(MozillaCookieTest, UnreadableSourceLeavesAPendingCopyAlone)
-{
-    ASSERT_TRUE(WriteTextFile(Target(), "pending copy\n"));
+    ASSERT_TRUE(WriteTextFile(Target(), "new\n"));
+    EXPECT_EQ(ApplyCookieFileUpdate(), 0);   // nothing pending
     SetCookieFileUpdate(1);
     SetNut("x", "1");
-
     EXPECT_EQ(BuildCookieList(1), 0);   // no cookies.txt
     ASSERT_TRUE(WriteTextFile(Source(), ""));
     EXPECT_EQ(BuildCookieList(1), 0);   // empty cookies.txt
-    DWORD number = 7;
-    SetRegDword(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", &number);
-    EXPECT_EQ(BuildCookieList(1), 0);   // folder value of the wrong type
-    EXPECT_EQ(ReadTextFile(Target()), "pending copy\n");
+    EXPECT_EQ(ReadTextFile(Target()), "new\n");
     EXPECT_EQ(IsCookieFileUpdatePending(), 1);
-
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA(profile_.file("*.tmp").c_str(), &data);
     EXPECT_EQ(find, INVALID_HANDLE_VALUE) << "temporary copy left behind";
     if (find != INVALID_HANDLE_VALUE) FindClose(find);
-}
 
-TEST_F(MozillaCookieTest, PendingUpdateWaitsForTheBrowserToCloseAndForACopy)
-{
     ASSERT_TRUE(WriteTextFile(Source(), "old\n"));
-    ASSERT_TRUE(WriteTextFile(Target(), "new\n"));
-    EXPECT_EQ(ApplyCookieFileUpdate(), 0);   // nothing pending
-    SetCookieFileUpdate(1);
-
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = DefWindowProcA;
     windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -242,14 +211,19 @@ TEST_F(MozillaCookieTest, PendingUpdateWaitsForTheBrowserToCloseAndForACopy)
     EXPECT_EQ(ReadTextFile(Source()), "old\n");
     DestroyWindow(browser);
     UnregisterClassA("MozillaWindowClass", windowClass.hInstance);
-
     EXPECT_EQ(ApplyCookieFileUpdate(), 1);
     EXPECT_EQ(ReadTextFile(Source()), "new\n");
-    // A missing copy is not reported as applied.
+
+    // A missing copy is not reported as applied; a folder value of the wrong
+    // type finds no profile at all.
     DeleteFileA(Target().c_str());
     ASSERT_TRUE(WriteTextFile(Source(), "old\n"));
     EXPECT_EQ(ApplyCookieFileUpdate(), 0);
     EXPECT_EQ(ReadTextFile(Source()), "old\n");
+    const DWORD number = 7;
+    SetRegDword(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", &number);
+    EXPECT_EQ(BuildCookieList(1), 0);
+    EXPECT_FALSE(Exists(Target()));
 }
 
 TEST_F(CookieTest, NutsSkipNamesTheyCannotHoldWholeAndPurgeOnlyRemovedCookies)
@@ -287,24 +261,18 @@ TEST_F(CookieTest, NutsSkipNamesTheyCannotHoldWholeAndPurgeOnlyRemovedCookies)
     EXPECT_FALSE(HasNut("doubleclick"));
 }
 
-TEST_F(CookieTest, IECookieFolderIsTheFirstCandidateWithAnIndexFile)
+TEST_F(CookieTest, IEFilterDeletesEveryNuttedFileBeyondAFullListInTheFirstFolderWithAnIndex)
 {
-    ScratchDir chosen("vl_cookies_ie_chosen"), shell("vl_cookies_ie_shell");
-    WriteTextFile(shell.file("index.dat"), "");
-    EXPECT_EQ(IsCookieFolder((shell.path() + std::string(251, '\\')).c_str()), 0);
+    ScratchDir chosen("vl_cookies_ie_chosen"), folder("vl_cookies_ie_full");
+    WriteTextFile(folder.file("index.dat"), "");
+    EXPECT_EQ(IsCookieFolder((folder.path() + std::string(251, '\\')).c_str()), 0);
     ieCookieFolder_.Set(chosen.path());   // no index.dat: passed over
     shellCookies_.Clear();
-    userShellCookies_.Set("%TEMP%\\vl_cookies_ie_shell");
-    char folder[MAX_PATH] = {};
-    EXPECT_EQ(GetIECookieFolder(folder), 1);
-    EXPECT_EQ(lstrcmpiA(folder, (shell.path() + "\\").c_str()), 0) << folder;
-}
+    userShellCookies_.Set("%TEMP%\\vl_cookies_ie_full");
+    char found[MAX_PATH] = {};
+    EXPECT_EQ(GetIECookieFolder(found), 1);
+    EXPECT_EQ(lstrcmpiA(found, (folder.path() + "\\").c_str()), 0) << found;
 
-TEST_F(CookieTest, FilterDeletesEveryNuttedFileBeyondAFullList)
-{
-    ScratchDir folder("vl_cookies_ie_full");
-    WriteTextFile(folder.file("index.dat"), "");
-    ieCookieFolder_.Set(folder.path());
     maxCookie_.Set("315");
     SetCookieMode(kCookieModeIE);
     for (int i = 0; i < 400; ++i) {

@@ -235,39 +235,9 @@ TEST_F(IEHelpers, ClsidLookupAddsBracesOnlyWhenMissing)
     }
 }
 
-TEST_F(IEHelpers, RemovingEachKindDeletesItsRegistrationUnregistersAndWritesHistory)
-{
-    RegisterServer(kA, dll);
-    AddBho(kA);
-    RegisterServer(kC, "C:\\nowhere\\bar.dll");
-    AddToolbar(kC);
-    const std::string ext = Key(kIEExtensionsKey, kB);
-    SetText(HKEY_LOCAL_MACHINE, ext, "ButtonText", "Northwind Button");
-    SetText(HKEY_LOCAL_MACHINE, ext, "script", "C:\\nowhere\\button.htm");
-    BuildIEHelperList();
-    const int i = FindItem(kA, 900), t = FindItem(kC, 901), e = FindItem(kB, 902);
-    ASSERT_TRUE(i >= 0 && t >= 0 && e >= 0);
-    const std::string path = ReadItem(i).path;
-    const std::string line = "\tIEHELPER_Remove\tTYPE_BHO\tie_fixture.dll\t" + path + "\t" +
-                             Key(kIEBrowserHelpersKey, kA) + "\r\n";
-    const size_t before = CountInHistory(line);
-
-    EXPECT_EQ(RemoveIEHelper(path.c_str(), i), 1);
-    EXPECT_FALSE(Exists(Key(kIEBrowserHelpersKey, kA)));
-    std::vector<std::string> runs = WaitForUnregistrations(1);
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_TRUE(SameText(runs[0], dll)) << runs[0];
-    EXPECT_EQ(CountInHistory(line), before + 1);
-
-    EXPECT_EQ(RemoveIEHelper("C:\\NOWHERE\\BAR.DLL", t), 1);
-    EXPECT_FALSE(Exists(kIEToolbarKey, kC));
-    EXPECT_EQ(RemoveIEHelper("C:\\NOWHERE\\BUTTON.HTM", e), 1);
-    EXPECT_FALSE(Exists(ext));
-}
-
-// Both add-ons' server is one file in a folder with blanks: each registration
-// runs regsvr32 on the whole quoted path, and only the chosen key goes.
-TEST_F(IEHelpers, RemovingSharedServerWithBlanksLeavesTheOtherRegistration)
+// Two add-ons share one server in a folder with blanks: regsvr32 runs on the
+// whole quoted path for each, and only the chosen key goes.
+TEST_F(IEHelpers, RemovingEachKindDeletesItsKeyUnregistersEveryUseOfTheServerAndWritesHistory)
 {
     ScratchDir dir("ie helper blanks");
     const std::string copy = dir.file("ie_fixture.dll");
@@ -276,16 +246,31 @@ TEST_F(IEHelpers, RemovingSharedServerWithBlanksLeavesTheOtherRegistration)
         RegisterServer(clsid, copy);
         AddBho(clsid);
     }
+    RegisterServer(kC, "C:\\nowhere\\bar.dll");
+    AddToolbar(kC);
+    const std::string ext = Key(kIEExtensionsKey, kB);
+    SetText(HKEY_LOCAL_MACHINE, ext, "ButtonText", "Northwind Button");
+    SetText(HKEY_LOCAL_MACHINE, ext, "script", "C:\\nowhere\\button.htm");
     BuildIEHelperList();
-    const int i = FindItem(kA, 900);
-    ASSERT_GE(i, 0);
-    ASSERT_GE(FindItem(kB, 900), 0);
-    EXPECT_EQ(RemoveIEHelper(ReadItem(i).path.c_str(), i), 2);
+    const int i = FindItem(kA, 900), t = FindItem(kC, 901), e = FindItem(kB, 902);
+    ASSERT_TRUE(i >= 0 && t >= 0 && e >= 0 && FindItem(kB, 900) >= 0);
+    const std::string path = ReadItem(i).path;
+    const std::string line = "\tIEHELPER_Remove\tTYPE_BHO\tie_fixture.dll\t" + path + "\t" +
+                             Key(kIEBrowserHelpersKey, kA) + "\r\n";
+    const size_t before = CountInHistory(line);
+
+    EXPECT_EQ(RemoveIEHelper(path.c_str(), i), 2);
     EXPECT_FALSE(Exists(Key(kIEBrowserHelpersKey, kA)));
     EXPECT_TRUE(Exists(Key(kIEBrowserHelpersKey, kB)));
     std::vector<std::string> runs = WaitForUnregistrations(2);
     ASSERT_EQ(runs.size(), 2u);
     for (const std::string& run : runs) EXPECT_TRUE(SameText(run, copy)) << run;
+    EXPECT_EQ(CountInHistory(line), before + 2);
+
+    EXPECT_EQ(RemoveIEHelper("C:\\NOWHERE\\BAR.DLL", t), 1);
+    EXPECT_FALSE(Exists(kIEToolbarKey, kC));
+    EXPECT_EQ(RemoveIEHelper("C:\\NOWHERE\\BUTTON.HTM", e), 1);
+    EXPECT_FALSE(Exists(ext));
     // regsvr32 may still hold the copy for a moment; the folder goes with dir.
     for (int attempt = 0; attempt < 50 && !DeleteFileA(copy.c_str()); ++attempt) Sleep(100);
 }

@@ -48,7 +48,6 @@ TEST(RunLocation, RunCodesNameTheirRootKeyAndStoreOtherCodesLeaveTheOutputsAlone
         EXPECT_TRUE(root == HKEY_USERS && !strcmp("keep", key) && !strcmp("keep", store)) << code;
     }
     EXPECT_EQ(1, GetRunLocation(11, nullptr, nullptr, nullptr));
-    EXPECT_STREQ("Software\\Corvath\\Velmora\\Disabled\\WinLoad", GetDisabledStoreKey(100));
     EXPECT_STREQ("Software\\Corvath\\Velmora\\Disabled\\WinNotify", GetDisabledStoreKey(256));
     for (int code : {0, 11, 200, 257}) EXPECT_EQ(nullptr, GetDisabledStoreKey(code)) << code;
 }
@@ -61,8 +60,8 @@ TEST(DisabledStore, AMarkerCountsWhateverItsDataButOnlyADecimalGivesACode)
         const char* name;
         std::string data;
         int code;
-    } cases[] = {{"VlMarkA", "11", 11}, {"VlMarkZero", "0", 0},       {"VlMarkWord", "abc", 0},
-                 {"VlMarkEmpty", "", 0}, {"VlMarkLong", std::string(40, '7'), 0}, {"Vl=Mark%s", "200", 200}};
+    } cases[] = {{"VlMarkA", "11", 11}, {"VlMarkWord", "abc", 0}, {"VlMarkEmpty", "", 0},
+                 {"VlMarkLong", std::string(40, '7'), 0}, {"Vl=Mark%s", "200", 200}};
     for (const auto& c : cases) ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kMarkers, c.name, c.data));
     const DWORD number = 11;
     ASSERT_TRUE(SetRaw(HKEY_LOCAL_MACHINE, kMarkers, "VlMarkDword", REG_DWORD, &number, sizeof number));
@@ -78,11 +77,14 @@ TEST(DisabledStore, AMarkerCountsWhateverItsDataButOnlyADecimalGivesACode)
     EXPECT_EQ(0, GetDisabledCode(nullptr));
 }
 
-TEST(LocationText, EachCodeHasItsColumnTextAndADisabledEntryIsMarkedInFront)
+// One code of each kind: the Run-type keys by root and last digit, a fixed
+// text, a localized text, and codes without a column text.
+TEST(LocationText, EachKindOfCodeHasItsColumnTextAndADisabledEntryIsMarkedInFront)
 {
     ScratchKey markers(HKEY_LOCAL_MACHINE, kMarkers);
     ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kMarkers, "VlOff", "11"));
     ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kMarkers, "VlOffTask", "800"));
+    ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kMarkers, "VlOffHigh", "257"));
     const struct {
         const char* title;
         int code;
@@ -92,20 +94,10 @@ TEST(LocationText, EachCodeHasItsColumnTextAndADisabledEntryIsMarkedInFront)
         {"VlWhere", 15, "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce"},
         {"VlWhere", 23, "HKEY_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnceEx"},
         {"VlWhere", 100, "WIN.INI     [Load] Section"},
-        {"VlWhere", 101, "WIN.INI     [Run] Section"},
-        {"VlWhere", 200, "Windows Startup Group"},
-        {"VlWhere", 250, "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon Userinit"},
-        {"VlWhere", 251, "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon Shell"},
-        {"VlWhere", 252, "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\ShellServiceObjectDelayLoad"},
-        {"VlWhere", 253, "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler"},
-        {"VlWhere", 254, "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks"},
-        {"VlWhere", 255, "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows  AppInit_DLLs"},
         {"VlWhere", 256, "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon Notify"},
         {"VlWhere", 800, "Windows Task Scheduler"},
-        {"VlWhere", 900, "Internet Explorer - Browser Helper Object"},
         {"VlWhere", 901, "Internet Explorer - Toolbar Add-On Extension"},
         {"VlWhere", 6, ""},
-        {"VlWhere", 17, ""},
         {"VlWhere", 257, ""},
         {"VlWhere", 3000, ""},
         {"VlOff", 11, " *    Disabled * HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
@@ -113,6 +105,7 @@ TEST(LocationText, EachCodeHasItsColumnTextAndADisabledEntryIsMarkedInFront)
         // title in another location is active.
         {"VlOff", 200, "Windows Startup Group"},
         {"VlOff", 1, "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        {"VlOffHigh", 257, ""},
         {"VlOffTask", 800, "Windows Task Scheduler"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.text, LocationOf(c.title, c.code)) << c.title << " " << c.code;

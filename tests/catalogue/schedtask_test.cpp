@@ -11,7 +11,6 @@
 
 namespace {
 
-
 std::wstring Wide(const std::string& text)
 {
     wchar_t out[MAX_PATH] = {};
@@ -57,22 +56,19 @@ class ScratchTasks {
         if (ComPtr<ITaskScheduler> scheduler = OpenScheduler())
             for (const TaskShape& shape : shapes_) scheduler->Delete(Wide(shape.name).c_str());
     }
-    HRESULT Create(const TaskShape& shape)
+    static bool Create(ITaskScheduler* scheduler, const TaskShape& shape)
     {
-        ComPtr<ITaskScheduler> scheduler = OpenScheduler();
         ComPtr<ITask> task;
-        HRESULT hr = scheduler ? scheduler->NewWorkItem(Wide(shape.name).c_str(), CLSID_CTask, IID_ITask,
-                                                        reinterpret_cast<IUnknown**>(task.put()))
-                               : E_FAIL;
-        if (FAILED(hr)) return hr;
-        task->SetApplicationName(shape.program.empty() ? L"C:\\windows\\notepad.exe"
-                                                       : Wide(shape.program).c_str());
+        ComPtr<IPersistFile> file;
+        if (FAILED(scheduler->NewWorkItem(Wide(shape.name).c_str(), CLSID_CTask, IID_ITask,
+                                          reinterpret_cast<IUnknown**>(task.put()))))
+            return false;
+        task->SetApplicationName(Wide(shape.program.empty() ? "C:\\windows\\notepad.exe" : shape.program).c_str());
         task->SetWorkingDirectory(L"C:\\windows");
         if (!shape.comment.empty()) task->SetComment(Wide(shape.comment).c_str());
         if (shape.year) {
             WORD index = 0;
             ComPtr<ITaskTrigger> trigger;
-            if (FAILED(hr = task->CreateTrigger(&index, trigger.put()))) return hr;
             TASK_TRIGGER data = {};
             data.cbTriggerSize = sizeof data;
             data.wBeginYear = shape.year;
@@ -81,12 +77,11 @@ class ScratchTasks {
             data.wStartHour = shape.hour;
             data.wStartMinute = shape.minute;
             data.TriggerType = TASK_TIME_TRIGGER_ONCE;
-            if (FAILED(hr = trigger->SetTrigger(&data))) return hr;
+            if (FAILED(task->CreateTrigger(&index, trigger.put())) || FAILED(trigger->SetTrigger(&data)))
+                return false;
         }
-        ComPtr<IPersistFile> file;
-        if (FAILED(hr = task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))))
-            return hr;
-        return file->Save(nullptr, TRUE);
+        return SUCCEEDED(task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) &&
+               file->Save(nullptr, TRUE) == S_OK;
     }
 
 public:
@@ -94,8 +89,9 @@ public:
     ~ScratchTasks() { DeleteAll(); }
     bool CreateAll()
     {
+        ComPtr<ITaskScheduler> scheduler = OpenScheduler();
         for (const TaskShape& shape : shapes_)
-            if (Create(shape) != S_OK) return false;
+            if (!scheduler || !Create(scheduler.get(), shape)) return false;
         return true;
     }
 };
@@ -119,15 +115,17 @@ std::string LoadText(int id)
 
 }  // namespace
 
-TEST(SchedTask, ListsEveryTaskWithEachBatchOfFiveReversed)
+TEST(SchedTask, ListsEveryTaskInBatchesOfFiveReversedWithTwelveHourRunTimesAndRemovesByName)
 {
-    std::vector<TaskShape> shapes;
-    for (char c = 'A'; c <= 'F'; ++c) shapes.push_back({std::string("VlBatch") + c});
-    ScratchTasks tasks(shapes);
+    const WORD year = NextYear();
+    ScratchTasks tasks({{"VlBatchA"}, {"VlBatchB"}, {"VlBatchC"}, {"VlBatchD"},
+                        {"VlBatchNoon", "", "", year, 3, 14, 12, 30},
+                        {"VlBatchMidnight", "", "", year, 11, 2, 0, 5}});
     ASSERT_TRUE(tasks.CreateAll());
     ASSERT_EQ(StartScheduler(), 0);
 
-    // The names as the scheduler enumerates them, one at a time.
+    // The prefix may hold other work items: take the names as the scheduler
+    // enumerates them, one at a time.
     std::vector<std::string> raw;
     ComPtr<ITaskScheduler> scheduler = OpenScheduler();
     ComPtr<IEnumWorkItems> items;
@@ -143,50 +141,52 @@ TEST(SchedTask, ListsEveryTaskWithEachBatchOfFiveReversed)
         CoTaskMemFree(batch);
     }
     ASSERT_GE(raw.size(), 6u);
-    std::vector<std::string> expected;
-    for (size_t start = 0; start < raw.size(); start += 5)
-        for (size_t i = std::min(start + 5, raw.size()); i-- > start;) expected.push_back(raw[i]);
-
     ASSERT_EQ(BuildTaskList(), static_cast<int>(raw.size()));
-    for (size_t i = 0; i < expected.size(); ++i) {
-        char title[kTitleLen] = {};
-        GetItemTitle(static_cast<int>(i), title);
-        EXPECT_EQ(title, expected[i]) << i;
-    }
+    for (size_t start = 0, at = 0; start < raw.size(); start += 5)
+        for (size_t i = std::min(start + 5, raw.size()); i-- > start; ++at) {
+            char title[kTitleLen] = {};
+            GetItemTitle(static_cast<int>(at), title);
+            EXPECT_EQ(title, raw[i]) << at;
+        }
 
     const int i = FindTitle("VlBatchC.job");
     ASSERT_GE(i, 0);
-    char path[kPathLen] = {}, detail[kDetailLen] = {}, next[kEntryLen] = {};
+    char path[kPathLen] = {}, text[kDetailLen] = {};
     GetItemPath(i, path);
-    GetItemDetail(i, detail, kDetailLen);
-    GetItemEntryName(i, next);
     EXPECT_EQ(lstrcmpiA(path, "C:\\windows\\notepad.exe"), 0) << path;
-    EXPECT_EQ(detail, LoadText(IDS_NEVER));   // never run
-    EXPECT_EQ(next, LoadText(IDS_NEVER));     // no trigger
     EXPECT_EQ(GetItemType(i), kTaskScheduled);
     EXPECT_EQ(GetItemFlag(i), 0);
-}
-
-TEST(SchedTask, RunTimesUseTheTwelveHourClock)
-{
-    const WORD year = NextYear();
-    ScratchTasks tasks({{"VlClockNoon", "", "", year, 3, 14, 12, 30},
-                        {"VlClockMidnight", "", "", year, 11, 2, 0, 5}});
-    ASSERT_TRUE(tasks.CreateAll());
-    char noon[64], midnight[64], text[kEntryLen] = {};
+    GetItemDetail(i, text, kDetailLen);
+    EXPECT_EQ(text, LoadText(IDS_NEVER));   // never run
+    GetItemEntryName(i, text);
+    EXPECT_EQ(text, LoadText(IDS_NEVER));   // no trigger
+    char noon[64], midnight[64];
     snprintf(noon, sizeof noon, "03/14/%04u  12:30 PM", year);
     snprintf(midnight, sizeof midnight, "11/02/%04u  12:05 AM", year);
-
-    BuildTaskList();
-    int i = FindTitle("VlClockNoon.job"), j = FindTitle("VlClockMidnight.job");
-    ASSERT_GE(i, 0);
-    ASSERT_GE(j, 0);
-    GetItemEntryName(i, text);
+    GetItemEntryName(FindTitle("VlBatchNoon.job"), text);
     EXPECT_STREQ(text, noon);
-    GetItemEntryName(j, text);
+    GetItemEntryName(FindTitle("VlBatchMidnight.job"), text);
     EXPECT_STREQ(text, midnight);
-    EXPECT_GT(GetTaskNextRunTime("vlclocknoon.job", text), 0);
+    EXPECT_GT(GetTaskNextRunTime("vlbatchnoon.job", text), 0);
     EXPECT_STREQ(text, noon);
+
+    // A name that matches nothing, not even a prefix of a real name, finds
+    // and removes nothing.
+    using TextOf = int (*)(const char*, char*, int);
+    for (TextOf textOf : {TextOf(GetTaskStatusText), TextOf(GetTaskComment), TextOf(GetTaskNextRunTime)}) {
+        char none[256] = "junk";
+        EXPECT_EQ(textOf("VlBatchNone.job", none, sizeof none), 0);
+        EXPECT_STREQ(none, "");
+    }
+    EXPECT_EQ(RemoveScheduledTask("VlBatc"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(RemoveScheduledTask(""), E_INVALIDARG);
+    // The name as the list shows it, in another case; then one without the suffix.
+    EXPECT_EQ(RemoveScheduledTask("VLBATCHA.JOB"), S_OK);
+    EXPECT_EQ(RemoveScheduledTask("VlBatchB"), S_OK);
+    BuildTaskList();
+    EXPECT_LT(FindTitle("VlBatchA.job"), 0);
+    EXPECT_LT(FindTitle("VlBatchB.job"), 0);
+    EXPECT_GE(FindTitle("VlBatchC.job"), 0);
 }
 
 TEST(SchedTask, StatusTextsFollowTheSchedulerAndNamesAreTakenLiterally)
@@ -230,28 +230,4 @@ TEST(SchedTask, StatusTextsFollowTheSchedulerAndNamesAreTakenLiterally)
     ASSERT_GE(i, 0);
     GetItemDetail(i, text, kDetailLen);
     EXPECT_TRUE(strstr(text, " AM") || strstr(text, " PM")) << text;
-}
-
-TEST(SchedTask, RemoveDeletesOnlyTheNamedTask)
-{
-    ScratchTasks tasks({{"VlRemoveMe"}, {"VlKeepMe"}, {"VlBystander", "still here"}});
-    ASSERT_TRUE(tasks.CreateAll());
-
-    // A name that matches nothing, not even a prefix of a real name, finds and removes nothing.
-    using TextOf = int (*)(const char*, char*, int);
-    for (TextOf textOf : {TextOf(GetTaskStatusText), TextOf(GetTaskComment), TextOf(GetTaskNextRunTime)}) {
-        char text[256] = "junk";
-        EXPECT_EQ(textOf("VlNoSuchTask.job", text, sizeof text), 0);
-        EXPECT_STREQ(text, "");
-    }
-    EXPECT_EQ(RemoveScheduledTask("VlBystand"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-    EXPECT_EQ(RemoveScheduledTask(""), E_INVALIDARG);
-
-    // The name as the list shows it, in another case; then one without the suffix.
-    EXPECT_EQ(RemoveScheduledTask("VLREMOVEME.JOB"), S_OK);
-    EXPECT_EQ(RemoveScheduledTask("VlKeepMe"), S_OK);
-    BuildTaskList();
-    EXPECT_LT(FindTitle("VlRemoveMe.job"), 0);
-    EXPECT_LT(FindTitle("VlKeepMe.job"), 0);
-    EXPECT_GE(FindTitle("VlBystander.job"), 0);
 }

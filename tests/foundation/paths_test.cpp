@@ -14,11 +14,7 @@ struct SavedText {
     const char* name;
     char text[MAX_PATH] = "";
     SavedText(HKEY r, const char* k, const char* n) : root(r), key(k), name(n) { GetRegValue(r, k, n, text); }
-    ~SavedText()
-    {
-        if (text[0]) SetRegValue(root, key, name, text);
-        else DeleteRegValue(root, key, name);
-    }
+    ~SavedText() { text[0] ? SetRegValue(root, key, name, text) : DeleteRegValue(root, key, name); }
 };
 
 std::string Folder(UINT(WINAPI* get)(LPSTR, UINT))
@@ -106,16 +102,15 @@ TEST(NormalizeProgramPath, GivesTheUpperCaseProgramFile)
     EXPECT_EQ(bounded[MAX_PATH], '#');
 }
 
-TEST(SplitProgramAndArguments, SeparatesProgramFromArgumentsInLongForm)
+TEST(ProgramFile, ShortNamesComeBackInLongFormAndReadOnlyFilesAreDeleted)
 {
-    char program[MAX_PATH];
-    char arguments[MAX_PATH];
+    char program[MAX_PATH], arguments[MAX_PATH];
     SplitProgramAndArguments("\"C:\\Tools\\tool.exe\" -a \"b c\"", program, arguments);
     EXPECT_STREQ(program, "C:\\TOOLS\\TOOL.EXE");
     EXPECT_STREQ(arguments, "-a \"b c\"");
 
     ScratchDir dir("vl_split_long");
-    std::string file = dir.file("Some Long Program.exe");
+    const std::string file = dir.file("Some Long Program.exe");
     ASSERT_TRUE(WriteTextFile(file, "x"));
     char shortPath[MAX_PATH];
     ASSERT_GT(GetShortPathNameA(file.c_str(), shortPath, MAX_PATH), 0u);
@@ -124,6 +119,11 @@ TEST(SplitProgramAndArguments, SeparatesProgramFromArgumentsInLongForm)
     EXPECT_STREQ(arguments, "/quiet");
     GetLongPath(shortPath, shortPath);   // in place
     EXPECT_EQ(lstrcmpiA(shortPath, file.c_str()), 0) << shortPath;
+
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(DeleteFileForced(file.c_str()), 1);
+    EXPECT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(DeleteFileForced(file.c_str()), 0);
 }
 
 TEST(FileExistsInPath, SearchesWindowsThenSystemFolder)
@@ -165,15 +165,4 @@ TEST(GetDataFolder, CreatesVelmoraAndVaultOrFallsBackToTheProgramFolder)
     DeleteRegValue(HKEY_CURRENT_USER, kShellFolders, "AppData");
     EXPECT_EQ(GetDataFolder(out), length);
     EXPECT_STREQ(out, folder);
-}
-
-TEST(DeleteFileForced, DeletesReadOnlyFiles)
-{
-    ScratchDir dir("vl_delete_forced");
-    std::string file = dir.file("locked.txt");
-    ASSERT_TRUE(WriteTextFile(file, "x"));
-    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_EQ(DeleteFileForced(file.c_str()), 1);
-    EXPECT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(DeleteFileForced(file.c_str()), 0);
 }

@@ -32,26 +32,33 @@ protected:
     static std::string Sub(const char* name) { return std::string(kBase) + "\\" + name; }
     static void SetRaw(const char* name, DWORD type, const void* data, DWORD size)
     {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kBase, &key), ERROR_SUCCESS);
-        EXPECT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-        RegCloseKey(key);
+        ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kBase, name, type, data, size), ERROR_SUCCESS);
+    }
+    static int Get(const char* name, char* out, int capacity)
+    {
+        return GetRegValue(HKEY_CURRENT_USER, kBase, name, out, capacity);
     }
 };
 
 }  // namespace
 
-TEST_F(RegAccess, MissingOrEmptyValuesGiveEmptyTextAndZeroWithoutTrace)
+TEST_F(RegAccess, TextIsDeliveredOnlyWhenItFitsWithItsZero)
 {
     char out[16] = "stale";
     EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, Sub("missing").c_str(), "x", out), 0);
     EXPECT_STREQ(out, "");
     SetRegValue(HKEY_CURRENT_USER, kBase, "Empty", "");
     StrCopy(out, "stale");
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Empty", out), 0);
+    EXPECT_EQ(Get("Empty", out, 16), 0);
     EXPECT_STREQ(out, "");
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "missing", out), 0);
-    EXPECT_EQ(Trace(), "");
+    EXPECT_EQ(Get("missing", out, 16), 0);
+    SetRegValue(HKEY_CURRENT_USER, kBase, "Nine", "123456789");
+    EXPECT_EQ(Get("Nine", out, 10), 9);
+    EXPECT_STREQ(out, "123456789");
+    EXPECT_EQ(Trace(), "") << "a missing value is no error";
+    EXPECT_EQ(Get("Nine", out, 9), 0);
+    EXPECT_STREQ(out, "");
+    EXPECT_NE(Trace().find("123456789: Registry Error #1024: Buffer overflow contained"), std::string::npos);
 }
 
 TEST_F(RegAccess, ExpandsEnvironmentReferencesOrKeepsTheRawTextWhenTooLong)
@@ -60,14 +67,14 @@ TEST_F(RegAccess, ExpandsEnvironmentReferencesOrKeepsTheRawTextWhenTooLong)
     const char raw[] = "%VL_REG_TEST_DIR%\\tool.exe";
     SetRaw("Expand", REG_EXPAND_SZ, raw, sizeof(raw));
     char out[2048];
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Expand", out), 20);
+    EXPECT_EQ(Get("Expand", out, sizeof(out)), 20);
     EXPECT_STREQ(out, "C:\\Expanded\\tool.exe");
     SetEnvironmentVariableA("VL_REG_TEST_DIR", nullptr);
 
     SetEnvironmentVariableA("VL_REG_TEST_BIG", std::string(700, 'v').c_str());
     const char big[] = "%VL_REG_TEST_BIG%%VL_REG_TEST_BIG%";
     SetRaw("Big", REG_EXPAND_SZ, big, sizeof(big));
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Big", out), static_cast<int>(strlen(big)));
+    EXPECT_EQ(Get("Big", out, sizeof(out)), static_cast<int>(strlen(big)));
     EXPECT_STREQ(out, big);
     EXPECT_NE(Trace().find(std::string(big) + ": Registry Error #1023: String can not be expanded"),
               std::string::npos)
@@ -75,70 +82,38 @@ TEST_F(RegAccess, ExpandsEnvironmentReferencesOrKeepsTheRawTextWhenTooLong)
     SetEnvironmentVariableA("VL_REG_TEST_BIG", nullptr);
 }
 
-TEST_F(RegAccess, TextMustFitTheCapacityWithItsZero)
+// Numbers, blobs and text without its zero are terminated by the reader; data
+// over 1024 bytes is not read at all.
+TEST_F(RegAccess, AnyDataUpTo1024BytesIsReadTerminatedAndNoMore)
 {
-    SetRegValue(HKEY_CURRENT_USER, kBase, "Nine", "123456789");
-    char out[10];
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Nine", out, 10), 9);
-    EXPECT_STREQ(out, "123456789");
-    EXPECT_EQ(Trace(), "");
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Nine", out, 9), 0);
-    EXPECT_STREQ(out, "");
-    EXPECT_NE(Trace().find("123456789: Registry Error #1024: Buffer overflow contained"), std::string::npos);
-}
-
-TEST_F(RegAccess, NonTextTypesAreReadAsTerminatedText)
-{
-    DWORD letters = 0x00434241;   // "ABC" and a zero byte
+    const DWORD letters = 0x00434241, full = 0x44434241;   // "ABC" and a zero; no zero at all
     SetRaw("Dword", REG_DWORD, &letters, sizeof(letters));
-    DWORD full = 0x44434241;   // no zero at all
     SetRaw("Full", REG_DWORD, &full, sizeof(full));
-    const char bytes[] = {'x', 'y'};
-    SetRaw("Binary", REG_BINARY, bytes, sizeof(bytes));
-    char out[16];
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Dword", out), 3);
-    EXPECT_STREQ(out, "ABC");
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Full", out), 4);
-    EXPECT_STREQ(out, "ABCD");
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Binary", out), 2);
-    EXPECT_STREQ(out, "xy");
-}
-
-TEST_F(RegAccess, DataUpTo1024BytesIsTerminatedAndLongerDataIsNotRead)
-{
     std::vector<char> data(1025, 'q');
     SetRaw("Bin1024", REG_BINARY, data.data(), 1024);
     SetRaw("Sz1023", REG_SZ, data.data(), 1023);
-    SetRaw("Sz1024", REG_SZ, data.data(), 1024);
     SetRaw("Long", REG_SZ, data.data(), 1025);
+    const struct {
+        const char* name;
+        int length;
+    } cases[] = {{"Dword", 3}, {"Full", 4}, {"Bin1024", 1024}, {"Sz1023", 1023}, {"Long", 0}};
     char out[1100];
-    memset(out, '#', sizeof(out));
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Bin1024", out), 1024);
-    EXPECT_EQ(out[1024], '\0');
-    EXPECT_EQ(out[1025], '#');
-
-    memset(out, '#', sizeof(out));
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Sz1023", out), 1023);
-    EXPECT_EQ(out[1023], '\0');
-    EXPECT_EQ(out[1024], '#');
-
-    // Text of 1024 bytes without its zero: Wine fails the read, Windows
-    // delivers it. Either way it is terminated and nothing is written past.
-    memset(out, '#', sizeof(out));
-    int length = GetRegValue(HKEY_CURRENT_USER, kBase, "Sz1024", out);
-    EXPECT_TRUE(length == 0 || length == 1024) << length;
-    EXPECT_EQ(out[length], '\0');
-    EXPECT_EQ(out[1025], '#');
+    for (const auto& c : cases) {
+        memset(out, '#', sizeof(out));
+        EXPECT_EQ(Get(c.name, out, sizeof(out)), c.length) << c.name;
+        EXPECT_EQ(out[c.length], '\0') << c.name;
+        EXPECT_EQ(out[c.length + 1], '#') << c.name;
+    }
+    Get("Full", out, sizeof(out));
+    EXPECT_STREQ(out, "ABCD");
 
     char exact[1024];
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Bin1024", exact), 0);
+    EXPECT_EQ(Get("Bin1024", exact, sizeof(exact)), 0);
     EXPECT_STREQ(exact, "");
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Long", out), 0);
-    EXPECT_STREQ(out, "");
     EXPECT_EQ(GetRegWord(HKEY_CURRENT_USER, kBase, "Long"), 0);
 }
 
-TEST_F(RegAccess, SetRegValueCreatesAMissingKeyAndTracesTheOpen)
+TEST_F(RegAccess, WritesCreateMissingKeysAndOnlyAMissingValueIsTraced)
 {
     std::string key = Sub("new\\deeper");
     EXPECT_EQ(SetRegValue(HKEY_CURRENT_USER, key.c_str(), "Name", "value"), 1);
@@ -150,18 +125,14 @@ TEST_F(RegAccess, SetRegValueCreatesAMissingKeyAndTracesTheOpen)
               ERROR_SUCCESS);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(size, 6u) << "the zero is part of the data";
-}
 
-TEST_F(RegAccess, DeleteRegValueTracesOnlyAMissingValue)
-{
+    DeleteFileA(GetTraceFilePath());
     EXPECT_EQ(DeleteRegValue(HKEY_CURRENT_USER, Sub("nokey").c_str(), "x"), 0);
     EXPECT_EQ(Trace(), "");
-    SetRegValue(HKEY_CURRENT_USER, kBase, "Gone", "1");
-    EXPECT_EQ(DeleteRegValue(HKEY_CURRENT_USER, kBase, "Gone"), 1);
-    char out[8];
-    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "Gone", out), 0);
-    EXPECT_EQ(DeleteRegValue(HKEY_CURRENT_USER, kBase, "Gone"), 0);
-    EXPECT_NE(Trace().find("ERROR RegDeleteValue: Gone"), std::string::npos) << Trace();
+    EXPECT_EQ(DeleteRegValue(HKEY_CURRENT_USER, key.c_str(), "Name"), 1);
+    EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, key.c_str(), "Name", data), 0);
+    EXPECT_EQ(DeleteRegValue(HKEY_CURRENT_USER, key.c_str(), "Name"), 0);
+    EXPECT_NE(Trace().find("ERROR RegDeleteValue: Name"), std::string::npos) << Trace();
 }
 
 TEST_F(RegAccess, GetRegWordTakesTheLowBytesAsSigned)

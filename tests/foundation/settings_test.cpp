@@ -21,29 +21,23 @@ protected:
 // Overrides under HKLM for the ids the tests use, removed before and after.
 class Localized : public ::testing::Test {
 protected:
-    int saved_ = 0;
+    int saved_ = MessageLanguageId();
     void SetUp() override
-    {
-        Clear();
-        saved_ = MessageLanguageId();
-    }
-    void TearDown() override
-    {
-        Clear();
-        SetMessageLanguageId(saved_);
-    }
-    static void Clear()
     {
         for (int id : {634, 686, 9999}) Override(id, nullptr);
     }
+    void TearDown() override
+    {
+        SetUp();
+        SetMessageLanguageId(saved_);
+    }
     static void Override(int id, const char* text)
     {
-        char name[32];
-        StrFormatA(name, "LString%d", id);
+        const std::string name = "LString" + std::to_string(id);
         if (text)
-            ASSERT_EQ(SetRegValue(HKEY_LOCAL_MACHINE, kVelmoraKey, name, text), 1);
+            ASSERT_EQ(SetRegValue(HKEY_LOCAL_MACHINE, kVelmoraKey, name.c_str(), text), 1);
         else
-            DeleteRegValue(HKEY_LOCAL_MACHINE, kVelmoraKey, name);
+            DeleteRegValue(HKEY_LOCAL_MACHINE, kVelmoraKey, name.c_str());
     }
 };
 
@@ -68,25 +62,20 @@ TEST_F(Options, ReadOptionGivesDefaultOnlyWhenMissingEmptyOrTooLong)
     EXPECT_EQ(ReadOption("Probe", 77), 0);
 }
 
-TEST_F(Options, WriteOptionWritesDecimalTextAndRaisesUpdate)
-{
-    SetRegValue(HKEY_CURRENT_USER, kOptionsKey, "Update", "0");
-    EXPECT_EQ(WriteOption("Sound", -12), 1);
-    EXPECT_EQ(Raw("Sound"), "-12");
-    EXPECT_EQ(Raw("Update"), "1");
-}
-
-TEST_F(Options, MaxCookieDefaultDependsOnTheProgram)
+TEST_F(Options, WrittenDecimalTextRaisesUpdateAndOverridesTheProgramsDefault)
 {
     SetProgramKind(kMonitor);
     EXPECT_EQ(ReadOptionOrDefault("MaxCookie"), 315);
     SetProgramKind(kExplorer);
     EXPECT_EQ(ReadOptionOrDefault("MaxCookie"), 4096);
-    WriteOption("MaxCookie", 50);
-    EXPECT_EQ(ReadOptionOrDefault("MaxCookie"), 50);
+    SetRegValue(HKEY_CURRENT_USER, kOptionsKey, "Update", "0");
+    EXPECT_EQ(WriteOption("MaxCookie", -12), 1);
+    EXPECT_EQ(Raw("MaxCookie"), "-12");
+    EXPECT_EQ(Raw("Update"), "1");
+    EXPECT_EQ(ReadOptionOrDefault("MaxCookie"), -12);
 }
 
-TEST_F(Localized, OverridesAreIgnoredWhenTheLanguageCodeIsUs)
+TEST_F(Localized, OverridesApplyUnlessTheLanguageIsUsAndAreBoundedAndBrokenIntoLines)
 {
     char text[64];
     EXPECT_EQ(LoadLocalizedString(9999, text), 0);
@@ -108,19 +97,13 @@ TEST_F(Localized, OverridesAreIgnoredWhenTheLanguageCodeIsUs)
     Override(686, "");   // an empty override is no override
     EXPECT_EQ(LoadLocalizedString(686, text), 5);
     EXPECT_STREQ(text, "Never");
-}
 
-TEST_F(Localized, OverrideLineBreaksAndCuts)
-{
-    SetMessageLanguageId(7);
     Override(9999, "Zeile eins%nZeile zwei");
-    char text[64];
     EXPECT_EQ(LoadLocalizedString(9999, text), 22) << "the length before the line break is put in";
     EXPECT_STREQ(text, "Zeile eins\nZeile zwei");
     char small[6];
     EXPECT_EQ(LoadLocalizedString(9999, small), 5);
     EXPECT_STREQ(small, "Zeile");
-
     Override(9999, std::string(800, 'w').c_str());   // over 772 characters: not read at all
     EXPECT_EQ(LoadLocalizedString(9999, text), 0);
     Override(9999, std::string(772, 'w').c_str());
@@ -140,28 +123,21 @@ TEST(Placement, RestoreMovesPullsBackAndCentres)
     HWND w = CreateWindowExA(0, "STATIC", "placement", WS_POPUP, 10, 20, 300, 200, nullptr, nullptr,
                              GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(w, nullptr);
-    const int halfWidth = GetSystemMetrics(SM_CXSCREEN) / 2;
-    const int halfHeight = GetSystemMetrics(SM_CYSCREEN) / 2;
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     const std::string wide = std::to_string(GetSystemMetrics(SM_CXVIRTUALSCREEN) + 1);
     const std::string tall = std::to_string(GetSystemMetrics(SM_CYVIRTUALSCREEN) + 1);
-    struct Case {
+    const struct {
         const char* x;
         const char* y;   // nullptr: no value
         int left, top;
-    };
-    const Case cases[] = {
-        {"100", "120", 100, 120},
-        {wide.c_str(), tall.c_str(), halfWidth, halfHeight},
-        {"-30000", "-30000", halfWidth, halfHeight},
-        {"100", nullptr, (GetSystemMetrics(SM_CXSCREEN) - 300) / 2,
-         (GetSystemMetrics(SM_CYSCREEN) - 200) / 3},
-    };
-    for (const Case& c : cases) {
+    } cases[] = {{"100", "120", 100, 120},
+                 {wide.c_str(), tall.c_str(), width / 2, height / 2},
+                 {"-30000", "-30000", width / 2, height / 2},
+                 {"100", nullptr, (width - 300) / 2, (height - 200) / 3}};
+    for (const auto& c : cases) {
         SetRegValue(HKEY_CURRENT_USER, kVelmoraKey, names[0], c.x);
-        if (c.y)
-            SetRegValue(HKEY_CURRENT_USER, kVelmoraKey, names[1], c.y);
-        else
-            DeleteRegValue(HKEY_CURRENT_USER, kVelmoraKey, names[1]);
+        DeleteRegValue(HKEY_CURRENT_USER, kVelmoraKey, names[1]);
+        if (c.y) SetRegValue(HKEY_CURRENT_USER, kVelmoraKey, names[1], c.y);
         RestorePlacement(w, names[0], names[1], names[2], names[3]);
         RECT r = {};
         GetWindowRect(w, &r);
