@@ -457,15 +457,9 @@ int MoveNotifyValue(const char* name, const char* from, const char* to)
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, k.put()) !=
         ERROR_SUCCESS)
         return 0;
-    char value[MAX_PATH] = "";
-    DWORD type = 0;
-    DWORD size = sizeof(value) - 1;
-    if (RegQueryValueExA(k.get(), from, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-            ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return 0;
-    value[size] = 0;
-    if (!value[0]) return 0;
+    char value[MAX_PATH];
+    DWORD type = REG_NONE;
+    if (QueryRegText(k.get(), from, value, kRegTextRaw, &type) <= 0) return 0;
     const DWORD length = static_cast<DWORD>(std::strlen(value) + 1);
     if (RegSetValueExA(k.get(), to, 0, type, reinterpret_cast<const BYTE*>(value), length) !=
         ERROR_SUCCESS)
