@@ -331,9 +331,16 @@ int ParkStartupFile(const char* title, const char* entryName)
     CreateDirectoryA(folder, nullptr);
     if (GetFileNamePart(entryName, name) == 0) StrCopy(name, entryName);
     if (StrFormatA(target, "%s\\%s", folder, name) != 0) return 0;
-    // A failed move still marks the entry, so that it is shown as disabled.
-    if (!MoveFileA(entryName, target)) TraceLog(entryName, "DisableRunProgram - move failed");
-    WriteMarker(title, kCodeStartupGroup);
+    // A file that could not be moved still starts: marking it would show as
+    // disabled an entry that is not, and leave a marker no enable can clear.
+    if (!MoveFileA(entryName, target)) {
+        TraceLog(entryName, "DisableRunProgram - move failed");
+        return 0;
+    }
+    if (!WriteMarker(title, kCodeStartupGroup)) {
+        MoveFileA(target, entryName);
+        return 0;
+    }
     return 1;
 }
 

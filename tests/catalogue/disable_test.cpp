@@ -309,6 +309,13 @@ TEST_F(Disable, StartupFolderEntryIsParkedAndBackAndRemovalDeletesOnlyItsOwnFile
     };
     ASSERT_TRUE(WriteTextFile(link.path(), "entry"));
 
+    // A file that cannot be moved (it is open without sharing) stays active.
+    {
+        UniqueFile open(CreateFileA(entry, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(open);
+        EXPECT_EQ(DisableRunProgram(title, program.c_str(), entry, 200), 0);
+        EXPECT_EQ(files() + Reg(kMachine, kMarkers, title), "10" + kMissing);
+    }
     EXPECT_EQ(DisableRunProgram(title, program.c_str(), entry, 200), 1);
     EXPECT_EQ(files() + Reg(kMachine, kMarkers, title), "01200");
     EXPECT_EQ(DisableRunProgram(title, program.c_str(), entry, 200), 1);
