@@ -352,7 +352,8 @@ int UnparkStartupFile(const char* title, const char* entryName)
     char source[MAX_PATH];
     char target[MAX_PATH];
     if (GetFileNamePart(entryName, name) == 0) StrCopy(name, entryName);
-    if (!GetStartupTarget(startup)) return 1;
+    // Without a Startup folder the file stays parked: nothing was enabled.
+    if (!GetStartupTarget(startup)) return 0;
     if (!GetDisabledFolder(folder)) return 0;
     if (StrFormatA(source, "%s\\%s", folder, name) != 0) return 0;
     if (StrFormatA(target, "%s\\%s", startup, name) != 0) return 0;

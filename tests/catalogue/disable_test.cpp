@@ -318,6 +318,17 @@ TEST_F(Disable, StartupFolderEntryIsParkedAndBackAndRemovalDeletesOnlyItsOwnFile
     }
     EXPECT_EQ(DisableRunProgram(title, program.c_str(), entry, 200), 1);
     EXPECT_EQ(files() + Reg(kMachine, kMarkers, title), "01200");
+    {
+        // No Startup folder to go back to: it stays parked.
+        SavedValue user(kUser, kShellFoldersKey, "Startup");
+        SavedValue machine(kMachine, kShellFoldersKey, "Startup");
+        SavedValue common(kMachine, kShellFoldersKey, "Common Startup");
+        for (auto [root, name] : {std::pair{kUser, "Startup"}, std::pair{kMachine, "Startup"},
+                                  std::pair{kMachine, "Common Startup"}})
+            RegDeleteKeyValueA(root, kShellFoldersKey, name);
+        EXPECT_EQ(DisableRunProgram(title, program.c_str(), entry, 200), 0);
+        EXPECT_EQ(files() + Reg(kMachine, kMarkers, title), "01200");
+    }
     EXPECT_EQ(DisableRunProgram(title, program.c_str(), entry, 200), 1);
     EXPECT_EQ(files() + Reg(kMachine, kMarkers, title), "10" + kMissing);
 
