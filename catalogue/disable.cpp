@@ -757,7 +757,16 @@ int RestoreRunProgram(const char* title, const char* command, const char* entryN
     const char* store = nullptr;
     int done = 0;
     if (GetRunLocation(code, &root, &key, &store)) {
-        done = title[0] ? SetRegValue(root, key, title, command) : 0;
+        // Another command under that title is an entry of its own: the
+        // restore must not write over it.
+        char current[kRegTextMax];
+        const int found = ReadRegText(root, key, title, current, kRegTextRaw);
+        if (!title[0])
+            done = 0;
+        else if (found == kRegTextMissing)
+            done = SetRegValue(root, key, title, command);
+        else
+            done = found >= 0 && lstrcmpiA(current, command) == 0 ? 1 : 0;
     } else if (code == 100 || code == 101) {
         done = AppendToWinList(WinListKey(code), command);
     } else if (code == kCodeStartupGroup) {

@@ -134,6 +134,7 @@ TEST_F(Disable, RunEntryComesBackExactlyAsItWasWritten)
         EXPECT_EQ(Reg(c.root, kRunKey, title) + Reg(kUser, kApproved, title), kMissing + kMissing);
         EXPECT_TRUE(InHistory(("\t" + c.written + "\t").c_str())) << History();
         EXPECT_EQ(RestoreRunProgram(title, c.written.c_str(), "", c.code), 1);
+        EXPECT_EQ(RestoreRunProgram(title, "C:\\vltest\\other.exe", "", c.code), 0);
         EXPECT_EQ(Reg(c.root, kRunKey, title), c.written);
         EXPECT_EQ(Reg(kUser, kApproved, c.written), std::to_string(c.code));
         RegDeleteKeyValueA(kUser, kApproved, c.written.c_str());
