@@ -3,6 +3,7 @@
 // store, the Winlogon values and the shell and logon hooks.
 #include "catalogue/catalogue.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
@@ -144,10 +145,22 @@ struct LastValue {
     ValueText data = "";
 };
 
+// The code a marker records for a title, 0 when there is none.
+int MarkerCode(HKEY markers, const char* name)
+{
+    char text[16];
+    if (!markers || !name[0] || QueryRegText(markers, name, text) <= 0) return 0;
+    return static_cast<int>(strtol(text, nullptr, 10));
+}
+
 void ListRunKey(HKEY root, const char* subkey, int code, LastValue& last)
 {
     UniqueKey key;
     if (RegOpenKeyExA(root, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
+    // One handle on the markers serves the whole key; it sees the values as
+    // they change.
+    UniqueKey markers;
+    if (g_repair) RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 0, KEY_READ, markers.put());
     DWORD count = ValueCount(key.get());
     for (DWORD index = 0; index < count;) {
         ValueText name;
@@ -162,7 +175,7 @@ void ListRunKey(HKEY root, const char* subkey, int code, LastValue& last)
         // Back while its title is parked with this location's code: parked
         // again with its new command. A value of the same title elsewhere
         // is an entry of its own.
-        if (g_repair && name[0] && GetDisabledCode(name) == code) {
+        if (MarkerCode(markers.get(), name) == code) {
             if (ReparkRunEntry(name, code)) {
                 // Its removal moved the next value onto this index.
                 --count;

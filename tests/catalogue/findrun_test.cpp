@@ -223,18 +223,6 @@ TEST(BuildRun, AValueThatComesBackWhileDisabledIsParkedAgainWithItsNewCommand)
     EXPECT_EQ(1u, IndexesOf("VlComebackNext").size());
 }
 
-TEST(BuildRun, AFullListDropsFurtherEntries)
-{
-    Fixture fx;
-    fx.Text(HKEY_CURRENT_USER, kUserRun, "VlNoRoom", "C:\\VlApps\\noroom.exe");
-    ClearItems();
-    for (int i = 0; i < kMaxItems; ++i) ASSERT_EQ(1, AddItem("VlFiller", "C:\\f.exe", "", "", 1, 0));
-    EXPECT_EQ(kMaxItems, BuildRun());
-    EXPECT_EQ(kMaxItems, GetWinPrograms());
-    EXPECT_TRUE(IndexesOf("VlNoRoom").empty());
-    ClearItems();
-}
-
 TEST(GetWinPrograms, RunThenLoadListsEveryProgramOnceAndAnOverlongListIsCut)
 {
     SavedProfile run("run");
