@@ -83,30 +83,6 @@ bool KeyIsEmpty(HKEY root, const char* key)
 
 }   // namespace
 
-TEST(BuildRun, EveryRunKeyOfBothRootsIsListedWithItsLocationCode)
-{
-    Fixture fx;
-    const std::vector<int> codes = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13, 14, 15, 16, 17};
-    for (int code : codes) {
-        fx.Text(RootOf(code), KeyOf(code), "VlRunKey" + std::to_string(code),
-                "C:\\VlApps\\prog" + std::to_string(code) + ".exe /arg");
-    }
-    ClearItems();
-    AddItem("VlLeftOver", "C:\\VlApps\\left.exe", "", "", 1, 0);
-    BuildStartupList(1);
-    EXPECT_TRUE(IndexesOf("VlLeftOver").empty()) << "the list is cleared first";
-    int previous = -1;
-    for (int code : codes) {
-        const std::string name = "VlRunKey" + std::to_string(code);
-        std::vector<int> at = IndexesOf(name);
-        ASSERT_EQ(1u, at.size()) << name;
-        ExpectItem(ReadItem(at[0]), name, "C:\\VlApps\\prog" + std::to_string(code) + ".exe /arg",
-                   "", "", code);
-        EXPECT_GT(at[0], previous) << "machine keys in table order, then user keys";
-        previous = at[0];
-    }
-}
-
 TEST(BuildRun, OnlyWellFormedCommandsAreListedRundllOnesFromTheirDll)
 {
     const std::string c255 = "C:\\" + std::string(248, 'a') + ".exe";
@@ -393,7 +369,10 @@ TEST(BuildStartupList, PassesFollowInOrderAndThePlainPageLeavesOutWinlogonAndHoo
             "C:\\WINDOWS\\system32\\userinit.exe,C:\\VlApps\\logon.exe");
     fx.Text(HKEY_LOCAL_MACHINE, kWinlogon, "Shell", "Explorer.exe C:\\VlApps\\shell.exe");
     fx.Text(HKEY_LOCAL_MACHINE, kDelayLoad, "VlListDelay", kUnknownClass);
-    fx.Text(HKEY_CURRENT_USER, kUserRun, "VlOrderRun", "C:\\VlApps\\orderrun.exe");
+    const std::vector<int> codes = {1, 2, 3, 4, 5, 6, 7, 11, 12, 13, 14, 15, 16, 17};
+    auto name = [](int code) { return "VlRunKey" + std::to_string(code); };
+    auto path = [](int code) { return "C:\\VlApps\\prog" + std::to_string(code) + ".exe /arg"; };
+    for (int code : codes) fx.Text(RootOf(code), KeyOf(code), name(code), path(code));
     TempFile batch(UserStartupFolder() + "\\vl_order.bat");
     ASSERT_TRUE(WriteTextFile(batch.path(), "x"));
     ASSERT_TRUE(WriteProfileStringA("windows", "run", "C:\\VlApps\\orderwin.exe"));
@@ -401,20 +380,28 @@ TEST(BuildStartupList, PassesFollowInOrderAndThePlainPageLeavesOutWinlogonAndHoo
                         "C:\\VlApps\\orderdis.exe"));
     ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kMarkers, "VlOrderDis", "1"));
 
+    ClearItems();
+    AddItem("VlLeftOver", "C:\\VlApps\\left.exe", "", "", 1, 0);
     EXPECT_EQ(ItemCount(), BuildStartupList(0));
-    const std::vector<std::vector<int>> order = {
-        IndexesOf("VlOrderRun"),        IndexesWithPath(batch.path()),
-        IndexesWithPath("C:\\VlApps\\orderwin.exe"), IndexesOf("VlOrderDis"),
-        IndexesOf("Winlogon Userinit"), IndexesOf("Winlogon Shell"), IndexesOf("VlListDelay")};
+    EXPECT_TRUE(IndexesOf("VlLeftOver").empty()) << "the list is cleared first";
+    // Machine keys in table order, then user keys, then the other passes.
+    std::vector<std::vector<int>> order;
+    for (int code : codes) order.push_back(IndexesOf(name(code)));
+    order.insert(order.end(), {IndexesWithPath(batch.path()), IndexesWithPath("C:\\VlApps\\orderwin.exe"),
+                               IndexesOf("VlOrderDis"), IndexesOf("Winlogon Userinit"),
+                               IndexesOf("Winlogon Shell"), IndexesOf("VlListDelay")});
     int previous = -1;
     for (const std::vector<int>& at : order) {
-        ASSERT_EQ(1u, at.size());
+        ASSERT_EQ(1u, at.size()) << previous;
         EXPECT_GT(at[0], previous);
         previous = at[0];
     }
-    ExpectItem(ReadItem(order[4][0]), "Winlogon Userinit", "C:\\VlApps\\logon.exe", "", "", 250);
-    ExpectItem(ReadItem(order[5][0]), "Winlogon Shell", "C:\\VlApps\\shell.exe", "", "", 251);
-    ExpectItem(ReadItem(order[6][0]), "VlListDelay", "", kUnknownClass, "", 252);
+    for (size_t i = 0; i < codes.size(); ++i)
+        ExpectItem(ReadItem(order[i][0]), name(codes[i]), path(codes[i]), "", "", codes[i]);
+    const size_t others = codes.size() + 3;
+    ExpectItem(ReadItem(order[others][0]), "Winlogon Userinit", "C:\\VlApps\\logon.exe", "", "", 250);
+    ExpectItem(ReadItem(order[others + 1][0]), "Winlogon Shell", "C:\\VlApps\\shell.exe", "", "", 251);
+    ExpectItem(ReadItem(order[others + 2][0]), "VlListDelay", "", kUnknownClass, "", 252);
 
     for (int showAll : {0, 1}) {
         WriteOption("ShowAllStartup", showAll);
