@@ -99,22 +99,3 @@ TEST(LocalDate, PatternsFollowTheRegionalSettingWithAFallback)
     if (date[0]) SetRegValue(HKEY_CURRENT_USER, kInternational, "sShortDate", date);
     if (time[0]) SetRegValue(HKEY_CURRENT_USER, kInternational, "sTimeFormat", time);
 }
-
-TEST(FirstDetected, StampsAnExistingProgramOnceUnderItsUpperCasePath)
-{
-    ScratchKey store(HKEY_CURRENT_USER, "Software\\VelmoraTest\\Foundation\\Detected");
-    ScratchDir dir("vl_first_detected");
-    char stamp[64];
-    EXPECT_EQ(StampFirstDetected(dir.file("missing.exe").c_str(), store.path()), 0);
-    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, store.path()), ERROR_FILE_NOT_FOUND);   // nothing was stored
-    const std::string file = dir.file("Stamped Tool.exe"), program = "\"" + file + "\" /background";
-    ASSERT_TRUE(WriteTextFile(file, "x"));
-    std::string name = file;
-    CharUpperA(name.data());
-    EXPECT_EQ(StampFirstDetected(program.c_str(), store.path()), 0);
-    EXPECT_GT(GetRegValue(HKEY_CURRENT_USER, store.path(), name.c_str(), stamp), 0) << name;
-    SetRegValue(HKEY_CURRENT_USER, store.path(), name.c_str(), "01/01/2001 1:00 AM");
-    EXPECT_EQ(StampFirstDetected(program.c_str(), store.path()), 1);
-    GetRegValue(HKEY_CURRENT_USER, store.path(), name.c_str(), stamp);
-    EXPECT_STREQ(stamp, "01/01/2001 1:00 AM");   // the first date stays
-}

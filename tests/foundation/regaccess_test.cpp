@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -14,8 +15,8 @@ void SetRaw(const char* name, DWORD type, const void* data, size_t size)
     ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, kBase, name, type, data, static_cast<DWORD>(size)), ERROR_SUCCESS);
 }
 
-// The monitor with tracing on and an empty trace file, where the registry
-// layer's failures show; values of every kind for both readers.
+// The monitor with tracing on and an empty trace file, which the trace tests
+// read and where the registry layer's failures show; values of every kind.
 class RegAccess : public ::testing::Test {
 protected:
     ScratchKey scratch_{HKEY_CURRENT_USER, kBase};
@@ -48,9 +49,11 @@ protected:
         SetEnvironmentVariableA("VL_REG_DIR", nullptr);
         SetEnvironmentVariableA("VL_REG_BIG", nullptr);
     }
-    static std::string Trace() { return ReadTextFile(GetTraceFilePath()); }
+    static std::string TraceText() { return ReadTextFile(GetTraceFilePath()); }
     static std::string Sub(const char* name) { return std::string(kBase) + "\\" + name; }
 };
+
+class Trace : public RegAccess {};
 
 }  // namespace
 
@@ -69,9 +72,9 @@ TEST_F(RegAccess, TextIsDeliveredOnlyWhenItFitsWithItsZero)
     }
     EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, kBase, "missing", out), 0);
     EXPECT_EQ(GetRegValue(HKEY_CURRENT_USER, Sub("missing").c_str(), "Sz", out), 0);
-    EXPECT_EQ(Trace().find("missing"), std::string::npos);   // a missing value is no error
-    EXPECT_NE(Trace().find("plain: Registry Error #1024: Buffer overflow contained"), std::string::npos);
-    EXPECT_NE(Trace().find(big_ + ": Registry Error #1023: String can not be expanded"), std::string::npos);
+    EXPECT_EQ(TraceText().find("missing"), std::string::npos);   // a missing value is no error
+    EXPECT_NE(TraceText().find("plain: Registry Error #1024: Buffer overflow contained"), std::string::npos);
+    EXPECT_NE(TraceText().find(big_ + ": Registry Error #1023: String can not be expanded"), std::string::npos);
 }
 
 TEST_F(RegAccess, RegTextTakesOnlyTextReadWholeExpandedAndCutOnRequest)
@@ -118,4 +121,34 @@ TEST_F(RegAccess, WritesCreateMissingKeysAndDeletesOnlyWhatIsThere)
     EXPECT_EQ(DeleteRegValue(HKEY_CURRENT_USER, Sub("nokey").c_str(), "Name"), 0);
     EXPECT_EQ(DeleteRegValue(HKEY_CURRENT_USER, key.c_str(), "Name"), 1);
     EXPECT_EQ(DeleteRegValue(HKEY_CURRENT_USER, key.c_str(), "Name"), 0);
+}
+
+TEST_F(Trace, MonitorWritesOneKeyedLinePerCallUpToThe9001st)
+{
+    EXPECT_TRUE(std::string(GetTraceFilePath()).ends_with("\\send2cv.txt"));
+    EXPECT_EQ(TraceLog("C:\\x.exe", "BuildRun - findrun"), 1);
+    std::string text = TraceText();
+    // "[Trace]", then "tick.counter=MM-DD  hh:mm:ss label: text"
+    std::replace_if(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }, '9');
+    EXPECT_TRUE(text.ends_with(".9=99-99  99:99:99 C:\\x.exe: BuildRun - findrun\r\n")) << text;
+    EXPECT_EQ(text.rfind("[Trace]\r\n9", 0), 0u);
+    for (int i = 0; i < 4; ++i) TraceLog("Step", "same tick, new key");
+    InitTrace(8999);
+    EXPECT_EQ(TraceLog("line", "9000") + TraceLog("line", "9001"), 2);
+    EXPECT_EQ(TraceLog("line", "9002") + TraceElapsed(), 0);
+    EXPECT_EQ(GetTraceCounter(), 9001);
+    text = TraceText();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '='), 7);
+}
+
+TEST_F(Trace, NothingIsWrittenWhenOffOrByTheExplorer)
+{
+    InitTrace(kTraceOff);
+    EXPECT_EQ(TraceLog("a", "b") + TraceStart("a", "b"), 0);
+    const std::string monitorFile = GetTraceFilePath();
+    SetProgramKind(kExplorer);
+    InitTrace(0);
+    EXPECT_EQ(TraceLog("a", "b") + TraceStart("a", "b") + TraceElapsed(), 0);
+    EXPECT_EQ(GetFileAttributesA(GetTraceFilePath()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA(monitorFile.c_str()), INVALID_FILE_ATTRIBUTES);
 }
