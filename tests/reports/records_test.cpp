@@ -93,6 +93,7 @@ TEST_F(ItemList, EmptyTitleTakesTheFileNameAndVelmoraTheCaption)
     char path[kPathLen];
     EXPECT_EQ(Title(0), longName.substr(0, 127));
     EXPECT_EQ((GetItemPath(0, path), std::string(path)), "C:\\Long\\" + longName);
+    EXPECT_EQ(Title(1), "tool.exe");
     EXPECT_EQ((GetItemPath(1, path), std::string(path)), "C:\\Quoted Dir\\tool.exe");
     EXPECT_EQ(Title(2), GetAppCaption());
 }
@@ -105,5 +106,5 @@ TEST_F(ItemList, HoldsAtMost4096ItemsAndCookiesStopAtMaxCookie)
     EXPECT_EQ(AddItem("n", "x", "", "", 501, 0), 1);   // other types go on
     for (int i = ItemCount(); i < kMaxItems; ++i) ASSERT_EQ(AddItem("t", "x", "", "", 600, 0), 1) << i;
     EXPECT_EQ(AddItem("t", "x", "", "", 600, 0), 0);
-    EXPECT_EQ(ItemCount(), kMaxItems);
+    EXPECT_EQ(GetItemType(kMaxItems), 0);   // one past the last stays outside the table
 }
