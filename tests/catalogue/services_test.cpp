@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "tests/catalogue/startuptest.h"
 
 using namespace startuptest;
@@ -13,10 +11,7 @@ constexpr const char* kDisplayName = "Northwind Test Service";
 constexpr const char* kDescription = "Keeps the Northwind test data in order.";
 const DWORD kNumber = 0x6578652E;
 
-std::string ServiceKey(const char* name)
-{
-    return std::string(kServicesKey) + "\\" + name;
-}
+std::string ServiceKey(const char* name) { return std::string(kServicesKey) + "\\" + name; }
 
 DWORD ReadStart(const char* name)
 {
@@ -24,11 +19,6 @@ DWORD ReadStart(const char* name)
     RegGetValueA(HKEY_LOCAL_MACHINE, ServiceKey(name).c_str(), "Start", RRF_RT_REG_DWORD, nullptr, &value,
                  &size);
     return value;
-}
-
-bool Listed(const std::string& title)
-{
-    return !IndexesOf(title).empty();
 }
 
 bool WaitForState(SC_HANDLE service, DWORD state)
@@ -44,32 +34,28 @@ bool WaitForState(SC_HANDLE service, DWORD state)
 class InstalledService {
     UniqueService manager_{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
     UniqueService service_;
-
     void Remove()
     {
         UniqueService old(OpenServiceA(manager_.get(), kServiceName, SERVICE_ALL_ACCESS));
         SERVICE_STATUS status = {};
-        if (old && ControlService(old.get(), SERVICE_CONTROL_STOP, &status))
+        if (ControlService(old.get(), SERVICE_CONTROL_STOP, &status))
             WaitForState(old.get(), SERVICE_STOPPED);
-        if (old) DeleteService(old.get());
+        DeleteService(old.get());
     }
 
 public:
     explicit InstalledService(const std::string& exe)
     {
         Remove();
-        service_ = UniqueService(CreateServiceA(manager_.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
-                                                SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                                SERVICE_ERROR_IGNORE, ("\"" + exe + "\"").c_str(), nullptr,
-                                                nullptr, nullptr, nullptr, nullptr));
+        const std::string command = std::string(1, '"').append(exe).append(1, '"');
+        service_ = UniqueService(CreateServiceA(manager_.get(), kServiceName, kDisplayName,
+                                                SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                                SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, command.c_str(),
+                                                nullptr, nullptr, nullptr, nullptr, nullptr));
         SERVICE_DESCRIPTIONA description = {const_cast<char*>(kDescription)};
-        if (service_) ChangeServiceConfig2A(service_.get(), SERVICE_CONFIG_DESCRIPTION, &description);
+        ChangeServiceConfig2A(service_.get(), SERVICE_CONFIG_DESCRIPTION, &description);
     }
-    ~InstalledService()
-    {
-        service_ = UniqueService();
-        Remove();
-    }
+    ~InstalledService() { service_ = UniqueService(); Remove(); }
     SC_HANDLE get() const { return service_.get(); }
 };
 
@@ -77,7 +63,6 @@ public:
 struct RegistryService {
     std::string key;
     ScratchKey scratch{HKEY_LOCAL_MACHINE, key};
-
     RegistryService(const char* name, const std::string& title, const std::string& imagePath,
                     DWORD imageType = REG_SZ, DWORD start = 3)
         : key(ServiceKey(name))
@@ -111,7 +96,6 @@ TEST_F(Services, InstalledServiceIsListedSwitchedAskedAndARejectedOneEndsDisable
     BuildServiceList();
     Item item = OnlyWhere(&Item::title, kDisplayName);
     EXPECT_EQ(lstrcmpiA(item.path.c_str(), exe.c_str()), 0) << item.path;
-    EXPECT_EQ(item.type, 700);
     EXPECT_EQ(item.entry, "Manual");
     EXPECT_EQ(item.detail, kDescription);
     char text[256] = "x";
@@ -119,16 +103,13 @@ TEST_F(Services, InstalledServiceIsListedSwitchedAskedAndARejectedOneEndsDisable
     EXPECT_STREQ(text, kDisplayName);
     EXPECT_EQ(LookupServiceDisplayName("NwNoSuchService", text), 0);
     EXPECT_STREQ(text, "");
-
     for (int start : {2, 4, 3}) {
         EXPECT_EQ(SetServiceStartType("NORTHWIND test SERVICE", start), 1);
         EXPECT_EQ(ReadStart(kServiceName), static_cast<DWORD>(start));
     }
     // Boot and system starts belong to drivers; other numbers are no start type.
     for (int start : {0, 1, 5, -1}) EXPECT_EQ(SetServiceStartType(kDisplayName, start), 0);
-    EXPECT_EQ(SetServiceStartType("No Such Northwind Service", 2), 0);
     EXPECT_EQ(ReadStart(kServiceName), 3u);
-
     EXPECT_EQ(GetServiceStateText(kDisplayName, text), 0);   // a stopped service does not answer
     EXPECT_STREQ(text, "Stopped");
     ASSERT_TRUE(StartServiceA(svc.get(), 0, nullptr) && WaitForState(svc.get(), SERVICE_RUNNING));
@@ -142,28 +123,31 @@ TEST_F(Services, InstalledServiceIsListedSwitchedAskedAndARejectedOneEndsDisable
     ASSERT_TRUE(WaitForState(svc.get(), SERVICE_STOPPED));
     BuildServiceList();
     EXPECT_EQ(OnlyWhere(&Item::title, kDisplayName).entry, "Disabled");
-
     // Only the manager keeps the name once the registry's is gone.
     ASSERT_EQ(DeleteRegValue(HKEY_LOCAL_MACHINE, ServiceKey(kServiceName).c_str(), "DisplayName"), 1);
     EXPECT_EQ(SetServiceStartType(kDisplayName, 3), 0);
 }
 
-TEST_F(Services, ServicesWithAProgramTextAreListedLongTextsCut)
+TEST_F(Services, ServicesWithAProgramTextAreListedLongTextsCutIndirectTextsResolved)
 {
+    const std::string unresolvable = "@C:\\Northwind\\nowhere.dll,-5";
     RegistryService missing("NwTestNoImage", "Northwind Missing Image", exe),
         number("NwTestDwordImage", "Northwind Number Image", exe),
         driver("NwTestDriver", "Northwind Driver", "system32\\drivers\\northwind.sys"),
         huge("NwTestLongImage", "Northwind Long Image", "C:\\" + std::string(400, 'n') + ".exe"),
         expand("NwTestExpandImage", "Northwind Expanded Image", "%SystemRoot%\\northwind.exe", REG_EXPAND_SZ),
-        boot("NwTestBoot", std::string(300, 'T'), exe, REG_SZ, 1);
+        boot("NwTestBoot", std::string(300, 'T'), exe, REG_SZ, 1),
+        indirect("NwTestIndirect", "@" + hostedDll + ",-101", exe),
+        broken("NwTestBadIndirect", unresolvable, exe);
     DeleteRegValue(HKEY_LOCAL_MACHINE, missing.key.c_str(), "ImagePath");
     SetRaw(HKEY_LOCAL_MACHINE, number.key.c_str(), "ImagePath", REG_DWORD, &kNumber, sizeof kNumber);
     SetRaw(HKEY_LOCAL_MACHINE, expand.key.c_str(), "Description", REG_DWORD, &kNumber, sizeof kNumber);
     boot.Set("Description", std::string(2000, 'd'));
-
+    indirect.Set("Description", "@" + hostedDll + ",-102");
+    broken.Set("Description", unresolvable);
     BuildServiceList();
     for (const char* title : {"Northwind Missing Image", "Northwind Number Image", "Northwind Driver"})
-        EXPECT_FALSE(Listed(title)) << title;
+        EXPECT_TRUE(IndexesOf(title).empty()) << title;
     // Windows starts a service with a long path: it is listed, cut to the field.
     EXPECT_EQ(OnlyWhere(&Item::title, "Northwind Long Image").path, "C:\\" + std::string(kPathLen - 4, 'n'));
     Item item = OnlyWhere(&Item::title, "Northwind Expanded Image");
@@ -172,10 +156,15 @@ TEST_F(Services, ServicesWithAProgramTextAreListedLongTextsCut)
     item = OnlyWhere(&Item::title, std::string(kTitleLen - 1, 'T'));
     EXPECT_EQ(item.detail, std::string(kDetailLen - 1, 'd'));
     EXPECT_EQ(item.entry, "0");
-
+    // "@file,-id" names a string of the module; one that cannot be loaded stays as stored.
+    EXPECT_EQ(OnlyWhere(&Item::title, "Northwind Indirect Service").detail,
+              "Described through the DLL's string table.");
+    EXPECT_EQ(OnlyWhere(&Item::title, unresolvable).detail, unresolvable);
     EXPECT_EQ(SetServiceStartType("Northwind Number Image", 2), 0);
     EXPECT_EQ(SetServiceStartType("Northwind Long Image", 2), 1);
     EXPECT_EQ(ReadStart("NwTestLongImage"), 2u);
+    EXPECT_EQ(SetServiceStartType("Northwind Indirect Service", 4), 1);   // by the listed name
+    EXPECT_EQ(ReadStart("NwTestIndirect"), 4u);
 }
 
 TEST_F(Services, OnlySvchostHostsServicesWhichShowTheirDllAndHideByCompany)
@@ -192,56 +181,30 @@ TEST_F(Services, OnlySvchostHostsServicesWhichShowTheirDllAndHideByCompany)
     // .NET's SMSvcHost.exe runs on its own: its DLL value is no path of it.
     lookalike.Set("ServiceDll", "C:\\Northwind\\lookalike.dll", "\\Parameters");
     lookalike.Set("Description", "Lookalike description");
-
     BuildServiceList();
-    const struct {
-        const char* title;
-        int type;
-        std::string path;
-    } expected[] = {{"Northwind Hosted", 701, hostedDll},
-                    {"Northwind Host Only", 701, "svchost.exe -k nwtest"},
-                    {"Northwind Own", 700, exe},
-                    {"Northwind Lookalike", 700, lookalikeImage}};
+    const std::string expected[][3] = {{"Northwind Hosted", "701", hostedDll},
+                                       {"Northwind Host Only", "701", "svchost.exe -k nwtest"},
+                                       {"Northwind Own", "700", exe},
+                                       {"Northwind Lookalike", "700", lookalikeImage}};
     for (const auto& e : expected) {
-        const Item item = OnlyWhere(&Item::title, e.title);
-        EXPECT_EQ(item.type, e.type) << e.title;
-        EXPECT_TRUE(ContainsNoCase(item.path.c_str(), e.path.c_str())) << item.path;
+        const Item item = OnlyWhere(&Item::title, e[0]);
+        EXPECT_EQ(std::to_string(item.type), e[1]) << e[0];
+        EXPECT_TRUE(ContainsNoCase(item.path.c_str(), e[2].c_str())) << item.path;
     }
     WriteOption("HideMicrosoftServices", 1);
     BuildServiceList();
-    EXPECT_FALSE(Listed("Northwind Hosted"));
-    EXPECT_TRUE(Listed("Northwind Own"));
-
+    EXPECT_TRUE(IndexesOf("Northwind Hosted").empty());
+    EXPECT_EQ(IndexesOf("Northwind Own").size(), 1u);
     // Descriptions are found by the normalized program path, for a hosted service by its DLL.
-    const struct {
-        std::string program;
-        const char* description;
-    } lookups[] = {{hostedDll, "Hosted description"},
-                   {"C:\\Northwind\\SMSvcHost.exe", "Lookalike description"},
-                   {"C:\\NOWHERE\\NORTHWIND.EXE", ""}};
+    const std::string lookups[][2] = {{hostedDll, "Hosted description"},
+                                      {"C:\\Northwind\\SMSvcHost.exe", "Lookalike description"},
+                                      {"C:\\NOWHERE\\NORTHWIND.EXE", ""}};
     for (const auto& l : lookups) {
         char normalized[MAX_PATH], description[kDetailLen] = "x";
-        NormalizeProgramPath(l.program.c_str(), normalized);
-        EXPECT_EQ(FindServiceDescription(normalized, description), lstrlenA(l.description)) << l.program;
-        EXPECT_STREQ(description, l.description);
+        NormalizeProgramPath(l[0].c_str(), normalized);
+        EXPECT_EQ(FindServiceDescription(normalized, description), static_cast<int>(l[1].size())) << l[0];
+        EXPECT_EQ(description, l[1]);
     }
-}
-
-TEST_F(Services, IndirectTextsShowTheStringTheyNameOrStayAsStored)
-{
-    const std::string unresolvable = "@C:\\Northwind\\nowhere.dll,-5";
-    RegistryService indirect("NwTestIndirect", "@" + hostedDll + ",-101", exe),
-        broken("NwTestBadIndirect", unresolvable, exe);
-    indirect.Set("Description", "@" + hostedDll + ",-102");
-    broken.Set("Description", unresolvable);
-
-    BuildServiceList();
-    EXPECT_EQ(OnlyWhere(&Item::title, "Northwind Indirect Service").detail,
-              "Described through the DLL's string table.");
-    EXPECT_EQ(OnlyWhere(&Item::title, unresolvable).detail, unresolvable);
-    // The listed name is the one the start type is switched by.
-    EXPECT_EQ(SetServiceStartType("Northwind Indirect Service", 4), 1);
-    EXPECT_EQ(ReadStart("NwTestIndirect"), 4u);
 }
 
 }  // namespace
