@@ -58,17 +58,22 @@ TEST(Hidden, WalkListsHiddenFilesButNoFoldersToEachFoldersDepth)
     GetSystemDirectoryA(system, MAX_PATH);
     GetWindowsDirectoryA(windows, MAX_PATH);
     const std::string cloak = std::string(system) + "\\vlhidden_cloak";
-    const std::string inWindows = std::string(windows) + "\\vlhidden_top.dat";
-    RemoveTree(cloak);
-    ASSERT_TRUE(CreateDirectoryA(cloak.c_str(), nullptr));
+    const std::string inWindows = std::string(windows) + "\\vlhidden";
+    for (const std::string& folder : {cloak, inWindows}) {
+        RemoveTree(folder);
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    }
     SetFileAttributesA(cloak.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
     MakeHidden(cloak + "\\inside.dat", "inside");
-    MakeHidden(inWindows, "top");
+    MakeHidden(inWindows + ".dat", "top");
+    MakeHidden(inWindows + "\\below.dat", "below");
     BuildHiddenFileList();
-    DeleteFileForced(inWindows.c_str());
+    DeleteFileForced((inWindows + ".dat").c_str());
+    RemoveTree(inWindows);
     RemoveTree(cloak);
-    for (const std::string& path : {inWindows, cloak + "\\inside.dat"}) OnlyWhere(&Item::path, path);
-    for (const std::string& path : {dir.file("deeper\\too_deep.dat"), cloak, dir.file("plain.txt")})
+    for (const std::string& path : {inWindows + ".dat", cloak + "\\inside.dat"}) OnlyWhere(&Item::path, path);
+    for (const std::string& path :
+         {inWindows + "\\below.dat", dir.file("deeper\\too_deep.dat"), cloak, dir.file("plain.txt")})
         EXPECT_TRUE(IndexesWithPath(path).empty()) << path;
     const Item hidden = OnlyWhere(&Item::path, dir.file("hidden.txt"));
     EXPECT_EQ(hidden.entry, dir.file("hidden.txt"));
