@@ -69,9 +69,8 @@ TEST_F(FileTypeTest, AssociationNeedsANameAndACommandStoredAsText)
     EXPECT_EQ(Get(".vlmtest", 4), 0);
     EXPECT_EQ(Get(".vlmnone", kAssocMachineClass), 0);
     EXPECT_EQ(std::string(name_) + command_, "");
-    // A class without an open command; a ProgID stored as a number (it does
-    // not name the class "A"); a command stored as binary data; a name
-    // longer than its buffer.
+    // A class without an open command; a ProgID stored as a number (it does not name
+    // the class "A"); a command stored as binary data; a name longer than its buffer.
     SetText(HKEY_LOCAL_MACHINE, kDocExt, "", "VlmTest.Bare");
     EXPECT_EQ(Get(".vlmtest", kAssocMachineClass), 0);
     SetText(HKEY_CLASSES_ROOT, "A\\shell\\open\\command", "", "C:\\Wrong\\a.exe %1");

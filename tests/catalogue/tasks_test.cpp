@@ -13,11 +13,7 @@ class RunningFixture {
 
 public:
     RunningFixture() : process_(StartProgram("\"" + kFixture + "\"", &id_)) {}
-    ~RunningFixture()
-    {
-        TerminateProcess(process_.get(), 0);
-        WaitForSingleObject(process_.get(), 5000);
-    }
+    ~RunningFixture() { TerminateProcess(process_.get(), 0); WaitForSingleObject(process_.get(), 5000); }
     DWORD id() const { return id_; }
     // Gone, and with an exit code that does not read as "still running" (259).
     bool ended(DWORD waitMs) const
