@@ -1,11 +1,8 @@
-// Hidden files watch against real files, folders and processes: the walk,
-// the move into the vault, the way back and the history lines.
 #include <gtest/gtest.h>
 
-#include <string>
+#include "tests/catalogue/startuptest.h"
 
-#include "catalogue/catalogue.h"
-#include "tests/support/testsupport.h"
+using namespace startuptest;
 
 namespace {
 
@@ -26,211 +23,136 @@ void ClearVault(const std::string& name)
     while (FindNextFileA(find.get(), &data));
 }
 
-// The history from a length on (all of it when it has been started anew).
-std::string History(size_t from = 0)
+// What the history gained since it was `from` long.
+std::string HistorySince(size_t from)
 {
-    char path[MAX_PATH];
-    GetHistoryFilePath(path);
-    std::string text = ReadTextFile(path);
-    return from <= text.size() ? text.substr(from) : text;
+    const std::string text = ReadTextFile(HistoryPath());
+    return from <= text.size() ? text.substr(from) : text;   // or all of a history started anew
 }
 
-bool Exists(const std::string& path)
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+std::string Snapshot(const std::string& path) { return Reg(HKEY_CURRENT_USER, kHiddenStoreKey, path); }
+
+void MakeHidden(const std::string& path, const std::string& text, DWORD attributes = FILE_ATTRIBUTE_HIDDEN)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    ASSERT_TRUE(WriteTextFile(path, text) && SetFileAttributesA(path.c_str(), attributes)) << path;
 }
 
-std::string SnapshotValue(const std::string& path)
-{
-    char out[64];
-    GetRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path.c_str(), out);
-    return out;
-}
-
-void MakeHidden(const std::string& path, const char* text, DWORD attributes = FILE_ATTRIBUTE_HIDDEN)
-{
-    ASSERT_TRUE(WriteTextFile(path, text)) << path;
-    ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
-}
-
-// A hidden copy of the fixture program.
 void MakeHiddenProgram(const std::string& path)
 {
     ASSERT_TRUE(CopyFileA(FixturePath("hidden_fixture.exe").c_str(), path.c_str(), FALSE));
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN);
 }
 
-int FindItem(const std::string& path)
+TEST(Hidden, WalkListsHiddenFilesButNoFoldersToEachFoldersDepth)
 {
-    for (int i = 0; i < ItemCount(); ++i) {
-        char out[kPathLen];
-        GetItemPath(i, out);
-        if (lstrcmpiA(out, path.c_str()) == 0) return i;
-    }
-    return -1;
-}
-
-class HiddenTest : public ::testing::Test {
-protected:
-    void TearDown() override { ClearItems(); }
-};
-
-TEST_F(HiddenTest, HandlerListsHiddenFilesButNoFolders)
-{
-    ScratchDir dir("vlhidden_proc");
+    ScratchDir dir("vlhidden_walk");
     MakeHidden(dir.file("plain.txt"), "plain", FILE_ATTRIBUTE_NORMAL);
     MakeHidden(dir.file("hidden.txt"), "hidden");
     MakeHidden(dir.file("system.txt"), "system", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     MakeHiddenProgram(dir.file("probe.exe"));
-    CreateDirectoryA(dir.file("cloak").c_str(), nullptr);
-    SetFileAttributesA(dir.file("cloak").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
-
-    ClearItems();
-    for (const char* name : {"plain.txt", "hidden.txt", "system.txt", "probe.exe", "cloak"}) {
-        WIN32_FIND_DATAA data;
-        UniqueFind find(FindFirstFileA(dir.file(name).c_str(), &data));
-        ASSERT_TRUE(find) << name;
-        HiddenFileProc(dir.file(name).c_str(), &data, nullptr);
-    }
-    ASSERT_EQ(ItemCount(), 3);
-    char text[kEntryLen];
-    GetItemTitle(0, text);
-    EXPECT_STREQ(text, "hidden.txt");
-    GetItemEntryName(0, text);
-    EXPECT_STREQ(text, dir.file("hidden.txt").c_str());
-    EXPECT_EQ(GetItemType(0), 370);
-    EXPECT_EQ(GetItemFlag(0), 1);
-    EXPECT_EQ(GetItemFlag(1), 0);   // also a system file
-    GetItemTitle(2, text);
-    EXPECT_STREQ(text, "Hidden Probe Suite");
-}
-
-TEST_F(HiddenTest, WalkCoversTempSubfoldersAndHiddenSystemSubfolders)
-{
-    ScratchDir dir("vlhidden_walk");
-    MakeHidden(dir.file("top.dat"), "top");
     CreateDirectoryA(dir.file("deeper").c_str(), nullptr);
     MakeHidden(dir.file("deeper\\too_deep.dat"), "deep");
-    // The system folder is walked one level down, the Windows folder not at all.
+    // The system folder is walked one level down, the Windows folder's own files only.
     char system[MAX_PATH], windows[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
     GetWindowsDirectoryA(windows, MAX_PATH);
     const std::string cloak = std::string(system) + "\\vlhidden_cloak";
-    const std::string inWindows = std::string(windows) + "\\vlhidden_top.dat";
-    const std::string windowsSub = std::string(windows) + "\\vlhidden_sub";
-    for (const std::string& folder : {cloak, windowsSub}) {
+    const std::string inWindows = std::string(windows) + "\\vlhidden";
+    for (const std::string& folder : {cloak, inWindows}) {
         RemoveTree(folder);
         ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     }
     SetFileAttributesA(cloak.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_DIRECTORY);
     MakeHidden(cloak + "\\inside.dat", "inside");
-    MakeHidden(inWindows, "top");
-    MakeHidden(windowsSub + "\\below.dat", "below");
-
+    MakeHidden(inWindows + ".dat", "top");
+    MakeHidden(inWindows + "\\below.dat", "below");
     BuildHiddenFileList();
-    DeleteFileForced(inWindows.c_str());
-    RemoveTree(windowsSub);
+    DeleteFileForced((inWindows + ".dat").c_str());
+    RemoveTree(inWindows);
     RemoveTree(cloak);
-    EXPECT_GE(FindItem(inWindows), 0);
-    EXPECT_LT(FindItem(windowsSub + "\\below.dat"), 0);
-    EXPECT_GE(FindItem(dir.file("top.dat")), 0);
-    EXPECT_LT(FindItem(dir.file("deeper\\too_deep.dat")), 0);
-    EXPECT_GE(FindItem(cloak + "\\inside.dat"), 0);
-    EXPECT_LT(FindItem(cloak), 0);
+    for (const std::string& path : {inWindows + ".dat", cloak + "\\inside.dat"}) OnlyWhere(&Item::path, path);
+    for (const std::string& path :
+         {inWindows + "\\below.dat", dir.file("deeper\\too_deep.dat"), cloak, dir.file("plain.txt")})
+        EXPECT_TRUE(IndexesWithPath(path).empty()) << path;
+    const Item hidden = OnlyWhere(&Item::path, dir.file("hidden.txt"));
+    EXPECT_EQ(hidden.entry, dir.file("hidden.txt"));
+    EXPECT_EQ(hidden.type, 370);
+    EXPECT_EQ(hidden.flag, 1);
+    EXPECT_EQ(OnlyWhere(&Item::path, dir.file("system.txt")).flag, 0);
+    EXPECT_EQ(OnlyWhere(&Item::path, dir.file("probe.exe")).title, "Hidden Probe Suite");
+    ClearItems();
 }
 
-TEST_F(HiddenTest, FilesOfOneNameKeepTheirOwnVaultCopiesAndComeBack)
+TEST(Hidden, FilesOfOneNameKeepTheirOwnVaultCopiesAndOlderBareNameCopiesComeBack)
 {
     ScratchDir one("vlhidden_vault1"), two("vlhidden_vault2");
     const std::string paths[] = {one.file("vlvault_one.dat"), two.file("vlvault_one.dat")};
+    const std::string bare = VaultFile("vlvault_one.dat");
     ClearVault("vlvault_one.dat");
     for (const std::string& path : paths) {
-        MakeHidden(path, ("contents of " + path).c_str());
+        MakeHidden(path, "contents of " + path);
         SetRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path.c_str(), "01/02/2026 3:04 PM");
     }
-    const size_t before = History().size();
     for (const std::string& path : paths) {
         EXPECT_NE(MoveHiddenFileToVault("Odd Hidden Thing", path.c_str()), 0);
         EXPECT_FALSE(Exists(path));
-        EXPECT_EQ(SnapshotValue(path), "");
-        EXPECT_NE(History(before).find("\t*HIDDEN_DeleteFile\tTYPE_HIDDEN\tOdd Hidden Thing\t" + path +
-                                       "\t\r\n"),
-                  std::string::npos);
+        EXPECT_EQ(Snapshot(path), kMissing);
     }
     for (const std::string& path : paths) {
         EXPECT_NE(RestoreHiddenFileFromVault(path.c_str()), 0) << path;
         EXPECT_EQ(ReadTextFile(path), "contents of " + path);
-        // Wine reports every file as ready for archiving, whatever was set.
-        EXPECT_EQ(GetFileAttributesA(path.c_str()) & ~FILE_ATTRIBUTE_ARCHIVE,
-                  static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));
-        EXPECT_NE(SnapshotValue(path), "");
+        EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+        EXPECT_NE(Snapshot(path), kMissing);
         DeleteRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path.c_str());
     }
-    // Restored copies leave the vault: a second restore has nothing to put back.
-    EXPECT_EQ(RestoreHiddenFileFromVault(paths[0].c_str()), 0);
-}
-
-TEST_F(HiddenTest, CopyStoredUnderTheBareNameByOlderVersionsStillComesBack)
-{
-    ScratchDir dir("vlhidden_old");
-    const std::string path = dir.file("vlvault_old.dat");
-    ClearVault("vlvault_old.dat");
-    ASSERT_TRUE(WriteTextFile(VaultFile("vlvault_old.dat"), "old style"));
-    EXPECT_NE(RestoreHiddenFileFromVault(path.c_str()), 0);
-    EXPECT_EQ(ReadTextFile(path), "old style");
-    EXPECT_FALSE(Exists(VaultFile("vlvault_old.dat")));
-    DeleteRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path.c_str());
-
+    // Restored copies leave the vault; what older versions stored under the
+    // bare name is the one left to put back.
+    ASSERT_TRUE(WriteTextFile(bare, "old style"));
+    EXPECT_NE(RestoreHiddenFileFromVault(paths[0].c_str()), 0);
+    EXPECT_EQ(ReadTextFile(paths[0]), "old style");
+    EXPECT_FALSE(Exists(bare));
+    DeleteRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, paths[0].c_str());
     // A vault copy whose folder has gone stays in the vault: it is the only one.
-    const std::string gone = dir.file("vanished\\vlvault_old.dat");
-    ASSERT_TRUE(WriteTextFile(VaultFile("vlvault_old.dat"), "kept"));
+    const std::string gone = one.file("vanished\\vlvault_one.dat");
+    ASSERT_TRUE(WriteTextFile(bare, "kept"));
     EXPECT_EQ(RestoreHiddenFileFromVault(gone.c_str()), 0);
-    EXPECT_EQ(ReadTextFile(VaultFile("vlvault_old.dat")), "kept");
-    EXPECT_EQ(SnapshotValue(gone), "");
-    ClearVault("vlvault_old.dat");
+    EXPECT_EQ(ReadTextFile(bare), "kept");
+    EXPECT_EQ(Snapshot(gone), kMissing);
+    ClearVault("vlvault_one.dat");
 }
 
-TEST_F(HiddenTest, FileInUseStaysHiddenAndUnrecorded)
+TEST(Hidden, FileHeldOpenStaysHiddenAndUnrecordedButARunningProgramIsEndedAndMoved)
 {
     ScratchDir dir("vlhidden_busy");
-    std::string path = dir.file("vlvault_busy.dat");
-    MakeHidden(path, "busy");
-    SetRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path.c_str(), "01/02/2026 3:04 PM");
-    const size_t before = History().size();
+    const std::string busy = dir.file("vlvault_busy.dat"), program = dir.file("vlprobe_run.exe");
+    MakeHidden(busy, "busy");
+    SetRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, busy.c_str(), "01/02/2026 3:04 PM");
+    MakeHiddenProgram(program);
+    const size_t before = ReadTextFile(HistoryPath()).size();
     {
         // Readable, so the vault copy is made, but not deletable.
-        UniqueFile holder(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
+        UniqueFile holder(CreateFileA(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
         ASSERT_TRUE(holder);
-        EXPECT_EQ(MoveHiddenFileToVault("Busy", path.c_str()), 0);
+        EXPECT_EQ(MoveHiddenFileToVault("Busy", busy.c_str()), 0);
     }
-    EXPECT_TRUE(GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_EQ(SnapshotValue(path), "");   // reported as new on the next check
-    EXPECT_EQ(History(before).find("*HIDDEN_DeleteFile"), std::string::npos);
+    EXPECT_TRUE(GetFileAttributesA(busy.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_EQ(Snapshot(busy), kMissing);   // reported as new on the next check
+    EXPECT_EQ(HistorySince(before).find("Busy"), std::string::npos);
     ClearVault("vlvault_busy.dat");
-}
-
-TEST_F(HiddenTest, RunningHiddenProgramIsEndedBeforeItsFileIsMoved)
-{
-    ScratchDir dir("vlhidden_run");
-    std::string path = dir.file("vlprobe_run.exe");
-    MakeHiddenProgram(path);
-    UniqueHandle process(StartProgram("\"" + path + "\""));
+    UniqueHandle process(StartProgram("\"" + program + "\""));
     ASSERT_TRUE(process);
     Sleep(300);   // let it map its image
-    const size_t before = History().size();
-
-    EXPECT_NE(MoveHiddenFileToVault("Hidden Probe Suite", path.c_str()), 0);
+    EXPECT_NE(MoveHiddenFileToVault("Hidden Probe Suite", program.c_str()), 0);
     EXPECT_EQ(WaitForSingleObject(process.get(), 10000), WAIT_OBJECT_0);
-    EXPECT_FALSE(Exists(path));
-    std::string added = History(before);
-    EXPECT_NE(added.find("\tTASK_Kill\tINFO_TASK\tHidden Probe Suite\t"), std::string::npos)
-        << added;
-    EXPECT_NE(added.find("\t*HIDDEN_DeleteFile\tTYPE_HIDDEN\tHidden Probe Suite\t"),
-              std::string::npos)
-        << added;
-    EXPECT_NE(RestoreHiddenFileFromVault(path.c_str()), 0);
-    DeleteRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, path.c_str());
+    EXPECT_FALSE(Exists(program));
+    const std::string added = HistorySince(before);
+    EXPECT_NE(added.find("\tTASK_Kill\tINFO_TASK\tHidden Probe Suite\t"), std::string::npos) << added;
+    EXPECT_NE(added.find("\t*HIDDEN_DeleteFile\tTYPE_HIDDEN\tHidden Probe Suite\t" + program + "\t\r\n"),
+              std::string::npos);
+    EXPECT_NE(RestoreHiddenFileFromVault(program.c_str()), 0);
+    DeleteRegValue(HKEY_CURRENT_USER, kHiddenStoreKey, program.c_str());
 }
 
 }   // namespace
