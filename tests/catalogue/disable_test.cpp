@@ -358,24 +358,16 @@ TEST_F(Disable, StartupFolderEntryIsParkedAndBackAndRemovalDeletesOnlyItsOwnFile
     EXPECT_EQ(files(), "00");
     EXPECT_EQ(IsDisabledEntry(title), 0);
     EXPECT_TRUE(Exists(program));
-}
 
-TEST_F(Disable, StartupFileListedByItselfIsParkedAndBack)
-{
-    // Listed with an empty entry name: the command is the file.
-    const TempFile file(UserStartupFolder() + "\\vltest_self.bat");
-    const TempFile parked(ProgramFile("Disabled\\vltest_self.bat"));
-    const char* title = "vltest_self.bat";
-    Use({title});
-    ASSERT_TRUE(WriteTextFile(file.path(), "@echo off"));
-    EXPECT_EQ(DisableRunProgram(title, file.path().c_str(), "", 200), 1);
-    EXPECT_EQ(std::to_string(Exists(file.path())) + std::to_string(Exists(parked.path())) +
-                  Reg(kMachine, kMarkers, title),
-              "01200");
-    EXPECT_EQ(DisableRunProgram(title, file.path().c_str(), "", 200), 1);
-    EXPECT_EQ(std::to_string(Exists(file.path())) + std::to_string(Exists(parked.path())) +
-                  Reg(kMachine, kMarkers, title),
-              "10" + kMissing);
+    // A file listed by itself has no entry name: the command is the file.
+    const TempFile self(UserStartupFolder() + "\\vltest_self.bat");
+    const TempFile selfParked(ProgramFile("Disabled\\vltest_self.bat"));
+    Use({"vltest_self.bat"});
+    ASSERT_TRUE(WriteTextFile(self.path(), "@echo off"));
+    for (const char* where : {"01", "10"}) {
+        EXPECT_EQ(DisableRunProgram("vltest_self.bat", self.path().c_str(), "", 200), 1);
+        EXPECT_EQ(std::to_string(Exists(self.path())) + std::to_string(Exists(selfParked.path())), where);
+    }
 }
 
 TEST_F(Disable, WinlogonNotifyIsParkedInOldNameAndBack)
