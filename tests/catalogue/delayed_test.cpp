@@ -9,8 +9,7 @@ namespace {
 
 using namespace startuptest;
 
-const HKEY kMachine = HKEY_LOCAL_MACHINE;
-const HKEY kUser = HKEY_CURRENT_USER;
+const HKEY kMachine = HKEY_LOCAL_MACHINE, kUser = HKEY_CURRENT_USER;
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kDelay = "Software\\Corvath\\Velmora\\Delay";
 const std::string kTime = kDelay + "\\Time", kParameters = kDelay + "\\Parameters",
@@ -48,8 +47,7 @@ std::string WaitForFile(const std::string& path)
 class Delayed : public ::testing::Test {
 protected:
     OwnedKey keys_[3] = {{kMachine, kDelay}, {kUser, kDelay}, {kUser, kApproved}};
-    ScratchKey machine_{kMachine, kDelay};
-    ScratchKey user_{kUser, kDelay};
+    ScratchKey machine_{kMachine, kDelay}, user_{kUser, kDelay};
     ScratchDir dir_{"vltest_delayed"};
     void SetUp() override
     {
@@ -61,50 +59,40 @@ protected:
 
 }   // namespace
 
-TEST_F(Delayed, QuotedUserRunEntryGoesToTheUserStoreAndComesBackStillQuoted)
+TEST_F(Delayed, RunEntryGoesToTheStoreOfItsRootAndComesBackStillQuoted)
 {
     // The list shows the command without the quotes that keep the path one program.
-    const char* title = "VlTestDelayUser";
-    const char* written = "\"C:\\vltest dir\\tool.exe\" -quiet";
+    const char* title = "VlTestDelay";
+    const std::string written = "\"C:\\vltest dir\\tool.exe\" -quiet";
     const char* listed = "C:\\vltest dir\\tool.exe -quiet";
     const std::string program = "C:\\vltest dir\\tool.exe";
-    SavedValue run(kUser, kRunKey, title), approved(kUser, kApproved, listed);
-    Set(kUser, kRunKey, title, written);
-
-    EXPECT_EQ(DelayStartupEntry(title, listed, "", 11, 0), 1);
-    EXPECT_EQ(Reg(kUser, kRunKey, title) + "|" + Reg(kUser, kDelay, program) + "|" +
-                  Reg(kUser, kTime, program) + "|" + Reg(kUser, kParameters, program) + "|" +
-                  Reg(kUser, kApplet, program) + "|" + Reg(kUser, kApproved, listed),
-              kMissing + "|11|30|-quiet|" + kMissing + "|1103");
-    ASSERT_EQ(GetDelayedPrograms(), 1);
-    const Item item = ReadItem(0);
-    EXPECT_EQ(item.title + "|" + std::to_string(item.type) + "|" + std::to_string(item.flag),
-              std::string(title) + "|11|1");
-    Set(kUser, kOpenAs, program, "1");
-    EXPECT_EQ(UndelayEntry(0, 1), 1);
-    EXPECT_STRCASEEQ(written, Reg(kUser, kRunKey, title).c_str());
-    for (const std::string& key : {kDelay, kTime, kParameters, kApplet, kOpenAs, kDelay + "\\Title",
-                                   kDelay + "\\Shortcuts"})
-        EXPECT_EQ(Reg(kUser, key, program), kMissing) << key;
-}
-
-TEST_F(Delayed, MachineEntryMovesOnlyWithTheUsersConsent)
-{
-    const char* title = "VlTestDelayMachine";
-    const char* command = "C:\\vltest\\machine.exe";
-    SavedValue run(kMachine, kRunKey, title), approved(kUser, kApproved, command);
-    Set(kMachine, kRunKey, title, command);
-    for (int answer : {IDCANCEL, IDOK}) {
-        DialogAnswerer answerer("#32770", GetAppCaption(), answer);
-        EXPECT_EQ(DelayStartupEntry(title, command, "", 1, 0), answer == IDOK ? 1 : 0);
-        EXPECT_EQ(Reg(kMachine, kRunKey, title) + "|" + Reg(kMachine, kDelay, command),
-                  answer == IDOK ? kMissing + "|1" : command + ("|" + kMissing));
+    for (auto [root, code, flag] : {std::tuple{kUser, 11, 1}, std::tuple{kMachine, 1, 0}}) {
+        SavedValue run(root, kRunKey, title), approved(kUser, kApproved, listed);
+        Set(root, kRunKey, title, written);
+        if (root == kMachine) {   // a machine-wide move waits for the user's consent
+            DialogAnswerer cancel("#32770", GetAppCaption(), IDCANCEL);
+            EXPECT_EQ(DelayStartupEntry(title, listed, "", code, 0), 0);
+            EXPECT_EQ(Reg(root, kRunKey, title) + Reg(root, kDelay, program), written + kMissing);
+        }
+        DialogAnswerer consent("#32770", GetAppCaption(), IDOK, root == kMachine ? 10000 : 0);
+        EXPECT_EQ(DelayStartupEntry(title, listed, "", code, 0), 1);
+        EXPECT_EQ(Reg(root, kRunKey, title) + "|" + Reg(root, kDelay, program) + "|" +
+                      Reg(root, kTime, program) + "|" + Reg(root, kParameters, program) + "|" +
+                      Reg(root, kApplet, program) + "|" + Reg(kUser, kApproved, listed),
+                  kMissing + "|" + std::to_string(code) + "|30|-quiet|" + kMissing + "|1103");
+        ASSERT_EQ(GetDelayedPrograms(), 1);
+        const Item item = ReadItem(0);
+        EXPECT_EQ(item.title + "|" + std::to_string(item.type) + "|" + std::to_string(item.flag),
+                  title + ("|" + std::to_string(code) + "|" + std::to_string(flag)));
+        EXPECT_EQ(UndelayEntry(1, 0), 0);
+        // The user's entry goes back; the machine's is taken out for good.
+        Set(root, kOpenAs, program, "1");
+        EXPECT_EQ(UndelayEntry(0, root == kUser), 1);
+        EXPECT_STRCASEEQ((root == kUser ? written : kMissing).c_str(), Reg(root, kRunKey, title).c_str());
+        for (const std::string& key : {kDelay, kTime, kParameters, kApplet, kOpenAs, kDelay + "\\Title",
+                                       kDelay + "\\Shortcuts"})
+            EXPECT_EQ(Reg(root, key, program), kMissing) << key;
     }
-    ASSERT_EQ(GetDelayedPrograms(), 1);
-    EXPECT_EQ(UndelayEntry(1, 0), 0);
-    // Taken out without going back: the entry is simply gone.
-    EXPECT_EQ(UndelayEntry(0, 0), 1);
-    EXPECT_EQ(Reg(kMachine, kDelay, command) + Reg(kMachine, kRunKey, title), kMissing + kMissing);
 }
 
 TEST_F(Delayed, RefusedEntriesLeaveEverythingAsItWas)
@@ -118,7 +106,8 @@ TEST_F(Delayed, RefusedEntriesLeaveEverythingAsItWas)
     }
     // Program paths name registry values; a longer one cannot be stored whole.
     const std::string longCommand = "C:\\vltest\\" + std::string(400, 'l') + ".exe";
-    SavedValue longRun(kUser, kRunKey, "VlTestLong");
+    SavedValue longRun(kUser, kRunKey, "VlTestLong"), first(kUser, kRunKey, "VlTestSameA"),
+        second(kUser, kRunKey, "VlTestSameB");
     Set(kUser, kRunKey, "VlTestLong", longCommand);
     EXPECT_EQ(DelayStartupEntry("VlTestLong", longCommand.c_str(), "", 11, 0), 0);
     EXPECT_EQ(Reg(kUser, kRunKey, "VlTestLong"), longCommand);
@@ -126,7 +115,6 @@ TEST_F(Delayed, RefusedEntriesLeaveEverythingAsItWas)
     EXPECT_EQ(DelayStartupEntry("VlTestGone", "C:\\vltest\\gone.exe", "", 11, 0), 0);
 
     // A second entry of the same program would take over the first one's record.
-    SavedValue first(kUser, kRunKey, "VlTestSameA"), second(kUser, kRunKey, "VlTestSameB");
     Set(kUser, kRunKey, "VlTestSameA", "C:\\vltest\\same.exe -a");
     Set(kUser, kRunKey, "VlTestSameB", "C:\\vltest\\same.exe -b");
     EXPECT_EQ(DelayStartupEntry("VlTestSameA", "C:\\vltest\\same.exe -a", "", 11, 0), 1);
@@ -148,7 +136,7 @@ TEST_F(Delayed, RefusedEntriesLeaveEverythingAsItWas)
     EXPECT_EQ(Reg(kUser, kDelay, "C:\\vltest\\parked.exe"), "200");
 }
 
-TEST_F(Delayed, SlotsStartExactTimesOnlyAndNeverASecondCopy)
+TEST_F(Delayed, SlotsStartExactTimesOnceInTheShowStateOpenAsPicks)
 {
     const std::string report = dir_.file("report.txt");
     Set(kUser, kDelay, "C:\\vltest\\odd.exe", "11");
@@ -156,6 +144,7 @@ TEST_F(Delayed, SlotsStartExactTimesOnlyAndNeverASecondCopy)
     Set(kUser, kDelay, kFixture, "11");
     Set(kUser, kTime, kFixture, "10");
     Set(kUser, kParameters, kFixture, report);
+    Set(kUser, kOpenAs, kFixture, "1");
     Set(kMachine, kDelay, "C:\\vltest\\bad code.exe", "junk");
     ASSERT_EQ(ResetDelayedLaunch(), 3);
     // Machine store first; the title falls back to the product name, then to
@@ -168,21 +157,14 @@ TEST_F(Delayed, SlotsStartExactTimesOnlyAndNeverASecondCopy)
     // started again; 25 seconds match no slot.
     for (int tick = 1; tick < 6; ++tick) EXPECT_EQ(DelayedLaunchTick(), 0) << tick;
     EXPECT_EQ(DelayedLaunchTick(), 1);
-    EXPECT_EQ(WaitForFile(report), "show=1");
+    EXPECT_EQ(WaitForFile(report), "show=6");
     for (int slot : {10, 20, 30}) EXPECT_EQ(RunDelayedSlot(slot), 2) << slot;
     EXPECT_EQ(EndFixtures(), 1);
-}
-
-TEST_F(Delayed, OpenAsPicksTheShowStateAndOutOfRangeMeansNormal)
-{
-    const std::string report = dir_.file("report.txt");
-    for (auto [openAs, shown] : {std::pair{"1", "show=6"}, std::pair{"5", "show=1"}}) {
-        Set(kUser, kOpenAs, kFixture, openAs);
-        EXPECT_EQ(RunProgram(nullptr, kUser, kFixture.c_str(), report.c_str()), 1);
-        EXPECT_EQ(WaitForFile(report), shown);
-        EndFixtures();
-        DeleteFileA(report.c_str());
-    }
+    // A show state out of range starts the program normally.
+    DeleteFileA(report.c_str());
+    Set(kUser, kOpenAs, kFixture, "5");
+    EXPECT_EQ(RunProgram(nullptr, kUser, kFixture.c_str(), report.c_str()), 1);
+    EXPECT_EQ(WaitForFile(report), "show=1");
 }
 
 TEST_F(Delayed, RundllEntryStartsTheAppletWithDllAndEntryPoint)
@@ -199,13 +181,13 @@ TEST_F(Delayed, RundllEntryStartsTheAppletWithDllAndEntryPoint)
     Set(kUser, kRunKey, title, "rundll32.exe " + listed);
 
     EXPECT_EQ(DelayStartupEntry(title, listed.c_str(), "", 11, 1), 1);
-    EXPECT_EQ(Reg(kUser, kRunKey, title) + "|" + Reg(kUser, kApplet, dll) + "|" + Reg(kUser, kParameters, dll),
+    EXPECT_EQ(Reg(kUser, kRunKey, title) + "|" + Reg(kUser, kApplet, dll) + "|" +
+                  Reg(kUser, kParameters, dll),
               kMissing + "|RunDLL32.exe|,VlTouch " + marker);
     EXPECT_NE(ReadTextFile(HistoryPath()).find("\trundll32.exe " + listed + "\t"), std::string::npos);
-    char command[1024] = {};
-    ASSERT_EQ(BuildDelayedCommand(kUser, dll.c_str(), command), 1);
-    EXPECT_STRCASEEQ(("RunDLL32.exe " + listed).c_str(), command);
     ResetDelayedLaunch();
     EXPECT_EQ(RunDelayedSlot(30), 1);
     EXPECT_EQ(WaitForFile(marker), "touched:" + marker);
+    EXPECT_EQ(UndelayEntry(0, 1), 1);
+    EXPECT_STRCASEEQ(("RunDLL32.exe " + listed).c_str(), Reg(kUser, kRunKey, title).c_str());
 }
