@@ -233,11 +233,7 @@ int DelayStartupEntry(const char* title, const char* command, const char* entryN
     char arguments[1024] = "";
     SplitProgramAndArguments(written, program, arguments);
     if (!program[0]) return 0;
-    HKEY root = HKEY_CURRENT_USER;
-    if (code <= 9) {
-        if (ShowMessage(IDS_DELAY_MACHINE_WIDE, MB_OKCANCEL | MB_ICONWARNING) != IDOK) return 0;
-        root = HKEY_LOCAL_MACHINE;
-    }
+    const HKEY root = code <= 9 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     // One record per program and store: a second entry of the same program
     // would take over the first one's record and arguments.
     char existing[16];
@@ -245,6 +241,9 @@ int DelayStartupEntry(const char* title, const char* command, const char* entryN
         TraceLog(program, "DelayStartupEntry - program already delayed");
         return 0;
     }
+    if (root == HKEY_LOCAL_MACHINE &&
+        ShowMessage(IDS_DELAY_MACHINE_WIDE, MB_OKCANCEL | MB_ICONWARNING) != IDOK)
+        return 0;
     if (!WriteEntry(root, program, arguments, title, entryName, code, flag)) return 0;
     // Only an entry that has left its location may start from the store,
     // or it would start twice.
