@@ -15,10 +15,6 @@ namespace {
 
 const WORD kNextYear = [] { SYSTEMTIME now; GetLocalTime(&now); return static_cast<WORD>(now.wYear + 1); }();
 
-// A work item to create: the trigger runs it once, on 2 November of next
-// year at 00:05; without a program it runs notepad.
-struct TaskShape { std::string name; bool trigger = false; std::string comment = "", program = ""; };
-
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 ComPtr<ITaskScheduler> OpenScheduler()
@@ -29,46 +25,33 @@ ComPtr<ITaskScheduler> OpenScheduler()
     return s;
 }
 
-// Real .job work items, deleted on creation and on the way out.
-class ScratchTasks {
-    ComApartment apartment_;
-    std::vector<TaskShape> shapes_;
-
-    void DeleteAll()
-    {
-        if (ComPtr<ITaskScheduler> scheduler = OpenScheduler())
-            for (const TaskShape& shape : shapes_) scheduler->Delete(Wide(shape.name).c_str());
-    }
-
-public:
-    explicit ScratchTasks(std::vector<TaskShape> shapes) : shapes_(std::move(shapes)) { DeleteAll(); }
-    ~ScratchTasks() { DeleteAll(); }
-    bool CreateAll()
-    {
-        ComPtr<ITaskScheduler> scheduler = OpenScheduler();
-        for (const TaskShape& shape : shapes_) {
-            ComPtr<ITask> task;
-            ComPtr<IPersistFile> file;
-            if (!scheduler || FAILED(scheduler->NewWorkItem(Wide(shape.name).c_str(), CLSID_CTask, IID_ITask,
-                                                            reinterpret_cast<IUnknown**>(task.put()))))
-                return false;
-            task->SetApplicationName(Wide(shape.program.empty() ? "C:\\windows\\notepad.exe" : shape.program).data());
-            task->SetWorkingDirectory(L"C:\\windows");
-            if (!shape.comment.empty()) task->SetComment(Wide(shape.comment).c_str());
-            WORD index = 0;
-            ComPtr<ITaskTrigger> trigger;
-            TASK_TRIGGER data{.cbTriggerSize = sizeof(TASK_TRIGGER), .wBeginYear = kNextYear, .wBeginMonth = 11,
-                              .wBeginDay = 2, .wStartMinute = 5, .TriggerType = TASK_TIME_TRIGGER_ONCE};
-            if (shape.trigger &&
-                (FAILED(task->CreateTrigger(&index, trigger.put())) || FAILED(trigger->SetTrigger(&data))))
-                return false;
-            if (FAILED(task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) ||
-                file->Save(nullptr, TRUE) != S_OK)
-                return false;
-        }
-        return true;
-    }
+// The test's work items, deleted on creation and on the way out.
+struct TaskNames {
+    ComApartment apartment;
+    std::vector<std::string> names;
+    explicit TaskNames(std::vector<std::string> list) : names(std::move(list)) { DeleteAll(); }
+    ~TaskNames() { DeleteAll(); }
+    void DeleteAll() const { for (const std::string& name : names) OpenScheduler()->Delete(Wide(name).c_str()); }
 };
+
+// Saves a work item; its trigger runs it once, on 2 November of next year at 00:05.
+bool CreateTask(const std::string& name, bool trigger, const std::string& comment = "",
+                const std::string& program = "C:\\windows\\notepad.exe")
+{
+    ComPtr<ITask> task;
+    ComPtr<ITaskTrigger> once;
+    ComPtr<IPersistFile> file;
+    WORD index = 0;
+    TASK_TRIGGER data = {sizeof(TASK_TRIGGER), 0, kNextYear, 11, 2, 0, 0, 0, 0, 5, 0, 0, 0, TASK_TIME_TRIGGER_ONCE,
+                         {}, 0, 0};
+    return SUCCEEDED(OpenScheduler()->NewWorkItem(Wide(name).c_str(), CLSID_CTask, IID_ITask,
+                                                  reinterpret_cast<IUnknown**>(task.put()))) &&
+           SUCCEEDED(task->SetApplicationName(Wide(program).c_str())) &&
+           SUCCEEDED(task->SetWorkingDirectory(L"C:\\windows")) && SUCCEEDED(task->SetComment(Wide(comment).c_str())) &&
+           (!trigger || (SUCCEEDED(task->CreateTrigger(&index, once.put())) && SUCCEEDED(once->SetTrigger(&data)))) &&
+           SUCCEEDED(task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) &&
+           file->Save(nullptr, TRUE) == S_OK;
+}
 
 std::string LoadText(int id) { char text[256] = {}; LoadLocalizedString(id, text); return text; }
 std::string Status(const std::string& name)
@@ -85,11 +68,11 @@ TEST(SchedTask, ListsTasksInBatchOrderAndFindsEachByItsWholeNameInAnyCase)
 {
     // Percent signs in names and comments are text, never a format.
     const std::string literal = "VlText %s %n %d", comment = "100% sure: %s%n%x";
-    ScratchTasks tasks({{"VlBatchA"}, {"VlBatchB"}, {"VlBatchC"}, {"VlBatchD"}, {literal, true, comment},
-                        {"VlBatchRun", true, "", FixturePath("sched_fixture.exe")}});
-    ASSERT_TRUE(tasks.CreateAll());
+    TaskNames tasks({"VlBatchA", "VlBatchB", "VlBatchC", "VlBatchD", literal, "VlBatchRun"});
+    for (const char* name : {"VlBatchA", "VlBatchB", "VlBatchC", "VlBatchD"}) ASSERT_TRUE(CreateTask(name, false));
+    ASSERT_TRUE(CreateTask(literal, true, comment));
+    ASSERT_TRUE(CreateTask("VlBatchRun", true, "", FixturePath("sched_fixture.exe")));
     ASSERT_EQ(StartScheduler(), 0);
-
     // The prefix may hold other work items: take the names as the scheduler
     // enumerates them, one at a time.
     std::vector<std::string> raw;
@@ -109,7 +92,6 @@ TEST(SchedTask, ListsTasksInBatchOrderAndFindsEachByItsWholeNameInAnyCase)
     for (size_t start = 0, at = 0; start < raw.size(); start += 5)
         for (size_t i = std::min(start + 5, raw.size()); i-- > start; ++at)
             EXPECT_EQ(ReadItem(static_cast<int>(at)).title, raw[i]) << at;
-
     const Item plain = OnlyWhere(&Item::title, "VlBatchC.job");
     EXPECT_EQ(lstrcmpiA(plain.path.c_str(), "C:\\windows\\notepad.exe"), 0) << plain.path;
     EXPECT_EQ(plain.type, kTaskScheduled);
@@ -129,7 +111,6 @@ TEST(SchedTask, ListsTasksInBatchOrderAndFindsEachByItsWholeNameInAnyCase)
     EXPECT_EQ(RemoveScheduledTask("VlBatc"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(RemoveScheduledTask(""), E_INVALIDARG);
     EXPECT_EQ(RemoveScheduledTask("VlBatchB"), S_OK);
-
     ComPtr<ITask> run;
     ASSERT_EQ(scheduler->Activate(L"VlBatchRun", IID_ITask, reinterpret_cast<IUnknown**>(run.put())), S_OK);
     ASSERT_EQ(run->Run(), S_OK);
