@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -7,16 +6,12 @@
 #include "tests/catalogue/startuptest.h"
 
 using namespace startuptest;
-
 namespace {
-
 // Class identifiers of the test's own add-ons (A to G); nothing else registers them.
 std::string Id(char c) { return std::string("{7D3E1A10-5B2C-4C1E-9A11-0000000000") + c + "1}"; }
 const std::string kLongName(300, 'L');
-const char* const kParents[] = {kIEBrowserHelpersKey, kIEToolbarKey, kIEExtensionsKey};
 constexpr const char* kMarkerKey = "Software\\Corvath\\Tests\\IEFixture";
 const HKEY kLM = HKEY_LOCAL_MACHINE;
-
 std::string Key(const std::string& a, const std::string& b) { return a + "\\" + b; }
 bool KeyExists(const std::string& key)
 {
@@ -44,19 +39,9 @@ int FindItem(const std::string& entry, int type)
 class IEHelpers : public ::testing::Test {
 protected:
     const std::string dll = FixturePath("ie_fixture.dll");
-    bool created_[3] = {};
-    void SetUp() override
-    {
-        WriteOption("History", 1);
-        for (int i = 0; i < 3; ++i) created_[i] = !KeyExists(kParents[i]) && CreateRegKey(kLM, kParents[i]);
-        Clean();
-    }
-    void TearDown() override
-    {
-        Clean();
-        for (int i = 0; i < 3; ++i)
-            if (created_[i]) RegDeleteKeyA(kLM, kParents[i]);
-    }
+    OwnedKey parents_[3] = {{kLM, kIEBrowserHelpersKey}, {kLM, kIEToolbarKey}, {kLM, kIEExtensionsKey}};
+    void SetUp() override { WriteOption("History", 1); Clean(); }
+    void TearDown() override { Clean(); }
     static void Clean()
     {
         ClearItems();
@@ -96,9 +81,7 @@ TEST_F(IEHelpers, ListsEachKindInOrderWithVersionTextsAndPassesOverUnreadableReg
     const int count = BuildIEHelperList();
     EXPECT_EQ(count, ItemCount());
     const int at[] = {FindItem(Id('A'), 900), FindItem(Id('A'), 901), FindItem(Id('C'), 902)};
-    ASSERT_GE(at[0], 0);
-    ASSERT_GT(at[1], at[0]);
-    ASSERT_GT(at[2], at[1]);
+    ASSERT_TRUE(at[0] >= 0 && at[0] < at[1] && at[1] < at[2]) << at[0] << " " << at[1] << " " << at[2];
     const char* details[] = {"3.1.4", "3.1.4", "C:\\icons\\northwind.ico"};
     for (int k = 0; k < 3; ++k) {
         const Item item = ReadItem(at[k]);
@@ -121,15 +104,12 @@ TEST_F(IEHelpers, ListsEachKindInOrderWithVersionTextsAndPassesOverUnreadableReg
 
 // Two add-ons share one server in a folder with blanks: regsvr32 runs on the
 // whole quoted path for each, and only the chosen key goes.
-TEST_F(IEHelpers, RemovingEachKindDeletesItsKeyUnregistersEveryUseOfTheServerAndWritesHistory)
+TEST_F(IEHelpers, RemovingDeletesOnlyTheChosenKeyUnregistersEveryUseOfTheServerAndRefusesNonAddOns)
 {
     ScratchDir dir("ie helper blanks");
     const std::string copy = dir.file("ie_fixture.dll");
     ASSERT_TRUE(CopyFileA(dll.c_str(), copy.c_str(), FALSE));
-    for (char c : {'A', 'B'}) {
-        RegisterServer(c, copy);
-        Set(Key(kIEBrowserHelpersKey, Id(c)), "", "");
-    }
+    for (char c : {'A', 'B'}) RegisterServer(c, copy), Set(Key(kIEBrowserHelpersKey, Id(c)), "", "");
     RegisterServer('C', "C:\\nowhere\\bar.dll");
     Set(kIEToolbarKey, Id('C').c_str(), "");
     Set(Key(kIEExtensionsKey, Id('B')), "ButtonText", "Northwind Button");
@@ -140,17 +120,12 @@ TEST_F(IEHelpers, RemovingEachKindDeletesItsKeyUnregistersEveryUseOfTheServerAnd
     const std::string path = ReadItem(i).path;
     const std::string line = "\tIEHELPER_Remove\tTYPE_BHO\tie_fixture.dll\t" + path + "\t" +
                              Key(kIEBrowserHelpersKey, Id('A')) + "\r\n";
-    auto timesInHistory = [&line] {
-        const std::string text = ReadTextFile(HistoryPath());
-        size_t n = 0;
-        for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
-        return n;
-    };
-    const size_t before = timesInHistory();
+    const size_t before = ReadTextFile(HistoryPath()).size();
     EXPECT_EQ(RemoveIEHelper(path.c_str(), i), 2);
     EXPECT_FALSE(KeyExists(Key(kIEBrowserHelpersKey, Id('A'))));
     EXPECT_TRUE(KeyExists(Key(kIEBrowserHelpersKey, Id('B'))));
-    EXPECT_EQ(timesInHistory(), before + 2);
+    const std::string added = ReadTextFile(HistoryPath()).substr(before);
+    EXPECT_LT(added.find(line), added.rfind(line)) << added;   // a line for each deletion
     // Each run of DllUnregisterServer (not waited for) records its module path.
     UniqueKey marker;
     DWORD runs = 0;
@@ -164,22 +139,17 @@ TEST_F(IEHelpers, RemovingEachKindDeletesItsKeyUnregistersEveryUseOfTheServerAnd
     EXPECT_EQ(Reg(kLM, kIEToolbarKey, Id('C')), kMissing);
     EXPECT_EQ(RemoveIEHelper("C:\\NOWHERE\\BUTTON.HTM", e), 1);
     EXPECT_FALSE(KeyExists(Key(kIEExtensionsKey, Id('B'))));
+    // A list position that is no add-on is refused; an empty entry name must
+    // not turn into the key of every add-on.
+    AddItem("Run entry", copy.c_str(), "Run entry", "", 1, 0);
+    for (int index : {ItemCount() - 1, -1, ItemCount()}) EXPECT_EQ(RemoveIEHelper(copy.c_str(), index), 0) << index;
+    EXPECT_EQ(RemoveIEHelper(nullptr, 0), 0);
+    ClearItems();
+    AddItem("Broken", "C:\\nowhere\\x.dll", "", "", 900, 0);
+    AddItem("Broken", "C:\\nowhere\\x.dll", "", "", 902, 0);
+    EXPECT_EQ(RemoveIEHelper("C:\\nowhere\\x.dll", 0) + RemoveIEHelper("C:\\nowhere\\x.dll", 1), 4);
+    EXPECT_TRUE(KeyExists(kIEBrowserHelpersKey) && KeyExists(kIEExtensionsKey));
     // regsvr32 may still hold the copy for a moment; the folder goes with dir.
     for (int attempt = 0; attempt < 50 && !DeleteFileA(copy.c_str()); ++attempt) Sleep(100);
 }
-
-TEST_F(IEHelpers, RemovalRefusesNonAddOnsAndNeverDeletesTheParentKey)
-{
-    const char* path = "C:\\nowhere\\x.dll";
-    AddItem("Run entry", path, "Run entry", "", 1, 0);
-    for (int index : {0, -1, 1}) EXPECT_EQ(RemoveIEHelper(path, index), 0) << index;
-    EXPECT_EQ(RemoveIEHelper(nullptr, 0), 0);
-    // An empty entry name must not turn into the key of every add-on.
-    ClearItems();
-    AddItem("Broken", path, "", "", 900, 0);
-    AddItem("Broken", path, "", "", 902, 0);
-    EXPECT_EQ(RemoveIEHelper(path, 0) + RemoveIEHelper(path, 1), 4);
-    EXPECT_TRUE(KeyExists(kIEBrowserHelpersKey) && KeyExists(kIEExtensionsKey));
-}
-
 }  // namespace

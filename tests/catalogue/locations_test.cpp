@@ -1,6 +1,5 @@
 // The location table, the disabled-store markers and the location column.
 #include <gtest/gtest.h>
-
 #include <cstring>
 #include <string>
 
@@ -12,8 +11,7 @@ using namespace startuptest;
 TEST(RunLocation, RunCodesNameTheirRootKeyAndStoreOtherCodesLeaveTheOutputsAlone)
 {
     HKEY root = nullptr;
-    const char* key = nullptr;
-    const char* store = nullptr;
+    const char *key = nullptr, *store = nullptr;
     ASSERT_EQ(1, GetRunLocation(6, &root, &key, &store));
     EXPECT_EQ(HKEY_LOCAL_MACHINE, root);
     EXPECT_STREQ("Software\\Corvath\\Velmora\\Disabled\\RunSetup", store);
@@ -21,8 +19,7 @@ TEST(RunLocation, RunCodesNameTheirRootKeyAndStoreOtherCodesLeaveTheOutputsAlone
     EXPECT_EQ(HKEY_CURRENT_USER, root);
     EXPECT_STREQ("Software\\Microsoft\\Windows\\CurrentVersion\\policies\\Explorer\\Run", key);
     for (int code : {0, 8, 10, 18}) {
-        root = HKEY_USERS;
-        key = store = "keep";
+        root = HKEY_USERS, key = store = "keep";
         EXPECT_EQ(0, GetRunLocation(code, &root, &key, &store)) << code;
         EXPECT_TRUE(root == HKEY_USERS && !strcmp("keep", key) && !strcmp("keep", store)) << code;
     }
