@@ -182,14 +182,14 @@ TEST(BuildRun, AValueThatComesBackWhileDisabledIsParkedAgainWithItsNewCommand)
     std::string out;
     ASSERT_EQ(0, RunCaptured("\"" + BuildPath("reports\\VelmoraScan.exe") + "\" startup", &out, nullptr));
     EXPECT_NE(out.find("VlComeback\tC:\\VlApps\\comeback.exe /new"), std::string::npos) << out;
-    EXPECT_EQ("C:\\VlApps\\comeback.exe /new", ReadText(HKEY_CURRENT_USER, kUserRun, "VlComeback"));
-    EXPECT_EQ("C:\\VlApps\\comeback.exe /old", ReadText(HKEY_LOCAL_MACHINE, store.c_str(), "VlComeback"));
+    EXPECT_EQ("C:\\VlApps\\comeback.exe /new", Reg(HKEY_CURRENT_USER, kUserRun, "VlComeback"));
+    EXPECT_EQ("C:\\VlApps\\comeback.exe /old", Reg(HKEY_LOCAL_MACHINE, store.c_str(), "VlComeback"));
 
     BuildStartupList(1);
-    EXPECT_EQ("", ReadText(HKEY_CURRENT_USER, kUserRun, "VlComeback"));
-    EXPECT_EQ("C:\\VlApps\\comeback.exe /new", ReadText(HKEY_LOCAL_MACHINE, store.c_str(), "VlComeback"));
-    EXPECT_EQ("11", ReadText(HKEY_LOCAL_MACHINE, kMarkers, "VlComeback"));
-    EXPECT_EQ("C:\\VlApps\\machine.exe", ReadText(HKEY_LOCAL_MACHINE, KeyOf(1), "VlComeback"));
+    EXPECT_EQ(kMissing, Reg(HKEY_CURRENT_USER, kUserRun, "VlComeback"));
+    EXPECT_EQ("C:\\VlApps\\comeback.exe /new", Reg(HKEY_LOCAL_MACHINE, store.c_str(), "VlComeback"));
+    EXPECT_EQ("11", Reg(HKEY_LOCAL_MACHINE, kMarkers, "VlComeback"));
+    EXPECT_EQ("C:\\VlApps\\machine.exe", Reg(HKEY_LOCAL_MACHINE, KeyOf(1), "VlComeback"));
     // Listed twice: active from the machine's key, disabled from the store.
     const std::vector<int> listed = IndexesOf("VlComeback");
     ASSERT_EQ(2u, listed.size());

@@ -76,12 +76,6 @@ inline std::vector<int> IndexesWithPath(const std::string& path)
     return IndexesWhere(&Item::path, path);
 }
 
-inline bool IsWine()
-{
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 inline std::string PathForm(const std::string& path, bool longForm)
 {
     char out[MAX_PATH] = "";
@@ -168,13 +162,6 @@ inline bool SetText(HKEY root, const char* key, const char* name, const std::str
     return SetRaw(root, key, name, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
 }
 
-inline std::string ReadText(HKEY root, const char* key, const char* name)
-{
-    char out[1024] = "";
-    GetRegValue(root, key, name, out);
-    return out;
-}
-
 // A value's data as stored (unexpanded), or kMissing.
 const std::string kMissing = "<missing>";
 inline std::string Reg(HKEY root, const std::string& key, const std::string& name)
@@ -222,12 +209,12 @@ public:
 // The user's and the common Startup folders as the shell names them.
 inline std::string UserStartupFolder()
 {
-    return ReadText(HKEY_CURRENT_USER, kShellFoldersKey, "Startup");
+    return Reg(HKEY_CURRENT_USER, kShellFoldersKey, "Startup");
 }
 
 inline std::string CommonStartupFolder()
 {
-    return ReadText(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Startup");
+    return Reg(HKEY_LOCAL_MACHINE, kShellFoldersKey, "Common Startup");
 }
 
 // win.ini's "windows" section as it was, put back afterwards.
