@@ -1,0 +1,3 @@
+// Initial values and snapshots: the approval and first-detected stores the
+// verification cycle compares with, and the options it runs by.
+#include "monitor/monitor.h"
