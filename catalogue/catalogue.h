@@ -393,3 +393,72 @@ int IsProgramRunning(const char* path);
 DWORD EndProcessByPath(const char* path, const char* title, int ask);
 int TerminateProcessById(DWORD id);
 
+
+
+// ---------------------------------------------------------------------------
+// sysfiles.cpp: monitored system files, the HOSTS file and restart commands.
+// The store lives under HKEY_LOCAL_MACHINE: one subkey per file, named by
+// the file's short name, which is also the name of its accepted copy in the
+// data folder. Only names that are a plain file name are accepted.
+constexpr const char* kSysfilesKey = "Software\\Corvath\\Velmora\\Sysfiles";
+constexpr int IDS_RESTART_COMMANDS_TITLE = 30;
+constexpr int IDS_NO_RESTART_COMMANDS = 59;
+constexpr int IDS_NO_HOSTS_FILE = 736;
+constexpr int IDS_FILE_CHANGE_TITLE = 1000;
+constexpr int IDS_FILE_CHANGE_TEXT = 1001;
+constexpr int IDS_FILE_CHANGE_ACCEPT = 1002;
+constexpr int IDS_FILE_CHANGE_REJECT = 1003;
+constexpr int IDS_FILE_CHANGE_FILENAME = 1004;
+constexpr int IDS_FILE_CHANGE_LOCATION = 1005;
+// The restart-command viewer shows at most this much of the file; its text
+// doubles at worst when line feeds become CR LF.
+constexpr DWORD kRestartCommandsMax = 16384;
+constexpr size_t kRestartTextCapacity = 2 * kRestartCommandsMax + 1;
+
+// out holds kPathLen; 1, or 0 and "" when the folder cannot be asked.
+int GetHostsFilePath(char* out);
+// Sets up the store when its default value is missing; 1 when it did so now,
+// 0 when the store was already set up or could not be created.
+int InitSysfilesStore();
+// 1 when the file exists, its record was written and its copy made; 0
+// otherwise (a refused name or a missing file writes no record).
+int AddMonitoredFile(const char* name, const char* path, const char* comment, int type);
+// Compares every monitored file; returns how many changes the alert handled.
+int VerifySystemFiles();
+// The file-change alert, installed by the monitor: it tells the user, lets
+// them accept or reject (AcceptFileChange, RejectFileChange) and returns
+// non-zero when the change was handled. Without one, a change is only traced.
+using FileChangeAlert = int (*)(const char* name, const char* path);
+void SetFileChangeAlert(FileChangeAlert alert);
+// 1 when a change was found and the alert handled it; 0 when the file is
+// missing, unchanged, or the record was only being completed.
+int CompareMonitoredFile(const char* name, const char* path);
+// The accepted copy of a monitored file; out holds kPathLen. 0 and "" for a
+// name that is not a plain file name.
+int GetMonitoredCopyPath(const char* name, char* out);
+// The alert's two answers. Each returns non-zero when the file was copied,
+// and 0 with GetLastError set (for ShowSystemError) when nothing changed:
+// a failed accept or restore leaves the record, the copy and the monitored
+// file as they were. stopMonitoring removes the "Location", so the file is
+// no longer compared.
+int AcceptFileChange(const char* name, const char* path, int stopMonitoring);
+int RejectFileChange(const char* name, const char* path, int stopMonitoring);
+
+// The restart-command viewer (dialog 130), installed by the program that
+// shows it; owner is also the owner of message 59.
+using RestartCommandsViewer = void (*)(HWND owner);
+void SetRestartCommandsViewer(RestartCommandsViewer viewer, HWND owner);
+// 1 when "wininit.ini" holds commands (only where "wininit.exe" exists).
+// Unless testOnly, shows the viewer, or message 59 when there is nothing.
+int ShowRestartCommands(int testOnly);
+// The viewer's text: the first kRestartCommandsMax bytes of the file with
+// each bare line feed made CR LF. Returns its length; 0 and "" when absent.
+int ReadRestartCommands(char* out, size_t capacity);
+// The viewer's Delete button: 1 when "wininit.ini" is gone.
+int DeleteRestartCommands();
+// 1 when the file is scheduled for deletion at the next restart; 0 when it
+// does not exist or nothing could be recorded.
+int DeleteAtRestart(const char* path);
+// Opens the HOSTS file in "notepad.exe", or shows message 736 when there is
+// none; 1 when the editor started.
+int ViewHostsFile();
