@@ -19,12 +19,7 @@ void SetRec(const std::string& name, const char* value, DWORD type, const void* 
 {
     RegSetKeyValueA(HKEY_LOCAL_MACHINE, Key(name).c_str(), value, type, data, size);
 }
-std::string CopyOf(const std::string& name)
-{
-    char data[MAX_PATH];
-    GetDataFolder(data);
-    return std::string(data) + "\\" + name;
-}
+std::string CopyOf(const std::string& name) { char data[MAX_PATH]; GetDataFolder(data); return std::string(data) + "\\" + name; }
 // A last-write time far from now, so that the stored date surely differs.
 void Rewrite(const std::string& path, const char* text, WORD year)
 {
@@ -83,11 +78,7 @@ TEST(Sysfiles, AddWritesTheRecordAndAnExactCopyOfPlainNamesOnly)
     SetCurrentDirectoryA(cwd);
 }
 
-struct CompareCase {
-    const char* what;
-    std::function<void(Watched&)> change;
-    int alerts;
-};
+struct CompareCase { const char* what; std::function<void(Watched&)> change; int alerts; };
 
 TEST(Sysfiles, ComparisonAlertsOnlyForAChangeItsTypeCounts)
 {
@@ -224,8 +215,7 @@ TEST(Sysfiles, DeleteAtRestartRegistersTheFile)
     const bool had = !RegGetValueA(HKEY_LOCAL_MACHINE, session, name, RRF_RT_ANY, &type, saved, &savedSize);
     ScratchDir dir("vlsys_reboot");
     const std::string file = dir.file("doomed.exe");
-    WriteTextFile(file, "x");
-    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(WriteTextFile(file, "x") && SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(1, DeleteAtRestart(file.c_str()));
     EXPECT_FALSE(GetFileAttributesA(file.c_str()) & FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(RegGetValueA(HKEY_LOCAL_MACHINE, session, name, RRF_RT_ANY, nullptr, now, &nowSize));
