@@ -379,10 +379,13 @@ int VerifySystemFiles()
         if (found == kRegTextUnusable) TraceLog("Unusable Location - sysfiles", name);
         if (found <= 0) continue;
         handled += CompareMonitoredFile(name, location);
-        // An alert that stopped the monitoring removed this subkey, and the
-        // next one moved into its place.
-        UniqueKey still;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, still.put()) != ERROR_SUCCESS) {
+        // An alert that stopped the monitoring may have removed this subkey,
+        // and the next one then moved into its place.
+        char again[kNameMax + 1];
+        DWORD againLength = sizeof(again);
+        if (RegEnumKeyExA(store.get(), index - 1, again, &againLength, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS ||
+            lstrcmpiA(again, name) != 0) {
             --index;
             --count;
         }
