@@ -109,13 +109,13 @@ enum ApprovalStore {
     kStoreIEHelpers,   // title, type code
     kStoreTasks,       // title, type code
     kStoreServices,    // title, type code
-    kStoreHidden,      // program path ("=" as ":"), local date and time
+    kStoreHidden,      // full path, local date and time
     kStoreCookies,     // title, "1"
     kStoreCount
 };
 const char* ApprovalStoreKey(ApprovalStore store);
-// The value name an item has in a store (out holds 1024): program paths with
-// every "=" replaced by ":", titles as they are.
+// The value name an item has in a store (out holds 1024): startup program
+// paths with every "=" replaced by ":", titles and hidden files as they are.
 void ApprovalValueName(ApprovalStore store, const char* name, char (&out)[1024]);
 // The stored type code; 0 when the value is missing or damaged (not text,
 // longer than the store's buffer, empty or not a number). Type-code stores only.

@@ -26,7 +26,8 @@ constexpr StoreForm kStores[] = {
     {kStoreIEHelpers, kApprovedIEHelpersKey, false, true, 16},
     {kStoreTasks, kApprovedTasksKey, false, true, 32},
     {kStoreServices, kApprovedServicesKey, false, true, 32},
-    {kStoreHidden, kApprovedHiddenKey, true, false, 24},
+    // The hidden-file catalogue names its records by the full path as it is.
+    {kStoreHidden, kApprovedHiddenKey, false, false, 24},
     {kStoreCookies, kApprovedCookiesKey, false, false, 64},
 };
 static_assert(std::size(kStores) == kStoreCount);
@@ -126,8 +127,9 @@ bool DeleteTree(HKEY root, const char* subkey)
 {
     {
         UniqueKey key;
-        if (RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
-            return RegDeleteKeyA(root, subkey) == ERROR_SUCCESS;
+        const LONG rc = RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, key.put());
+        if (rc == ERROR_FILE_NOT_FOUND) return true;
+        if (rc != ERROR_SUCCESS) return RegDeleteKeyA(root, subkey) == ERROR_SUCCESS;
         char child[256];
         for (;;) {
             DWORD n = sizeof(child);
@@ -216,7 +218,7 @@ int ReadApproval(ApprovalStore store, const char* name)
     char valueName[1024];
     ApprovalValueName(store, name, valueName);
     char text[64];
-    if (ReadRegText(HKEY_CURRENT_USER, form->key, valueName, text, form->readLen) <= 0) return 0;
+    if (ReadRegText(HKEY_CURRENT_USER, form->key, valueName, &text[0], form->readLen) <= 0) return 0;
     const long code = strtol(text, nullptr, 10);
     // A number beyond any type code is damage, not a code.
     return code > 0xFFFF || code < -0xFFFF ? 0 : static_cast<int>(code);
@@ -230,7 +232,7 @@ int IsApproved(ApprovalStore store, const char* name)
     char valueName[1024];
     ApprovalValueName(store, name, valueName);
     char text[64];
-    return ReadRegText(HKEY_CURRENT_USER, form->key, valueName, text, form->readLen) > 0;
+    return ReadRegText(HKEY_CURRENT_USER, form->key, valueName, &text[0], form->readLen) > 0;
 }
 
 int WriteApproval(ApprovalStore store, const char* name, int typeCode)
@@ -344,11 +346,9 @@ void CreateInitialValues()
 {
     TraceLog("Create Initial Values", "velmora");
     InitRegStartups();
+    // Older versions started under another name; one entry is enough.
     char prime[64];
-    char command[MAX_PATH];
-    if (LoadLocalizedString(IDS_PRIME_ENTRY, prime) > 0 && GetProgramFolder(command) &&
-        StrAppend(command, "\\velmora.exe") == 0)
-        DeleteRunProgram(prime, command, "", 1);
+    if (LoadLocalizedString(IDS_PRIME_ENTRY, prime) > 0) DeleteRunProgram(prime, "velmora.exe", "", 1);
     SetMonitorAutostart(1);
 }
 
@@ -388,7 +388,7 @@ void GetInitialValues()
     }
     if (ReadOptionOrDefault("Cleanup") != 0) {
         CleanupRunRegistry();
-        WriteOption("Cleanup", 0);
+        if (!WriteOption("Cleanup", 0)) TraceLog("ERROR WriteOption - velmora", "Cleanup");
     }
 
     CreateClassInfo();
