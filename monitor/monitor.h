@@ -51,7 +51,7 @@ struct MonitorState {
     bool halfB = false;                  // false: the next pass runs half A
     int hideAlerts = 0;                  // alert suppression level
     int hideBarley = 0;                  // exactly 1 hides the icon
-    int trayIcon = 101;                  // icon resource of the resting icon
+    int trayIcon = 101;                  // icon resource of the resting icon (1 to 65535)
     int sound = 1;
     int confirmExit = 0;
     int lockFileTypes = 0;
@@ -130,6 +130,9 @@ int RemoveApproval(ApprovalStore store, const char* name);
 // The first-detected key the explorer looks an item up under, by type code.
 const char* DetectedStoreOfType(int typeCode);
 
+// Each returns 1 when its stores are complete (built now or before), 0 when a
+// registry write failed; the failure is traced and the next start retries
+// whatever its marker still shows as missing.
 int InitRegStartups();
 int CleanupRunRegistry();
 int InitDetectedStores();

@@ -65,7 +65,9 @@ void LoadMonitorOptions()
     for (int i = 0; i < kRealtimeCount; ++i) g_state.realtime[i] = ReadMonitorOption(kRealtimeNames[i]);
     g_state.hideAlerts = ReadMonitorOption("HideAlerts");
     g_state.hideBarley = ReadMonitorOption("HideBarley");
-    g_state.trayIcon = ReadMonitorOption("TrayIcon");
+    // A resource number is a WORD; anything else names no icon at all.
+    const int trayIcon = ReadMonitorOption("TrayIcon");
+    g_state.trayIcon = trayIcon > 0 && trayIcon <= 0xFFFF ? trayIcon : GetOptionDefault("TrayIcon");
     g_state.sound = ReadMonitorOption("Sound");
     g_state.confirmExit = ReadMonitorOption("ConfirmExit");
     g_state.lockFileTypes = ReadMonitorOption("LockFileTypes");

@@ -144,9 +144,11 @@ bool DeleteTree(HKEY root, const char* subkey)
     return false;
 }
 
-// Writes the type code of every listed item under its path or title.
-void SnapshotList(ApprovalStore store, bool byPath)
+// Writes the type code of every listed item under its path or title; 0 when
+// any write failed.
+int SnapshotList(ApprovalStore store, bool byPath)
 {
+    int ok = 1;
     for (int i = 0; i < ItemCount(); ++i) {
         char name[kPathLen + 1] = "";
         if (byPath) {
@@ -154,9 +156,10 @@ void SnapshotList(ApprovalStore store, bool byPath)
         } else {
             GetItemTitle(i, name);
         }
-        if (name[0]) WriteApproval(store, name, GetItemType(i));
+        if (name[0] && !WriteApproval(store, name, GetItemType(i))) ok = 0;
     }
     ClearItems();
+    return ok;
 }
 
 // A store whose default value does not begin with "P" is rebuilt; only a
@@ -272,14 +275,14 @@ int InitRegStartups()
 {
     TraceLog("InitRegStartups", "StarupList - velmora");
     BuildStartupList(0);
-    SnapshotList(kStoreRun, true);
+    int ok = SnapshotList(kStoreRun, true);
     TraceLog("InitRegStartups", "IEHelperList - velmora");
     BuildIEHelperList();
-    SnapshotList(kStoreIEHelpers, false);
+    ok &= SnapshotList(kStoreIEHelpers, false);
     TraceLog("InitRegStartups", "GetScheduledTasks - velmora");
     BuildTaskList();
-    SnapshotList(kStoreTasks, false);
-    return 1;
+    ok &= SnapshotList(kStoreTasks, false);
+    return ok;
 }
 
 int CleanupRunRegistry()
@@ -290,19 +293,18 @@ int CleanupRunRegistry()
         if (!DeleteTree(HKEY_CURRENT_USER, key)) ok = 0;
         if (!CreateRegKey(HKEY_CURRENT_USER, key)) ok = 0;
     }
-    InitRegStartups();
-    return ok;
+    return InitRegStartups() && ok;
 }
 
 int InitDetectedStores()
 {
-    if (ValueExists(kDetectedKey, "")) return 0;
+    if (ValueExists(kDetectedKey, "")) return 1;
     for (const char* key : kDetectedSubkeys) CreateRegKey(HKEY_CURRENT_USER, key);
     char today[24];
     Today(today);
     // A date once written is never replaced, so a build that is repeated
     // after a failed marker write changes nothing already recorded.
-    WriteText(kDetectedKey, "", today);
+    const int ok = WriteText(kDetectedKey, "", today);
     for (const DetectedSource& source : kDetectedSources) {
         source.build();
         for (int i = 0; i < ItemCount(); ++i) {
@@ -312,34 +314,32 @@ int InitDetectedStores()
         }
         ClearItems();
     }
-    return 1;
+    return ok;
 }
 
 int InitServicesStore()
 {
     bool readable = false;
-    if (MarkerBuilt(kApprovedServicesKey, &readable)) return 0;
+    if (MarkerBuilt(kApprovedServicesKey, &readable)) return 1;
     if (readable) DeleteTree(HKEY_CURRENT_USER, kApprovedServicesKey);
     CreateRegKey(HKEY_CURRENT_USER, kApprovedServicesKey);
     // The marker goes last, so that a store cut short is built again.
     BuildServiceList();
-    SnapshotList(kStoreServices, false);
-    WriteText(kApprovedServicesKey, "", kServicesMarker);
-    return 1;
+    const int ok = SnapshotList(kStoreServices, false);
+    return WriteText(kApprovedServicesKey, "", kServicesMarker) && ok;
 }
 
 int InitHiddenStore()
 {
     bool readable = false;
-    if (MarkerBuilt(kApprovedHiddenKey, &readable)) return 0;
+    if (MarkerBuilt(kApprovedHiddenKey, &readable)) return 1;
     if (readable) DeleteTree(HKEY_CURRENT_USER, kApprovedHiddenKey);
     CreateRegKey(HKEY_CURRENT_USER, kApprovedHiddenKey);
     CreateRegKey(HKEY_CURRENT_USER, kDetectedKey);
-    InitRegStartups();
+    int ok = InitRegStartups();
     BuildHiddenFileList();
-    SnapshotList(kStoreHidden, true);
-    WriteText(kApprovedHiddenKey, "", kServicesMarker);
-    return 1;
+    ok &= SnapshotList(kStoreHidden, true);
+    return WriteText(kApprovedHiddenKey, "", kServicesMarker) && ok;
 }
 
 void CreateInitialValues()

@@ -241,6 +241,11 @@ TEST_F(Stores, OptionsOutOfRangeNeverRunAChecksTooOften)
         LoadMonitorOptions();
         EXPECT_EQ(expected, GetMonitorState().maxCookie) << text;
     }
+    for (const auto& [text, expected] : {std::pair{"-7", 101}, {"70000", 101}, {"157", 157}}) {
+        SetText(HKEY_CURRENT_USER, kOptionsKey, "TrayIcon", text);
+        LoadMonitorOptions();
+        EXPECT_EQ(expected, GetMonitorState().trayIcon) << text;
+    }
     // A parked restart-command check comes back only with a larger option.
     GetMonitorState().checks[kCheckWinInit].countdown = kWinInitParked;
     for (const auto& [text, expected] : {std::pair{"5", kWinInitParked}, {"100000", 100000}}) {
