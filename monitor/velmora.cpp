@@ -300,11 +300,6 @@ int InitDetectedStores()
 {
     if (ValueExists(kDetectedKey, "")) return 1;
     for (const char* key : kDetectedSubkeys) CreateRegKey(HKEY_CURRENT_USER, key);
-    char today[24];
-    Today(today);
-    // A date once written is never replaced, so a build that is repeated
-    // after a failed marker write changes nothing already recorded.
-    const int ok = WriteText(kDetectedKey, "", today);
     for (const DetectedSource& source : kDetectedSources) {
         source.build();
         for (int i = 0; i < ItemCount(); ++i) {
@@ -314,7 +309,11 @@ int InitDetectedStores()
         }
         ClearItems();
     }
-    return ok;
+    // The date goes last, so that a build cut short runs again; a date once
+    // recorded is never replaced, so the repeat changes nothing already seen.
+    char today[24];
+    Today(today);
+    return WriteText(kDetectedKey, "", today);
 }
 
 int InitServicesStore()

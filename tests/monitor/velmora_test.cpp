@@ -32,7 +32,7 @@ std::string MonitorCommand()
 // REG_NONE deletes the value.
 bool SetTyped(const char* key, const char* name, DWORD type, std::string data)
 {
-    if (type == REG_NONE) return RegDeleteKeyValueA(HKEY_CURRENT_USER, key, name) != 5;
+    if (type == REG_NONE) return RegDeleteKeyValueA(HKEY_CURRENT_USER, key, name) != ERROR_ACCESS_DENIED;
     if (type == REG_SZ) data.push_back('\0');
     if (type == REG_DWORD) data.resize(4);
     return SetRaw(HKEY_CURRENT_USER, key, name, type, data.data(), static_cast<DWORD>(data.size()));
