@@ -5,3 +5,141 @@
 #pragma once
 
 #include "catalogue/catalogue.h"
+
+// ---------------------------------------------------------------------------
+// options.cpp: the monitor's process-wide state that the option load creates
+// and the verification cycle runs by. One UI thread owns it; no locks.
+
+// The periodic checks, in the order of the verification halves.
+enum MonitorCheck {
+    kCheckStartup,      // half A, "Start"
+    kCheckIEHelpers,    // half A, "IEHelpers"
+    kCheckHidden,       // half A, "Hidden"
+    kCheckSysFiles,     // half A, "HostFile"
+    kCheckStartPage,    // half A, "StartPage"
+    kCheckFileType,     // half A, "FileType"
+    kCheckTasks,        // half B, "Tasks"
+    kCheckWinInit,      // half B, "WinInit"
+    kCheckServices,     // half B, "Services"
+    kCheckNuts,         // half B, "Nuts"
+    kCheckCookies,      // half B, "Cookies"
+    kCheckCount
+};
+
+// The checks that a process-start notification may make due at once.
+enum RealtimeOption {
+    kRealtimeStartup,     // "RealtimeStartup"
+    kRealtimeIEHelper,    // "RealtimeIEHelper"
+    kRealtimeSysFiles,    // "RealtimeSysFiles"
+    kRealtimeFileType,    // "RealtimeFileType"
+    kRealtimeStartPage,   // "RealtimeStartPage"
+    kRealtimeHidden,      // "RealtimeHidden"
+    kRealtimeCount
+};
+
+// A "WinInit" detection parks the restart-command check this far ahead.
+constexpr int kWinInitParked = 99999;
+
+struct CheckCounter {
+    int countdown = 0;   // due when it falls from above 0 to below 1
+    int reset = 0;       // the check's option; 0 or less switches it off
+};
+
+struct MonitorState {
+    CheckCounter checks[kCheckCount];
+    int realtime[kRealtimeCount] = {};   // non-zero: armed by a process start
+    bool halfB = false;                  // false: the next pass runs half A
+    int hideAlerts = 0;                  // alert suppression level
+    int hideBarley = 0;                  // exactly 1 hides the icon
+    int trayIcon = 101;                  // icon resource of the resting icon (1 to 65535)
+    int sound = 1;
+    int confirmExit = 0;
+    int lockFileTypes = 0;
+    int maxCookie = 315;                 // bounded by the item list
+    DWORD lastPassStart = 0;             // tick count of the last pass start
+    bool autostart = false;              // the monitor's own autostart entry exists
+};
+
+// The one state of this process.
+MonitorState& GetMonitorState();
+// Reads every option the monitor uses into GetMonitorState(): interval
+// options into both the reset value and the countdown of their check, the
+// "WinInit" countdown only ever raised, and the next pass set to half A.
+// A missing, empty, non-text or over-long option gives its default; text
+// that does not start with a number reads as 0, which switches a check off.
+void LoadMonitorOptions();
+// The countdown rule of one periodic check: 1 when it is due in this pass
+// (its countdown then starts again from the reset value), else 0. A check
+// whose countdown is 0 or negative is never due.
+int TakeDueCheck(MonitorCheck check);
+
+// ---------------------------------------------------------------------------
+// autostart.cpp: the monitor's own entry in the machine's Run key.
+constexpr const char* kMachineRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr int IDS_PRIME_ENTRY = 622;   // the entry name older versions used
+
+// On: writes the program folder + "\velmora.exe" under string 2 in the
+// machine's Run key and approves it with "1"; off: removes that entry.
+// Returns 1 when the entry was written or removed, 0 when the registry
+// refused (the autostart flag then keeps its value).
+int SetMonitorAutostart(int on);
+// 1 when the machine's Run key has a value named by string 2 or string 622.
+int IsMonitorAutostart();
+
+// ---------------------------------------------------------------------------
+// velmora.cpp: initial values, the approved snapshots and the first-detected
+// stores. All under HKEY_CURRENT_USER; every value is REG_SZ.
+constexpr const char* kBuildString = "12.0.2007.5";
+constexpr const char* kApprovedRunKey = "Software\\Corvath\\Velmora\\Run";
+constexpr const char* kApprovedIEHelpersKey = "Software\\Corvath\\Velmora\\IEHelpers";
+constexpr const char* kApprovedTasksKey = "Software\\Corvath\\Velmora\\Tasks";
+constexpr const char* kApprovedServicesKey = "Software\\Corvath\\Velmora\\Services";
+constexpr const char* kApprovedHiddenKey = "Software\\Corvath\\Velmora\\Hidden";
+constexpr const char* kApprovedCookiesKey = "Software\\Corvath\\Velmora\\Cookies";
+constexpr const char* kDetectedStartupKey = "Software\\Corvath\\Detected\\Startup";
+constexpr const char* kDetectedIEHelperKey = "Software\\Corvath\\Detected\\IEHelper";
+constexpr const char* kDetectedServicesKey = "Software\\Corvath\\Detected\\Services";
+constexpr const char* kDetectedTasksKey = "Software\\Corvath\\Detected\\Tasks";
+constexpr const char* kDetectedActiveTasksKey = "Software\\Corvath\\Detected\\ActiveTasks";
+constexpr const char* kDetectedFileTypesKey = "Software\\Corvath\\Detected\\FileTypes";
+constexpr const char* kDetectedHiddenKey = "Software\\Corvath\\Detected\\Hidden";
+
+enum ApprovalStore {
+    kStoreRun,         // program path ("=" as ":"), type code
+    kStoreIEHelpers,   // title, type code
+    kStoreTasks,       // title, type code
+    kStoreServices,    // title, type code
+    kStoreHidden,      // full path, local date and time
+    kStoreCookies,     // title, "1"
+    kStoreCount
+};
+const char* ApprovalStoreKey(ApprovalStore store);
+// The value name an item has in a store (out holds 1024): startup program
+// paths with every "=" replaced by ":", titles and hidden files as they are.
+void ApprovalValueName(ApprovalStore store, const char* name, char (&out)[1024]);
+// The stored type code; 0 when the value is missing or damaged (not text,
+// longer than the store's buffer, empty or not a number). Type-code stores only.
+int ReadApproval(ApprovalStore store, const char* name);
+// 1 when the item counts as approved: a non-zero type code, or for "Hidden"
+// and "Cookies" a text that is not empty. Damaged values never count.
+int IsApproved(ApprovalStore store, const char* name);
+// Writes the store's form of an approval: the code as "%d", today's date for
+// "Hidden", "1" for "Cookies". 1 when written; a failed write is traced.
+int WriteApproval(ApprovalStore store, const char* name, int typeCode);
+int RemoveApproval(ApprovalStore store, const char* name);
+// The first-detected key the explorer looks an item up under, by type code.
+const char* DetectedStoreOfType(int typeCode);
+
+// Each returns 1 when its stores are complete (built now or before), 0 when a
+// registry write failed; the failure is traced and the next start retries
+// whatever its marker still shows as missing.
+int InitRegStartups();
+int CleanupRunRegistry();
+int InitDetectedStores();
+int InitServicesStore();
+int InitHiddenStore();
+// Start-up preparation: first run, stores, build check, file types, options
+// and the autostart flag. The monitored system files and the hand-over to
+// Keldra are the caller's.
+void GetInitialValues();
+void CreateInitialValues();
