@@ -373,6 +373,9 @@ void GetInitialValues()
     InitDetectedStores();
     InitServicesStore();
     InitHiddenStore();
+    // The monitored system files are taken once: the store's default value
+    // says they were.
+    InitSysfilesStore();
 
     char version[64];
     const int versionLen = ReadRegText(HKEY_CURRENT_USER, kVelmoraKey, "Version", version);

@@ -74,6 +74,8 @@ protected:
     SavedValue machineEntry_{HKEY_LOCAL_MACHINE, kMachineRunKey, "Velmora"};
     SavedValue primeEntry_{HKEY_LOCAL_MACHINE, kMachineRunKey, "Velmora PRIME"};
     SavedValue userEntry_{HKEY_CURRENT_USER, kUserRun, "VlStoresTest"};
+    // Initial values also take the monitored system files.
+    ScratchKey sysfiles_{HKEY_LOCAL_MACHINE, kSysfilesKey};
     bool saved_ = false;
 
     void SetUp() override
