@@ -113,7 +113,7 @@ bool IsKnown(const Watcher& w, DWORD pid)
 }
 
 // Records pid as known; false when it was known already or the set is full
-// (a full set reports the process again later rather than losing it).
+// (a full set leaves the process to the next poll).
 bool AddKnown(Watcher& w, DWORD pid)
 {
     DWORD* end = w.known + w.knownCount;
