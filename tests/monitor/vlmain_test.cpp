@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "monitor/monitor.h"
 #include "tests/catalogue/startuptest.h"
@@ -22,6 +23,7 @@ bool WaitFor(F done, int ms = 5000)
     return done();
 }
 
+// Children of parent (top-level windows for none) of a class.
 int CountWindows(HWND parent, const char* windowClass)
 {
     int count = 0;
@@ -29,25 +31,11 @@ int CountWindows(HWND parent, const char* windowClass)
     return count;
 }
 
-// Wine's explorer shows one child window per notification-area icon.
-int TrayIcons()
-{
-    HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
-    return tray ? CountWindows(tray, "__winex11_tray_icon") : 0;
-}
-
-// Asks every running monitor to close, and ends one that does not.
 void EndMonitors()
 {
-    DeleteRegValue(kUser, kOptionsKey, "ConfirmExit");
-    for (int i = 0; i < 10; ++i) {
-        HWND window = FindWindowA(kClass, nullptr);
-        DWORD id = 0;
-        GetWindowThreadProcessId(window, &id);
+    for (DWORD id = 0; GetWindowThreadProcessId(FindWindowA(kClass, nullptr), &id) != 0;) {
         UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-        if (!process) return;
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(process.get(), 5000) != WAIT_OBJECT_0) TerminateProcess(process.get(), 1);
+        if (!process || !TerminateProcess(process.get(), 1)) return;
         WaitForSingleObject(process.get(), 5000);
     }
 }
@@ -64,16 +52,11 @@ protected:
     void SetUp() override
     {
         EndMonitors();
-        DeleteRegValue(kUser, kOptionsKey, "HideBarley");
-        // The monitor's folder may also hold the libraries it is bound to.
-        WIN32_FIND_DATAA found;
-        UniqueFind find(FindFirstFileA(BuildPath("monitor\\*.dll").c_str(), &found));
-        for (bool more = bool(find); more; more = FindNextFileA(find.get(), &found))
-            CopyFileA(BuildPath(("monitor\\" + std::string(found.cFileName)).c_str()).c_str(),
-                      dir_.file(found.cFileName).c_str(), FALSE);
+        for (const char* name : {"ConfirmExit", "HideBarley"}) DeleteRegValue(kUser, kOptionsKey, name);
+        // The companion library the monitor is bound to, once the build makes it.
+        CopyFileA(BuildPath("monitor\\Keldra.dll").c_str(), dir_.file("Keldra.dll").c_str(), FALSE);
         ASSERT_TRUE(CopyFileA(BuildPath("monitor\\Velmora.exe").c_str(), exe_.c_str(), FALSE));
-        ASSERT_TRUE(CopyFileA(FixturePath("explorer_standin.exe").c_str(),
-                              dir_.file("VelmoraEx.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(FixturePath("explorer_standin.exe").c_str(), dir_.file("VelmoraEx.exe").c_str(), FALSE));
     }
     void TearDown() override { EndMonitors(); }
 
@@ -83,16 +66,12 @@ protected:
         WaitFor([&] { return (window_ = FindWindowA(kClass, nullptr)) != nullptr; });
         return window_;
     }
-    int StartAgain(const std::string& switches)
-    {
-        return RunCaptured("\"" + exe_ + "\" " + switches, nullptr, nullptr, 20000);
-    }
+    int StartAgain(const char* switches) { return RunCaptured("\"" + exe_ + "\" " + switches, nullptr, nullptr, 20000); }
     bool Ended(int ms) { return WaitForSingleObject(process_.get(), ms) == WAIT_OBJECT_0; }
     // What the stand-in explorer was started with since the last call.
     std::string Explorer(int ms = 2000)
     {
-        const std::string file = dir_.file("started.txt");
-        std::string text;
+        std::string text, file = dir_.file("started.txt");
         WaitFor([&] { return !(text = ReadTextFile(file)).empty(); }, ms);
         DeleteFileA(file.c_str());
         return text;
@@ -101,53 +80,39 @@ protected:
 
 }  // namespace
 
-TEST_F(Monitor, SecondStartsActOnTheOneHiddenMonitorBySwitch)
+TEST_F(Monitor, SecondStartsActOnTheOneHiddenMonitorBySwitchOrSayTheExplorerIsMissing)
 {
-    const struct {
-        const char* switches;
-        bool stays;
-        const char* explorer;
-    } kCases[] = {{"-NoOpen", true, ""}, {"", true, "-START\n"}, {"-q", false, ""}, {"-Q", false, ""}};
-    for (const auto& c : kCases) {
-        if (!process_ || Ended(0)) {
-            ASSERT_TRUE(Start());
-        }
+    for (auto [switches, stays, explorer] :
+         {std::tuple{"-NoOpen", true, ""}, {"", true, "-START\n"}, {"-q", false, ""}, {"-Q", false, ""}}) {
+        ASSERT_TRUE((process_ && !Ended(0)) || Start());
         EXPECT_FALSE(IsWindowVisible(window_));
-        EXPECT_EQ(StartAgain(c.switches), 0) << c.switches;
-        EXPECT_EQ(Ended(c.stays ? 300 : 5000), !c.stays) << c.switches;
-        EXPECT_EQ(CountWindows(nullptr, kClass), c.stays ? 1 : 0) << c.switches;
-        EXPECT_EQ(Explorer(), c.explorer) << c.switches;
+        EXPECT_EQ(StartAgain(switches), 0) << switches;
+        EXPECT_EQ(Ended(stays ? 300 : 5000), !stays) << switches;
+        EXPECT_EQ(CountWindows(nullptr, kClass), stays ? 1 : 0) << switches;
+        EXPECT_EQ(Explorer(), explorer) << switches;
     }
-}
-
-TEST_F(Monitor, SecondStartTellsWhenTheExplorerIsMissing)
-{
-    ASSERT_TRUE(DeleteFileA(dir_.file("VelmoraEx.exe").c_str()));
-    ASSERT_TRUE(Start());
+    // Without the explorer beside it, a second start says so (string 795).
+    ASSERT_TRUE(DeleteFileA(dir_.file("VelmoraEx.exe").c_str()) && Start());
     DialogAnswerer ok("#32770", kClass, IDOK);
     EXPECT_EQ(StartAgain(""), 0);
     EXPECT_TRUE(Answered(ok));
-    EXPECT_EQ(CountWindows(nullptr, kClass), 1);
 }
 
 TEST_F(Monitor, IconIsRemovedAndAddedByCommandAndWhenTheShellRestarts)
 {
-    const int before = TrayIcons();
+    // Wine's explorer shows one "__winex11_tray_icon" window per icon.
+    auto icons = [] { return CountWindows(FindWindowA("__winex11_standalone_tray", nullptr), "__winex11_tray_icon"); };
+    const int before = icons();
     ASSERT_TRUE(Start());
-    EXPECT_TRUE(WaitFor([&] { return TrayIcons() == before + 1; }));
-    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    const struct {
-        UINT message;
-        LPARAM lParam;
-        const char* hideBarley;
-        int icons;
-    } kSteps[] = {{WM_COMMAND, 1, "0", 0}, {WM_COMMAND, 0, "2", 1}, {WM_COMMAND, 1, "0", 0},
-                  {taskbarCreated, 0, "0", 1}, {WM_COMMAND, 1, "1", 0}, {taskbarCreated, 0, "1", 0}};
-    for (const auto& s : kSteps) {
-        SetText(kUser, kOptionsKey, "HideBarley", s.hideBarley);
-        SendMessageA(window_, s.message, s.message == WM_COMMAND ? kCmdTrayIcon : 0, s.lParam);
-        EXPECT_TRUE(WaitFor([&] { return TrayIcons() == before + s.icons; }, 1000))
-            << s.message << " " << s.lParam << " " << s.hideBarley;
+    EXPECT_TRUE(WaitFor([&] { return icons() == before + 1; }));
+    const UINT shellRestarted = RegisterWindowMessageA("TaskbarCreated");
+    // "HideBarley" at 1, and only at 1, keeps the icon away; it may still go.
+    for (auto [message, remove, hideBarley, shown] :
+         {std::tuple{UINT{WM_COMMAND}, 1, "0", 0}, {WM_COMMAND, 0, "2", 1}, {WM_COMMAND, 1, "0", 0},
+          {shellRestarted, 0, "0", 1}, {WM_COMMAND, 1, "1", 0}, {shellRestarted, 0, "1", 0}}) {
+        SetText(kUser, kOptionsKey, "HideBarley", hideBarley);
+        SendMessageA(window_, message, message == WM_COMMAND ? kCmdTrayIcon : 0, remove);
+        EXPECT_TRUE(WaitFor([&] { return icons() == before + shown; }, 1000)) << message << remove << hideBarley;
     }
 }
 
@@ -157,18 +122,14 @@ TEST_F(Monitor, IconClicksOpenTheExplorerPageChosenFromTheMenu)
     PostMessageA(window_, kMsgTrayCallback, kTrayIconId, WM_LBUTTONDBLCLK);
     EXPECT_EQ(Explorer(), "-START\n");
     // On NT the sixth item is the services page, and the twelfth, Exit, is
-    // the last, as the restart commands are listed on Windows 9x only.
-    const struct {
-        int downs;
-        const char* explorer;
-    } kCases[] = {{1, "-PRIME\n"}, {6, "-SERVICE\n"}, {11, "-HIDDEN\n"}, {12, ""}};
-    for (const auto& c : kCases) {
+    // the last: the restart commands are listed on Windows 9x only.
+    for (auto [downs, explorer] : {std::pair{1, "-PRIME\n"}, {6, "-SERVICE\n"}, {11, "-HIDDEN\n"}, {12, ""}}) {
         PostMessageA(window_, kMsgTrayCallback, kTrayIconId, WM_RBUTTONUP);
         HWND menu = nullptr;
         ASSERT_TRUE(WaitFor([&] { return (menu = FindWindowA("#32768", nullptr)) != nullptr; }));
-        for (int i = 0; i < c.downs; ++i) PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+        for (int i = 0; i < downs; ++i) PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
         PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
-        EXPECT_EQ(Explorer(), c.explorer) << c.downs;
+        EXPECT_EQ(Explorer(), explorer) << downs;
         EXPECT_TRUE(WaitFor([] { return !FindWindowA("#32768", nullptr); }));
     }
     EXPECT_TRUE(Ended(5000));
@@ -178,14 +139,12 @@ TEST_F(Monitor, SixthTickStartsTheProgramDelayedByTenSeconds)
 {
     OwnedKey owned(kUser, kDelayKey);
     ScratchKey machine(HKEY_LOCAL_MACHINE, kDelayKey), user(kUser, kDelayKey);
-    const std::string program = dir_.file("VelmoraEx.exe");
-    SetText(kUser, kDelayKey, program.c_str(), "11");
-    SetText(kUser, (std::string(kDelayKey) + "\\Time").c_str(), program.c_str(), "10");
-    SetText(kUser, (std::string(kDelayKey) + "\\Parameters").c_str(), program.c_str(), "-DELAYED");
+    const std::string program = dir_.file("VelmoraEx.exe"), delay = kDelayKey;
+    for (auto [key, value] : {std::pair{"", "11"}, {"\\Time", "10"}, {"\\Parameters", "-DELAYED"}})
+        SetText(kUser, (delay + key).c_str(), program.c_str(), value);
     ASSERT_TRUE(Start());
-    // Sent rather than posted, so each tick has run when the call returns;
-    // all six come well inside the two seconds before the monitor's own
-    // timer first fires.
+    // Sent, so that each tick has run when the call returns; all six come
+    // well inside the two seconds before the monitor's own timer fires.
     const DWORD begin = GetTickCount();
     for (int tick = 1; tick <= 5; ++tick) SendMessageA(window_, WM_TIMER, kTimerId, 0);
     EXPECT_EQ(Explorer(400), "");
@@ -197,23 +156,15 @@ TEST_F(Monitor, SixthTickStartsTheProgramDelayedByTenSeconds)
 TEST_F(Monitor, ExitAsksWhenConfirmExitIsSetAndNoKeepsTheMonitor)
 {
     SetText(kUser, kOptionsKey, "ConfirmExit", "1");
-    const int before = TrayIcons();
     ASSERT_TRUE(Start());
-    const struct {
-        UINT message;
-        WPARAM command;
-        int answer;
-        const char* explorer;
-    } kCases[] = {{WM_COMMAND, kCmdExit, IDNO, "-RESTART\n"},
-                  {WM_CLOSE, 0, IDNO, "-RESTART\n"},
-                  {WM_CLOSE, 0, IDYES, ""}};
-    for (const auto& c : kCases) {
-        DialogAnswerer answer("#32770", kClass, c.answer);
-        PostMessageA(window_, c.message, c.command, 0);
-        EXPECT_TRUE(Answered(answer)) << c.answer;
-        EXPECT_EQ(Ended(c.answer == IDYES ? 5000 : 300), c.answer == IDYES) << c.answer;
-        EXPECT_EQ(Explorer(), c.explorer) << c.answer;
+    for (auto [message, command, answer, explorer] :
+         {std::tuple{UINT{WM_COMMAND}, int{kCmdExit}, IDNO, "-RESTART\n"}, {WM_CLOSE, 0, IDNO, "-RESTART\n"},
+          {WM_CLOSE, 0, IDYES, ""}}) {
+        DialogAnswerer reply("#32770", kClass, answer);
+        PostMessageA(window_, message, command, 0);
+        EXPECT_TRUE(Answered(reply)) << answer;
+        EXPECT_EQ(Ended(answer == IDYES ? 5000 : 300), answer == IDYES) << answer;
+        EXPECT_EQ(Explorer(), explorer) << answer;
         EXPECT_TRUE(WaitFor([] { return !FindWindowA("#32770", kClass); }));
     }
-    EXPECT_TRUE(WaitFor([&] { return TrayIcons() == before; }));
 }
