@@ -43,8 +43,8 @@ HWND GetMainWindow();
 // ("-START", "-TASK", ...). 1 when it started; 0 after telling the user
 // (string 795) that it could not.
 int StartExplorer(const char* switchText);
-// Whether message 9024 arrived since the last pass fell due; the cycle's pass
-// end reads it.
+// Whether message 9024 arrived since the previous timer tick; the cycle's
+// pass end reads it.
 int IsTaskChangePending();
 
 // ---------------------------------------------------------------------------
