@@ -9,7 +9,7 @@ constexpr int kNameLen = 64;
 
 // The command the entry starts: this program's folder + "\velmora.exe".
 // 0 when the folder does not leave room for the file name.
-int MonitorCommand(char (&out)[MAX_PATH])
+int OwnCommandLine(char (&out)[MAX_PATH])
 {
     if (!GetProgramFolder(out)) return 0;
     RemoveBackslash(out, 0);
@@ -32,7 +32,7 @@ int SetMonitorAutostart(int on)
 {
     char name[kNameLen];
     char command[MAX_PATH];
-    if (LoadLocalizedString(IDS_APP_CAPTION, name) <= 0 || !MonitorCommand(command)) {
+    if (LoadLocalizedString(IDS_APP_CAPTION, name) <= 0 || !OwnCommandLine(command)) {
         TraceLog("SetMonitorAutostart", "no entry name or command - autostart");
         return 0;
     }

@@ -189,6 +189,40 @@ inline bool Answered(const DialogAnswerer& answerer)
     return answerer.answered();
 }
 
+// The user's tree of a key as it stood before the test: set aside and
+// removed on creation, so the test starts without it, and put back on
+// destruction.
+class SavedUserTree {
+    std::string key_, backup_;
+    bool saved_ = false;
+
+public:
+    explicit SavedUserTree(std::string key) : key_(std::move(key)), backup_(key_ + "VlTestBackup")
+    {
+        DeleteKeyTree(HKEY_CURRENT_USER, backup_.c_str());
+        HKEY h = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
+            RegCloseKey(h);
+            saved_ = RegCreateKeyA(HKEY_CURRENT_USER, backup_.c_str(), &h) == ERROR_SUCCESS &&
+                     RegCopyTreeA(HKEY_CURRENT_USER, key_.c_str(), h) == ERROR_SUCCESS;
+            if (h) RegCloseKey(h);
+        }
+        DeleteKeyTree(HKEY_CURRENT_USER, key_.c_str());
+    }
+    ~SavedUserTree()
+    {
+        DeleteKeyTree(HKEY_CURRENT_USER, key_.c_str());
+        HKEY h = nullptr;
+        if (saved_ && RegCreateKeyA(HKEY_CURRENT_USER, key_.c_str(), &h) == ERROR_SUCCESS) {
+            RegCopyTreeA(HKEY_CURRENT_USER, backup_.c_str(), h);
+            RegCloseKey(h);
+        }
+        DeleteKeyTree(HKEY_CURRENT_USER, backup_.c_str());
+    }
+    SavedUserTree(const SavedUserTree&) = delete;
+    SavedUserTree& operator=(const SavedUserTree&) = delete;
+};
+
 // A file the test puts somewhere real; gone before and after.
 class TempFile {
     std::string path_;

@@ -2,7 +2,6 @@
 // the Wine machine. Every test keeps HKCU "Software\Corvath" and the
 // monitor's machine Run values as they were.
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 #include <string>
 #include <vector>
@@ -15,8 +14,6 @@ using namespace startuptest;
 
 namespace {
 
-constexpr const char* kCorvath = "Software\\Corvath";
-constexpr const char* kBackup = "Software\\VelmoraStoresTestBackup";
 constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kStale = "C:\\gone\\stale.exe";
 const std::string kCommand = FixturePath("startup_fixture.exe").insert(0, 1, '"').append("\" /mode=quiet");
@@ -59,16 +56,6 @@ bool KeyExists(const std::string& key)
     return open;
 }
 
-// Copies a key tree of the user's hive; false when `from` is missing.
-bool CopyTree(const char* from, const char* to)
-{
-    HKEY h = nullptr;
-    if (!KeyExists(from) || RegCreateKeyA(HKEY_CURRENT_USER, to, &h) != ERROR_SUCCESS) return false;
-    const bool copied = SHCopyKeyA(HKEY_CURRENT_USER, from, h, 0) == ERROR_SUCCESS;
-    RegCloseKey(h);
-    return copied;
-}
-
 class Stores : public ::testing::Test {
 protected:
     SavedValue machineEntry_{HKEY_LOCAL_MACHINE, kMachineRunKey, "Velmora"};
@@ -76,21 +63,12 @@ protected:
     SavedValue userEntry_{HKEY_CURRENT_USER, kUserRun, "VlStoresTest"};
     // Initial values also take the monitored system files.
     ScratchKey sysfiles_{HKEY_LOCAL_MACHINE, kSysfilesKey};
-    bool saved_ = false;
+    SavedUserTree corvath_{"Software\\Corvath"};
 
     void SetUp() override
     {
-        DeleteKeyTree(HKEY_CURRENT_USER, kBackup);
-        saved_ = CopyTree(kCorvath, kBackup);
-        DeleteKeyTree(HKEY_CURRENT_USER, kCorvath);
         ASSERT_TRUE(SetText(HKEY_CURRENT_USER, kUserRun, "VlStoresTest", kCommand));
         GetMonitorState() = MonitorState{};
-    }
-    void TearDown() override
-    {
-        DeleteKeyTree(HKEY_CURRENT_USER, kCorvath);
-        if (saved_) CopyTree(kBackup, kCorvath);
-        DeleteKeyTree(HKEY_CURRENT_USER, kBackup);
     }
     // The approval the startup store holds for the test's Run entry.
     static std::string Approval()
