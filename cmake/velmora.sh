@@ -13,6 +13,7 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v make >/dev/null || need+=(make)
 command -v wine >/dev/null || need+=(wine wine64)
 command -v Xvfb >/dev/null || need+=(xvfb)
+command -v import >/dev/null || need+=(imagemagick)
 [ -f /usr/src/googletest/googletest/CMakeLists.txt ] || need+=(googletest)
 if [ ${#need[@]} -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
@@ -36,9 +37,16 @@ case "${1:-run}" in
     run)
         bash "$here/cmake/wine-env.sh" up "$build"
         trap 'bash "$here/cmake/wine-env.sh" down "$build"' EXIT
-        "$build/wine-run.sh" "$build/monitor/Velmora.exe"
-        "$build/wine-run.sh" "$build/explorer/VelmoraEx.exe"
-        "$build/wine-run.sh" "$build/reports/VelmoraScan.exe" --format=tsv
+        "$build/wine-run.sh" "$build/reports/VelmoraScan.exe" --format=tsv startup
+        # The monitor stays resident until it exits (its menu, "-Q") or Ctrl+C.
+        VL_TIMEOUT=0 "$build/wine-run.sh" "$build/monitor/Velmora.exe" &
+        monitor=$!
+        if [ -f "$build/wine-state/xvfb.pid" ] && command -v import >/dev/null; then
+            sleep 8
+            import -display "$(cat "$build/wine-state/display")" -window root "$build/screen.png" &&
+                echo "screenshot of the Wine machine's screen: $build/screen.png"
+        fi
+        wait "$monitor"
         ;;
     *)
         echo "usage: velmora.sh run|test|bench" >&2
