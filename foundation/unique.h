@@ -98,6 +98,28 @@ struct CoTaskTraits {
 };
 using UniqueCoTask = Unique<CoTaskTraits>;
 
+struct IconTraits {
+    using type = HICON;
+    static HICON invalid() noexcept { return nullptr; }
+    static void close(HICON h) noexcept { DestroyIcon(h); }
+};
+using UniqueIcon = Unique<IconTraits>;
+
+struct MenuTraits {
+    using type = HMENU;
+    static HMENU invalid() noexcept { return nullptr; }
+    static void close(HMENU h) noexcept { DestroyMenu(h); }
+};
+using UniqueMenu = Unique<MenuTraits>;
+
+// FindFirstChangeNotificationA gives INVALID_HANDLE_VALUE on failure.
+struct ChangeNotificationTraits {
+    using type = HANDLE;
+    static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) noexcept { FindCloseChangeNotification(h); }
+};
+using UniqueChangeNotification = Unique<ChangeNotificationTraits>;
+
 // The COM apartment: uninitialise only when this holder's call initialised it
 // (S_FALSE also counts, as the platform asks).
 class ComApartment {

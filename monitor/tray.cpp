@@ -8,20 +8,6 @@
 
 namespace {
 
-struct IconTraits {
-    using type = HICON;
-    static HICON invalid() noexcept { return nullptr; }
-    static void close(HICON h) noexcept { DestroyIcon(h); }
-};
-using UniqueIcon = Unique<IconTraits>;
-
-struct MenuTraits {
-    using type = HMENU;
-    static HMENU invalid() noexcept { return nullptr; }
-    static void close(HMENU h) noexcept { DestroyMenu(h); }
-};
-using UniqueMenu = Unique<MenuTraits>;
-
 // The localized tip is cut to this many characters before it goes into the
 // record's 128.
 constexpr int kTipLoadLen = 64;

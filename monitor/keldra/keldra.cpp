@@ -22,13 +22,6 @@
 
 namespace {
 
-struct ChangeNotificationTraits {
-    using type = HANDLE;
-    static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) noexcept { FindCloseChangeNotification(h); }
-};
-using UniqueChangeNotification = Unique<ChangeNotificationTraits>;
-
 // The predefined roots are not constant expressions, so the tables say
 // which one.
 struct WatchedKey {

@@ -83,7 +83,7 @@ TEST_F(Delayed, RunEntryGoesToTheStoreOfItsRootAndComesBackStillQuoted)
         ASSERT_EQ(GetDelayedPrograms(), 1);
         const Item item = ReadItem(0);
         EXPECT_EQ(item.title + "|" + std::to_string(item.type) + "|" + std::to_string(item.flag),
-                  title + ("|" + std::to_string(code) + "|" + std::to_string(flag)));
+                  std::string(title) + "|" + std::to_string(code) + "|" + std::to_string(flag));
         EXPECT_EQ(UndelayEntry(1, 0), 0);
         // The user's entry goes back; the machine's is taken out for good.
         Set(root, kOpenAs, program, "1");

@@ -80,11 +80,11 @@ using UniqueWindow = Unique<WindowTraits>;
 
 UniqueFont MakeFont(FontKind kind)
 {
-    struct Spec { int height, weight; BOOL underline; const char* face; };
-    constexpr Spec kSpecs[] = {{0, 0, FALSE, nullptr}, {-18, 500, FALSE, "Arial"}, {-14, 600, FALSE, "MS Sans Serif"},
+    struct FontRecipe { int height, weight; BOOL underline; const char* face; };
+    constexpr FontRecipe kSpecs[] = {{0, 0, FALSE, nullptr}, {-18, 500, FALSE, "Arial"}, {-14, 600, FALSE, "MS Sans Serif"},
                                {-18, 600, TRUE, "Verdana"}, {-14, 400, FALSE, "Arial"}};
     static_assert(std::size(kSpecs) == kFileNameFont + 1);
-    const Spec& s = kSpecs[kind];
+    const FontRecipe& s = kSpecs[kind];
     return UniqueFont(s.face ? CreateFontA(s.height, 0, 0, 0, s.weight, FALSE, s.underline, FALSE, ANSI_CHARSET, 0,
                                            0, 0, FF_SWISS, s.face)
                              : nullptr);
