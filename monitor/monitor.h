@@ -58,6 +58,15 @@ struct MonitorState {
     int maxCookie = 315;                 // bounded by the item list
     DWORD lastPassStart = 0;             // tick count of the last pass start
     bool autostart = false;              // the monitor's own autostart entry exists
+    // The verification cycle's own state.
+    int verifyTicks = 0;                 // timer ticks towards the next pass
+    int passCount = 0;                   // passes towards the next icon rebuild
+    bool verifying = false;              // a pass is running
+    bool alertShowing = false;           // an alert dialog or question is open
+    bool interaction = false;            // an alert was shown in this trace section
+    bool taskChangePending = false;      // message 9024 arrived since the last tick
+    int taskChangeRun = 0;               // consecutive ticks with a pending 9024
+    int lastProcessCount = 0;
 };
 
 // The one state of this process.
@@ -72,6 +81,9 @@ void LoadMonitorOptions();
 // (its countdown then starts again from the reset value), else 0. A check
 // whose countdown is 0 or negative is never due.
 int TakeDueCheck(MonitorCheck check);
+// When the explorer has set "Update": reloads every option and writes
+// "Update" = "0". 1 when it reloaded.
+int ReloadUpdatedOptions();
 
 // ---------------------------------------------------------------------------
 // autostart.cpp: the monitor's own entry in the machine's Run key.
@@ -181,9 +193,87 @@ HWND GetMainWindow();
 // ("-START", "-TASK", ...). 1 when it started; 0 after telling the user
 // (string 795) that it could not.
 int StartExplorer(const char* switchText);
-// Whether message 9024 arrived since the previous timer tick; the cycle's
-// pass end reads it.
-int IsTaskChangePending();
+
+// ---------------------------------------------------------------------------
+// verify.cpp: the verification cycle and its startup check.
+// A pass falls due when the tick counter was above this: every 17th tick.
+constexpr int kTicksBeforePass = 15;
+
+// What the alert being shown is about. The cycle fills it before the alert;
+// the alert clears it when it ends.
+struct AlertContext {
+    char path[kPathLen];       // the program
+    char title[kPathLen];      // the item's name
+    char newPath[kPathLen];    // file type alert: the new program
+    char location[kPathLen];   // file-change alert: the file's location
+    int typeCode;
+};
+AlertContext& GetAlertContext();
+void ClearAlertContext();
+// Clears the context and fills type code, title and program path (each cut
+// to its field).
+void SetAlertContext(int typeCode, const char* title, const char* path);
+
+// The part of every timer tick that belongs to the cycle: a pass on every
+// 17th tick, and the task-change check for a pending 9024.
+void VerifyTick();
+// 1 when the pass ran or was refused because a pass or an alert is busy;
+// 0 when it came within a second of the last pass start.
+int VerifyData();
+// Returns the number of running processes; a new count makes the real-time
+// checks due on the next tick, in an A pass.
+int CheckTaskChanges();
+// A1: the startup programs.
+void CheckStartupPrograms();
+
+// ---------------------------------------------------------------------------
+// checks.cpp: the checks of the other catalogues. Each is called by the pass
+// when its countdown fell due (FilterMozillaCookies on every B half) inside
+// its trace section, and tests its own further conditions.
+void CheckIEHelpers();          // A2
+void CheckHiddenFiles();        // A3
+void CheckSystemFiles();        // A4
+void CheckStartPages();         // A5
+void CheckFileTypes();          // A6
+void CheckScheduledTasks();     // B1
+void CheckRestartCommands();    // B2
+void CheckServices();           // B3
+void FilterCookies();           // B4
+void FilterMozillaCookies();    // B5
+void CheckNewCookies();         // B6
+
+// ---------------------------------------------------------------------------
+// alerts.cpp: the alert dialogs, their sounds and the help page.
+constexpr int kAnswerApprove = 6;
+constexpr int kAnswerReject = 7;
+constexpr int kAnswerDisable = 11;
+
+enum AlertSound {
+    kSoundOpen, kSoundStartup, kSoundCookie, kSoundTask, kSoundIEHelper, kSoundFileType,
+    kSoundSystemFile,
+};
+// Plays the event's sound when option "Sound" is above 0: the user's choice
+// under AppEvents, else the program's own chime. Synchronous.
+void PlayAlertSound(int event);
+// Shows the alert dialog (131, 192, 140, 191, 138, 171, 143 or 189) for the
+// alert context, owned by the main window, with the alert-showing and
+// interaction flags set. Returns 6, 7 or 11, or -1 when the dialog could not
+// be created. The context is cleared afterwards.
+int ShowAlert(int dialogId);
+// The cycle's Yes/No questions (exclamation, topmost, in the message
+// language, the program's caption), with the alert-showing flag held.
+// Returns IDYES or IDNO.
+int AskAlertQuestion(const char* text);
+// Opens the help document of a page command (6051: "helpme.html"); 1 when
+// something was opened.
+int OpenHelpPage(int topic);
+// The startup alert's repeat guard starts over (command 6025).
+void ResetStartupRepeatGuard();
+// Installs the file-change alert and the restart-commands viewer of the
+// monitored system files, owned by the main window.
+void InstallAlertHandlers(HWND window);
+// The restart-commands dialog (130), also shown by command 6034.
+void ShowRestartCommandsDialog(HWND owner);
 
 // ---------------------------------------------------------------------------
 // tray.cpp: the notification-area icon, its tips and its menu.

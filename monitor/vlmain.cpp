@@ -13,9 +13,6 @@ namespace {
 
 // Class name and caption hold at most 32 characters.
 constexpr int kNameLen = 33;
-// A verification pass falls due when the tick counter was above this, that
-// is on every 17th tick (34 seconds).
-constexpr int kTicksBeforePass = 15;
 
 struct ExplorerCommand {
     int command;
@@ -38,8 +35,6 @@ struct MainWindowState {
     char caption[kNameLen] = "";
     UINT taskbarCreated = 0;
     UINT_PTR timer = 0;
-    int verifyTicks = 0;
-    bool taskChangePending = false;
     // The exit question pumps messages: a second exit request meanwhile is
     // dropped rather than asked again on top of the first.
     bool askingExit = false;
@@ -59,7 +54,8 @@ void InitializeMonitor(HWND window)
     // First-run keys, stores, build check, options and the delayed-start
     // count.
     GetInitialValues();
-    g_monitor.taskChangePending = false;
+    GetMonitorState().taskChangePending = false;
+    InstallAlertHandlers(window);
     // The companion's result does not matter: without it every check still
     // runs on its schedule.
     KeldraAttach(window);
@@ -73,23 +69,17 @@ void OnInitializeCommand(HWND window)
     TrayMessage(kTrayAdd, kIconNormal, IDS_TIP_PATROL);
     ClearItems();
     FreeNuts();
-    // The startup alert's repeat counter and last path are cleared here too (alerts).
+    ResetStartupRepeatGuard();
     TraceLog("Application Start", "VerifyData");
     TraceLog("Application Start", "SetTimer");
-    g_monitor.verifyTicks = 0;
+    GetMonitorState().verifyTicks = 0;
     g_monitor.timer = SetTimer(window, kTimerId, kTimerPeriod, nullptr);
 }
 
 void OnTimer()
 {
     DelayedLaunchTick();
-    if (g_monitor.verifyTicks++ > kTicksBeforePass) {
-        // VerifyData joins here; then the cycle's alert suppression level goes back to 0.
-        g_monitor.verifyTicks = 0;
-        g_monitor.taskChangePending = false;
-    }
-    // CheckTaskChanges (with its consecutive counter) joins here for a pending 9024.
-    g_monitor.taskChangePending = false;
+    VerifyTick();
 }
 
 // An autostart key or folder changed: with "RealtimeStartup" set, the next
@@ -101,7 +91,7 @@ void OnAutostartChanged()
     if (state.realtime[kRealtimeStartup] == 0) return;
     state.checks[kCheckStartup].countdown = 1;
     state.halfB = false;
-    g_monitor.verifyTicks = kTicksBeforePass + 1;
+    state.verifyTicks = kTicksBeforePass + 1;
 }
 
 void OnCommand(HWND window, int command, LPARAM lParam)
@@ -125,7 +115,9 @@ void OnCommand(HWND window, int command, LPARAM lParam)
     case kCmdToggleAutostart:
         SetMonitorAutostart(GetMonitorState().autostart ? 0 : 1);
         break;
-    // 6034 (the restart-commands dialog) joins here with the alerts.
+    case kCmdRestartCommands:
+        ShowRestartCommandsDialog(window);
+        break;
     default:
         break;
     }
@@ -181,7 +173,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnTrayCallback(window, wParam, lParam);
         break;
     case kMsgTaskStarted:
-        g_monitor.taskChangePending = true;
+        GetMonitorState().taskChangePending = true;
         break;
     case kKeldraAutostartChanged:
         OnAutostartChanged();
@@ -235,11 +227,6 @@ void ForwardToRunningMonitor(HWND running, const char* commandLine)
 HWND GetMainWindow()
 {
     return g_monitor.window;
-}
-
-int IsTaskChangePending()
-{
-    return g_monitor.taskChangePending ? 1 : 0;
 }
 
 int StartExplorer(const char* switchText)
