@@ -187,8 +187,12 @@ constexpr UINT kMsgTaskStarted = 9024;   // a process started: real-time checks 
 constexpr int IDS_CONFIRM_EXIT = 17;
 constexpr int IDS_EXPLORER_NOT_STARTED = 795;
 
-// Null before the window exists and after it is destroyed.
+// mainwindow.cpp. Null before the window exists and after it is destroyed.
+void SetMainWindow(HWND window);
 HWND GetMainWindow();
+// "VelmoraEx.exe" in the monitor's own folder, never one found along the
+// search path. 0 when the folder cannot be named.
+int ExplorerPath(char (&path)[MAX_PATH], char (&folder)[MAX_PATH]);
 // Opens "VelmoraEx.exe" from the monitor's own folder with one switch
 // ("-START", "-TASK", ...). 1 when it started; 0 after telling the user
 // (string 795) that it could not.

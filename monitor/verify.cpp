@@ -228,7 +228,9 @@ int ReloadUpdatedOptions()
 {
     if (ReadOption("Update", 0) == 0) return 0;
     LoadMonitorOptions();
-    if (!WriteOption("Update", 0)) TraceLog("Options", "\"Update\" could not be reset.");
+    // Not WriteOption: that marks the options as changed again.
+    if (!SetRegValue(HKEY_CURRENT_USER, kOptionsKey, "Update", "0"))
+        TraceLog("Options", "\"Update\" could not be reset.");
     return 1;
 }
 

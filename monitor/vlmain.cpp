@@ -41,13 +41,6 @@ struct MainWindowState {
 };
 MainWindowState g_monitor;
 
-// "VelmoraEx.exe" in the monitor's own folder, never one found along the
-// search path. 0 when the folder cannot be named.
-int ExplorerPath(char (&path)[MAX_PATH], char (&folder)[MAX_PATH])
-{
-    return GetProgramFolder(folder) && StrFormatA(path, "%s\\VelmoraEx.exe", folder) == 0;
-}
-
 // Everything between the window and the first command.
 void InitializeMonitor(HWND window)
 {
@@ -187,6 +180,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         break;
     case WM_NCDESTROY:
         g_monitor.window = nullptr;
+        SetMainWindow(nullptr);
         break;
     default:
         // The shell restarted: its new notification area knows no icons.
@@ -224,27 +218,6 @@ void ForwardToRunningMonitor(HWND running, const char* commandLine)
 
 }  // namespace
 
-HWND GetMainWindow()
-{
-    return g_monitor.window;
-}
-
-int StartExplorer(const char* switchText)
-{
-    char path[MAX_PATH];
-    char folder[MAX_PATH];
-    if (ExplorerPath(path, folder)) {
-        const auto result = reinterpret_cast<INT_PTR>(
-            ShellExecuteA(g_monitor.window, "open", path, switchText, folder, SW_SHOWNORMAL));
-        if (result > 32) return 1;
-    }
-    char text[512];
-    LoadLocalizedString(IDS_EXPLORER_NOT_STARTED, text);
-    MessageBoxExA(g_monitor.window, text, GetAppCaption(), MB_OK | MB_ICONERROR | MB_TOPMOST,
-                  static_cast<WORD>(MessageLanguageId()));
-    return 0;
-}
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
     SetProgramKind(kMonitor);
@@ -258,6 +231,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
     if (ContainsNoCase(commandLine, "-Q")) return 0;
     g_monitor.window = CreateMainWindow(instance);
     if (!g_monitor.window) return 0;
+    SetMainWindow(g_monitor.window);
     ShowWindow(g_monitor.window, SW_HIDE);
     UpdateWindow(g_monitor.window);
     ComApartment com;
