@@ -40,7 +40,8 @@ std::string Folder()
 
 Process Start(const std::string& program)
 {
-    STARTUPINFOA startup = {sizeof(startup)};
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     std::string command = "\"" + program + "\"";
     Process p;
@@ -172,7 +173,8 @@ Sample Measure(const Process& p, DWORD mainThread)
     if (GetProcessTimes(p.handle, &created, &exited, &kernel, &user))
         s.cpuMs = FileTimeMs(kernel) + FileTimeMs(user);
     if (mainThread) s.mainMs = ThreadMs(mainThread);
-    PROCESS_MEMORY_COUNTERS memory = {sizeof(memory)};
+    PROCESS_MEMORY_COUNTERS memory = {};
+    memory.cb = sizeof(memory);
     if (GetProcessMemoryInfo(p.handle, &memory, sizeof(memory))) s.pagefile = memory.PagefileUsage;
     GetProcessHandleCount(p.handle, &s.handles);
     s.gdi = GetGuiResources(p.handle, GR_GDIOBJECTS);

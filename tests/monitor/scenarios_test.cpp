@@ -1,0 +1,96 @@
+// The monitor at work, driven from outside: something new appears, the
+// timer's ticks bring a pass, the alert is read and answered on the screen,
+// and the machine is checked for what the answer did.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "resources/resource.h"
+#include "tests/monitor/monitortest.h"
+
+namespace {
+
+constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kProgramAlert = "Velmora New Program Alert";
+const std::string kProgram = FixturePath("startup_fixture.exe");
+
+class Scenario : public Monitor {
+protected:
+    SavedValue entry_{kUser, kUserRun, "VlScenario"};
+    SavedValue marker_{HKEY_LOCAL_MACHINE, kDisabledMarkerKey, "VlScenario"};
+
+    static std::string Approval() { return Reg(kUser, kApprovedRunKey, kProgram); }
+    static std::string Entry() { return Reg(kUser, kUserRun, "VlScenario"); }
+};
+
+}  // namespace
+
+TEST_F(Scenario, NewRunEntryIsApprovedRemovedAndAtItsThirdReturnDisabled)
+{
+    OnlyChecks({{"Start", "1"}});
+    ASSERT_TRUE(Start());
+    const std::string command = "\"" + kProgram + "\" /scenario";
+    ASSERT_TRUE(SetText(kUser, kUserRun, "VlScenario", command));
+
+    BeginPass();
+    HWND alert = Alert(kProgramAlert);
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(Text(alert, IDC_NAME), "Startup Fixture Suite");
+    EXPECT_EQ(Text(alert, IDC_PATH), kProgram);
+    EXPECT_EQ(Text(alert, IDC_COMPANY), "Startup Fixture Works");
+    EXPECT_EQ(Text(alert, IDC_MESSAGE).rfind("A new auto Startup Program has been detected.\n"
+                                             "This program will run each time you login",
+                                             0),
+              0u);
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(alert, IDC_CHECK)));
+    Click(alert, IDYES);
+    EndPass();
+    EXPECT_EQ(Approval(), "11");
+    EXPECT_EQ(Entry(), command);
+
+    // Known now: the next pass asks nothing.
+    Pass();
+    EXPECT_FALSE(FindWindowA("#32770", kProgramAlert));
+
+    ASSERT_TRUE(DeleteRegValue(kUser, kApprovedRunKey, kProgram.c_str()));
+    BeginPass();
+    ASSERT_TRUE(alert = Alert(kProgramAlert));
+    Click(alert, IDNO);
+    EndPass();
+    EXPECT_EQ(Entry(), kMissing);
+    EXPECT_EQ(Approval(), kMissing);
+    EXPECT_NE(ReadTextFile(HistoryPath()).find(command), std::string::npos);
+
+    // The same program a third time in a row: "No" parks it instead.
+    ASSERT_TRUE(SetText(kUser, kUserRun, "VlScenario", command));
+    BeginPass();
+    ASSERT_TRUE(alert = Alert(kProgramAlert));
+    Click(alert, IDNO);
+    EndPass();
+    EXPECT_EQ(Entry(), kMissing);
+    EXPECT_TRUE(IsDisabledEntry("VlScenario"));
+    EXPECT_EQ(Reg(kUser, "Software\\Corvath\\Velmora\\Disabled\\Run", "VlScenario"), command);
+}
+
+TEST_F(Scenario, DelayedProgramThatPutItselfBackGoesBackToTheStartupList)
+{
+    OnlyChecks({{"Start", "1"}});
+    const std::string command = "\"" + kProgram + "\"";
+    ASSERT_TRUE(SetText(kUser, kUserRun, "VlScenario", command));
+    ASSERT_TRUE(Start());
+    // The explorer moved it to delayed start; it wrote itself back since.
+    ASSERT_TRUE(SetText(kUser, kApprovedRunKey, kProgram.c_str(), "1103"));
+    ASSERT_TRUE(SetText(kUser, kDelayKey, kProgram.c_str(), "11"));
+    ASSERT_TRUE(SetText(kUser, (std::string(kDelayKey) + "\\Time").c_str(), kProgram.c_str(), "30"));
+
+    BeginPass();
+    HWND alert = Alert("This Program doesn't want to be Delayed");
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(Text(alert, IDC_PATH), kProgram);
+    Click(alert, IDYES);
+    EndPass();
+    EXPECT_EQ(Approval(), "11");
+    EXPECT_EQ(Reg(kUser, kDelayKey, kProgram), kMissing);
+    EXPECT_EQ(Reg(kUser, std::string(kDelayKey) + "\\Time", kProgram), kMissing);
+    EXPECT_EQ(Entry(), command);
+}
