@@ -94,3 +94,32 @@ TEST_F(Scenario, DelayedProgramThatPutItselfBackGoesBackToTheStartupList)
     EXPECT_EQ(Reg(kUser, std::string(kDelayKey) + "\\Time", kProgram), kMissing);
     EXPECT_EQ(Entry(), command);
 }
+
+TEST_F(Scenario, RunKeyWriteAndProcessStartBringTheStartupCheckWithoutItsPeriod)
+{
+    // The startup check never runs on its period; only real-time events bring it.
+    OnlyChecks({});
+    ASSERT_TRUE(Start());
+    const std::string command = "\"" + kProgram + "\" /realtime";
+
+    // A write to a watched key, with the monitor's own timer running.
+    const DWORD written = GetTickCount();
+    ASSERT_TRUE(SetText(kUser, kUserRun, "VlScenario", command));
+    HWND alert = Alert(kProgramAlert, 15000);
+    ASSERT_TRUE(alert);
+    EXPECT_LT(GetTickCount() - written, 8000u);
+    Click(alert, IDYES);
+
+    // An entry that came while the monitor was away is found when a program
+    // starts, since the process count changed.
+    EndMonitors();
+    ASSERT_TRUE(DeleteRegValue(kUser, kApprovedRunKey, kProgram.c_str()));
+    ASSERT_TRUE(Start());
+    EXPECT_FALSE(Alert(kProgramAlert, 5000));
+    UniqueHandle child(StartProgram("\"" + dir_.file("VelmoraEx.exe") + "\" -CHILD"));
+    ASSERT_TRUE(child);
+    ASSERT_TRUE(alert = Alert(kProgramAlert, 15000));
+    Click(alert, IDYES);
+    EXPECT_EQ(Explorer(), "-CHILD\n");
+    EXPECT_EQ(Approval(), "11");
+}
