@@ -14,6 +14,13 @@ constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\
 constexpr const char* kProgramAlert = "Velmora New Program Alert";
 const std::string kProgram = FixturePath("startup_fixture.exe");
 
+std::string Quoted(const std::string& path)
+{
+    std::string text = "\"";
+    text.append(path).push_back('"');
+    return text;
+}
+
 class Scenario : public Monitor {
 protected:
     SavedValue entry_{kUser, kUserRun, "VlScenario"};
@@ -116,7 +123,7 @@ TEST_F(Scenario, RunKeyWriteAndProcessStartBringTheStartupCheckWithoutItsPeriod)
     ASSERT_TRUE(DeleteRegValue(kUser, kApprovedRunKey, kProgram.c_str()));
     ASSERT_TRUE(Start());
     EXPECT_FALSE(Alert(kProgramAlert, 5000));
-    UniqueHandle child(StartProgram("\"" + dir_.file("VelmoraEx.exe") + "\" -CHILD"));
+    UniqueHandle child(StartProgram(Quoted(dir_.file("VelmoraEx.exe")) + " -CHILD"));
     ASSERT_TRUE(child);
     ASSERT_TRUE(alert = Alert(kProgramAlert, 15000));
     Click(alert, IDYES);
