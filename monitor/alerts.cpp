@@ -312,13 +312,18 @@ int ServiceStartTypeText(const char* displayName, char* out, int capacity)
     char keyPath[320];
     if (manager && GetServiceKeyNameA(manager.get(), displayName, keyName, &size) &&
         StrFormatA(keyPath, "%s\\%s", kServicesKey, keyName) == 0) {
-        DWORD start = 0;
-        DWORD length = sizeof(start);
-        if (RegGetValueA(HKEY_LOCAL_MACHINE, keyPath, "Start", RRF_RT_REG_DWORD, nullptr, &start,
-                         &length) == ERROR_SUCCESS) {
-            if (start == SERVICE_AUTO_START) stringId = IDS_START_AUTOMATIC;
-            if (start == SERVICE_DEMAND_START) stringId = IDS_START_MANUAL;
-            if (start == SERVICE_DISABLED) stringId = IDS_START_DISABLED;
+        switch (GetRegWord(HKEY_LOCAL_MACHINE, keyPath, "Start")) {
+        case SERVICE_AUTO_START:
+            stringId = IDS_START_AUTOMATIC;
+            break;
+        case SERVICE_DEMAND_START:
+            stringId = IDS_START_MANUAL;
+            break;
+        case SERVICE_DISABLED:
+            stringId = IDS_START_DISABLED;
+            break;
+        default:
+            break;
         }
     }
     return LoadLocalizedString(stringId, out, capacity);
@@ -350,8 +355,10 @@ void RejectService(const VersionRecord& record, const char* program)
         WriteHistory(record.field[kProductName], program, record.field[kFileDescription],
                      context.typeCode, action);
     };
+    // The state it was in, so that an undo knows what to bring back:
+    // start pending, stopping or running give actions 18, 19 and 20.
     const int state = static_cast<int>(static_cast<DWORD>(QueryServiceState(context.title)) >> 16);
-    if (state >= 2 && state <= 4) history(16 + state);
+    if (state >= SERVICE_START_PENDING && state <= SERVICE_RUNNING) history(16 + state);
     if (SendServiceControl(context.title, SERVICE_CONTROL_STOP)) history(9);
     if (SetServiceStartType(context.title, SERVICE_DISABLED)) history(12);
 }
@@ -481,7 +488,10 @@ void ViewFile(HWND dialog, const char* path)
     StrFormatA(quoted, "\"%s\"", path);
     const auto started = reinterpret_cast<INT_PTR>(
         ShellExecuteA(dialog, "open", "notepad.exe", quoted, nullptr, SW_SHOWNORMAL));
-    if (started <= 32) ShowErrorBox(dialog, GetLastError());
+    if (started > 32) return;
+    // The shell's own codes up to 32 are Windows error codes where they matter.
+    const DWORD error = GetLastError();
+    ShowErrorBox(dialog, error != 0 ? error : static_cast<DWORD>(started));
 }
 
 // Accept and reject end the alert with 6 or 7 when the file was copied, and
