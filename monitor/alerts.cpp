@@ -7,6 +7,7 @@
 #include <mmsystem.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <iterator>
 
 namespace {
@@ -40,13 +41,14 @@ constexpr int IDS_DELAYED_TITLE = 1023;
 
 // Page command of the general help document.
 constexpr int kHelpTopicGeneral = 6051;
-// The lookup tells the server an alert asked, not a list of the explorer.
+// An alert's lookup carries the item's type code raised by this, so that the
+// information server can tell an alert's question from a list's.
 constexpr int kLookupFromAlert = 1000;
 // Type codes the alerts treat apart.
 constexpr int kTypeHidden = 370;
 constexpr int kTypeTask = 800;
 constexpr int kTypeBho = 900;
-constexpr int kTypeParkedOnly = 256;
+constexpr int kTypeWinlogonNotify = 256;
 
 struct FontTraits {
     using type = HFONT;
@@ -228,8 +230,7 @@ void LookUp(HWND dialog, const char* path)
     DropTopmost(dialog);
 }
 
-// Icon, name font and the version record of one program block; returns the
-// record for the caller's fields.
+// The program's first icon, when the program is there to give one.
 void ShowProgramIcon(HWND dialog, int control, const char* program, UniqueIcon& holder)
 {
     if (!FileExists(program)) return;
@@ -541,8 +542,9 @@ void EndStartupAlert(HWND dialog, int answer)
 {
     const bool repeated = g_repeat.count >= 2;
     if (!repeated) {
-        const bool parkedOnly = GetAlertContext().typeCode == kTypeParkedOnly;
-        EndDialog(dialog, answer == kAnswerReject && parkedOnly ? kAnswerDisable : answer);
+        // A Winlogon notification package is never deleted, only parked.
+        const bool notifyPackage = GetAlertContext().typeCode == kTypeWinlogonNotify;
+        EndDialog(dialog, answer == kAnswerReject && notifyPackage ? kAnswerDisable : answer);
         return;
     }
     ForgetRepeats();
@@ -590,8 +592,6 @@ int OnAlertCommand(HWND dialog, const AlertDesc& desc, int command)
     if (desc.kind == kFileChange) return OnFileChangeCommand(dialog, command);
     switch (command) {
     case IDC_INFO:
-        LookUp(dialog, GetAlertContext().path);
-        return 1;
     case IDC_OLD_INFO:
         LookUp(dialog, GetAlertContext().path);
         return 1;
@@ -746,7 +746,7 @@ int OpenInAol(const char* address)
     GetProfileStringA("WAOL", "AppPath", "", folder, sizeof(folder));
     char command[2 * kPathLen + 32];
     const int32_t made = folder[0] != '\0'
-                             ? StrFormatA(command, "%s\\WAOL.EXE -u\"%s\"", folder, address)
+                             ? StrFormatA(command, "\"%s\\WAOL.EXE\" -u\"%s\"", folder, address)
                              : StrFormatA(command, "waol.exe -u\"%s\"", address);
     return made == 0 && WinExec(command, SW_SHOWNORMAL) > 31 ? 1 : 0;
 }
