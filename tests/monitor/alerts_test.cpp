@@ -235,6 +235,12 @@ TEST_F(Alerts, FlagsAreHeldOnlyWhileTheAlertIsOpen)
     EXPECT_FALSE(GetMonitorState().alertShowing);
     EXPECT_TRUE(GetMonitorState().interaction);
     EXPECT_EQ(-1, ShowAlert(4242));
+    for (int button : {IDYES, IDNO}) {
+        DialogAnswerer answerer("#32770", GetAppCaption(), button);
+        EXPECT_EQ(button, AskAlertQuestion("Is this new start page yours?"));
+        EXPECT_TRUE(Answered(answerer));
+        EXPECT_FALSE(GetMonitorState().alertShowing);
+    }
 }
 
 // The third alert in a row for one program disables it, whatever the answer.
@@ -384,17 +390,19 @@ TEST_F(Alerts, FileChangeAlertAcceptsOrRestoresTheFile)
         {{IDC_REJECT}, false, "accepted\r\n"},
         {{IDC_CHECK, IDC_ACCEPT}, true, "changed text\r\n"},
     };
-    InstallAlertHandlers(nullptr);
-    for (const Case& c : cases) {
+    OwnedKey store(HKEY_LOCAL_MACHINE, kSysfilesKey);
+    const auto watchChanged = [&] {
         DeleteKeyTree(HKEY_LOCAL_MACHINE, key.c_str());
         WriteTextFile(file, "accepted\r\n");
         ASSERT_EQ(1, AddMonitoredFile(kName, file.c_str(), "Watched by the alert test.", 0));
         WriteTextFile(file, "changed text\r\n");
         FILETIME stamp = {0, 0x01C00000};
-        {
-            UniqueFile handle(CreateFileA(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-            ASSERT_TRUE(handle && SetFileTime(handle.get(), nullptr, nullptr, &stamp));
-        }
+        UniqueFile handle(CreateFileA(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(handle && SetFileTime(handle.get(), nullptr, nullptr, &stamp));
+    };
+    InstallAlertHandlers(nullptr);
+    for (const Case& c : cases) {
+        watchChanged();
         Driver driver(kFileChangeAlert, c.commands);
         EXPECT_EQ(1, CompareMonitoredFile(kName, file.c_str()));
         driver.Join();
@@ -409,6 +417,17 @@ TEST_F(Alerts, FileChangeAlertAcceptsOrRestoresTheFile)
         EXPECT_EQ(c.stop ? kMissing : file, Reg(HKEY_LOCAL_MACHINE, key, "Location"));
         EXPECT_NE(kMissing, Reg(HKEY_CURRENT_USER, kVelmoraKey, "xPosSysFiles"));
     }
+    // A file gone before the answer: the user is told, and nothing changes.
+    watchChanged();
+    {
+        DialogAnswerer error("#32770", "System Error", IDOK);
+        Driver driver(kFileChangeAlert, {IDC_ACCEPT}, [&](HWND) { DeleteFileForced(file.c_str()); });
+        EXPECT_EQ(0, CompareMonitoredFile(kName, file.c_str()));
+        driver.Join();
+        EXPECT_TRUE(Answered(error));
+    }
+    EXPECT_EQ("accepted\r\n", ReadTextFile(copy));
+    EXPECT_EQ(file, Reg(HKEY_LOCAL_MACHINE, key, "Location"));
     DeleteKeyTree(HKEY_LOCAL_MACHINE, key.c_str());
     DeleteFileForced(copy.c_str());
 }
