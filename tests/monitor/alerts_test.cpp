@@ -110,20 +110,24 @@ std::string Loaded(int id)
     return text;
 }
 
-std::string LastHistoryLine()
-{
-    const std::string all = ReadTextFile(HistoryPath());
-    const size_t end = all.rfind("\r\n");
-    if (end == std::string::npos) return "";
-    const size_t start = all.rfind("\r\n", end - 1);
-    return all.substr(start == std::string::npos ? 0 : start + 2, end - (start == std::string::npos ? 0 : start + 2));
-}
-
 std::string ActionName(int code)
 {
     char name[48] = "";
     ActionCodeName(code, name);
     return name;
+}
+
+// The history line of an alert: its action, the type it records the item
+// under, and the program's product name.
+std::string HistoryFields(int action, int dialog, int itemType, const char* product)
+{
+    const int type = dialog == IDD_IEHELPER_ALERT ? 900
+                     : dialog == IDD_HIDDEN_ALERT ? 370
+                     : dialog == IDD_TASK_ALERT   ? 800
+                                                  : itemType;
+    char typeName[48] = "";
+    TypeCodeName(type, typeName);
+    return "\t" + ActionName(action) + "\t" + typeName + "\t" + product + "\t";
 }
 
 // The user's stores, the history and the alert state as they were.
@@ -214,11 +218,12 @@ TEST_F(Alerts, ProgramAlertsShowTheProgramAndAnswerPerButton)
             EXPECT_NE(std::string::npos, t[IDC_MESSAGE].find(Loaded(c.explanation)));
             EXPECT_EQ(std::string::npos, t[IDC_MESSAGE].find("%s"));
         }
-        const std::string line = LastHistoryLine();
+        const std::string line = ReadTextFile(HistoryPath());
         if (c.history < 0) {
             EXPECT_EQ("", line);
         } else {
-            EXPECT_NE(std::string::npos, line.find("\t" + ActionName(c.history) + "\t")) << line;
+            const char* product = c.fixture && std::string(c.fixture) == "fixture_app.exe" ? "Fixture App" : "";
+            EXPECT_NE(std::string::npos, line.find(HistoryFields(c.history, c.dialog, c.type, product))) << line;
         }
         EXPECT_EQ(0, GetAlertContext().path[0]);
     }
