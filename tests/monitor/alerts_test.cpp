@@ -251,6 +251,9 @@ TEST_F(Alerts, FlagsAreHeldOnlyWhileTheAlertIsOpen)
 // The third alert in a row for one program disables it, whatever the answer.
 TEST_F(Alerts, StartupRepeatGuardDisablesTheThirdTime)
 {
+    // The help page it opens stays local: the tests' folder has none.
+    SavedValue site(HKEY_LOCAL_MACHINE, kVelmoraKey, "HelpSite");
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kVelmoraKey, "HelpSite");
     const std::string a = FixturePath("fixture_app.exe"), b = FixturePath("ver_os.dll");
     struct Step {
         std::string path;
