@@ -18,13 +18,6 @@
 
 using namespace startuptest;
 
-// The main window lives in the program's entry, which tests do not link: in
-// the test process the alerts have no owner, as before the window exists.
-HWND GetMainWindow()
-{
-    return nullptr;
-}
-
 namespace {
 
 constexpr const char* kProgramAlert = "Velmora New Program Alert";

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 #include <thread>
 
@@ -73,30 +74,42 @@ protected:
     {
         process_ = UniqueHandle(StartProgram("\"" + exe_ + "\""));
         WaitFor([&] { return (window_ = FindWindowA(kClass, nullptr)) != nullptr; });
+        // The window exists before the first run has written its stores; an
+        // answered message means the monitor is in its message loop.
+        if (window_) SendMessageTimeoutA(window_, WM_NULL, 0, 0, SMTO_NORMAL, 30000, nullptr);
         return window_;
     }
     int StartAgain(const char* switches) { return RunCaptured("\"" + exe_ + "\" " + switches, nullptr, nullptr, 20000); }
     bool Ended(int ms) { return WaitForSingleObject(process_.get(), ms) == WAIT_OBJECT_0; }
-    // One pass as the timer brings it: 17 ticks, sent from a thread of their
-    // own, since a pass that shows an alert waits for the answer. A second
-    // apart, for the one-second rule.
+    // Passes as the timer brings them: 17 ticks each, sent from a thread of
+    // their own, since a pass that shows an alert waits for the answer; a
+    // second apart, for the one-second rule. A write to a watched key makes
+    // the monitor start a pass of its own as well, so the half a pass runs
+    // is not foreseeable: a check of either half needs two passes.
     std::thread ticker_;
-    void BeginPass()
+    std::atomic<bool> stopTicks_{false};
+    void BeginPasses(int passes = 2)
     {
-        Sleep(1100);
-        ticker_ = std::thread([w = window_] {
-            for (int tick = 0; tick <= kTicksBeforePass + 1; ++tick)
-                SendMessageTimeoutA(w, WM_TIMER, kTimerId, 0, SMTO_NORMAL, 60000, nullptr);
+        EndPasses();
+        stopTicks_ = false;
+        ticker_ = std::thread([this, passes, w = window_] {
+            for (int pass = 0; pass < passes && !stopTicks_; ++pass) {
+                Sleep(1100);
+                for (int tick = 0; tick <= kTicksBeforePass + 1; ++tick)
+                    SendMessageTimeoutA(w, WM_TIMER, kTimerId, 0, SMTO_NORMAL, 60000, nullptr);
+            }
         });
     }
-    void EndPass()
+    // Waits for the pass that is running; no further pass starts.
+    void EndPasses()
     {
+        stopTicks_ = true;
         if (ticker_.joinable()) ticker_.join();
     }
-    void Pass()
+    void Passes(int passes = 2)
     {
-        BeginPass();
-        EndPass();
+        BeginPasses(passes);
+        if (ticker_.joinable()) ticker_.join();
     }
     // The monitor's options, written before it starts: every check off but
     // those named with their interval.
@@ -129,7 +142,7 @@ protected:
     {
         // An alert still open would hold the ticks.
         EndMonitors();
-        EndPass();
+        EndPasses();
     }
     // What the stand-in explorer was started with since the last call.
     std::string Explorer(int ms = 2000)

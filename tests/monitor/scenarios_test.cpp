@@ -12,21 +12,21 @@ namespace {
 
 constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kProgramAlert = "Velmora New Program Alert";
+constexpr const char* kParkedRunKey = "Software\\Corvath\\Velmora\\Disabled\\Run";
 const std::string kProgram = FixturePath("startup_fixture.exe");
-
-std::string Quoted(const std::string& path)
-{
-    std::string text = "\"";
-    text.append(path).push_back('"');
-    return text;
-}
 
 class Scenario : public Monitor {
 protected:
     SavedValue entry_{kUser, kUserRun, "VlScenario"};
     SavedValue marker_{HKEY_LOCAL_MACHINE, kDisabledMarkerKey, "VlScenario"};
+    SavedValue parked_{HKEY_LOCAL_MACHINE, kParkedRunKey, "VlScenario"};
 
-    static std::string Approval() { return Reg(kUser, kApprovedRunKey, kProgram); }
+    // Approvals are kept under the entry as the list shows it: the command
+    // without its quotes.
+    static std::string Approval(const std::string& arguments = "")
+    {
+        return Reg(kUser, kApprovedRunKey, kProgram + arguments);
+    }
     static std::string Entry() { return Reg(kUser, kUserRun, "VlScenario"); }
 };
 
@@ -39,11 +39,11 @@ TEST_F(Scenario, NewRunEntryIsApprovedRemovedAndAtItsThirdReturnDisabled)
     const std::string command = "\"" + kProgram + "\" /scenario";
     ASSERT_TRUE(SetText(kUser, kUserRun, "VlScenario", command));
 
-    BeginPass();
+    BeginPasses();
     HWND alert = Alert(kProgramAlert);
     ASSERT_TRUE(alert);
     EXPECT_EQ(Text(alert, IDC_NAME), "Startup Fixture Suite");
-    EXPECT_EQ(Text(alert, IDC_PATH), kProgram);
+    EXPECT_EQ(Text(alert, IDC_PATH), kProgram + " /scenario");
     EXPECT_EQ(Text(alert, IDC_COMPANY), "Startup Fixture Works");
     EXPECT_EQ(Text(alert, IDC_MESSAGE).rfind("A new auto Startup Program has been detected.\n"
                                              "This program will run each time you login",
@@ -51,32 +51,32 @@ TEST_F(Scenario, NewRunEntryIsApprovedRemovedAndAtItsThirdReturnDisabled)
               0u);
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(alert, IDC_CHECK)));
     Click(alert, IDYES);
-    EndPass();
-    EXPECT_EQ(Approval(), "11");
+    EndPasses();
+    EXPECT_EQ(Approval(" /scenario"), "11");
     EXPECT_EQ(Entry(), command);
 
     // Known now: the next pass asks nothing.
-    Pass();
+    Passes();
     EXPECT_FALSE(FindWindowA("#32770", kProgramAlert));
 
-    ASSERT_TRUE(DeleteRegValue(kUser, kApprovedRunKey, kProgram.c_str()));
-    BeginPass();
+    ASSERT_TRUE(DeleteRegValue(kUser, kApprovedRunKey, (kProgram + " /scenario").c_str()));
+    BeginPasses();
     ASSERT_TRUE(alert = Alert(kProgramAlert));
     Click(alert, IDNO);
-    EndPass();
+    EndPasses();
     EXPECT_EQ(Entry(), kMissing);
-    EXPECT_EQ(Approval(), kMissing);
-    EXPECT_NE(ReadTextFile(HistoryPath()).find(command), std::string::npos);
+    EXPECT_EQ(Approval(" /scenario"), kMissing);
+    EXPECT_NE(ReadTextFile(dir_.file("history.txt")).find(command), std::string::npos);
 
     // The same program a third time in a row: "No" parks it instead.
     ASSERT_TRUE(SetText(kUser, kUserRun, "VlScenario", command));
-    BeginPass();
+    BeginPasses();
     ASSERT_TRUE(alert = Alert(kProgramAlert));
     Click(alert, IDNO);
-    EndPass();
+    EndPasses();
     EXPECT_EQ(Entry(), kMissing);
     EXPECT_TRUE(IsDisabledEntry("VlScenario"));
-    EXPECT_EQ(Reg(kUser, "Software\\Corvath\\Velmora\\Disabled\\Run", "VlScenario"), command);
+    EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kParkedRunKey, "VlScenario"), command);
 }
 
 TEST_F(Scenario, DelayedProgramThatPutItselfBackGoesBackToTheStartupList)
@@ -90,12 +90,12 @@ TEST_F(Scenario, DelayedProgramThatPutItselfBackGoesBackToTheStartupList)
     ASSERT_TRUE(SetText(kUser, kDelayKey, kProgram.c_str(), "11"));
     ASSERT_TRUE(SetText(kUser, (std::string(kDelayKey) + "\\Time").c_str(), kProgram.c_str(), "30"));
 
-    BeginPass();
+    BeginPasses();
     HWND alert = Alert("This Program doesn't want to be Delayed");
     ASSERT_TRUE(alert);
     EXPECT_EQ(Text(alert, IDC_PATH), kProgram);
     Click(alert, IDYES);
-    EndPass();
+    EndPasses();
     EXPECT_EQ(Approval(), "11");
     EXPECT_EQ(Reg(kUser, kDelayKey, kProgram), kMissing);
     EXPECT_EQ(Reg(kUser, std::string(kDelayKey) + "\\Time", kProgram), kMissing);
@@ -120,13 +120,14 @@ TEST_F(Scenario, RunKeyWriteAndProcessStartBringTheStartupCheckWithoutItsPeriod)
     // An entry that came while the monitor was away is found when a program
     // starts, since the process count changed.
     EndMonitors();
-    ASSERT_TRUE(DeleteRegValue(kUser, kApprovedRunKey, kProgram.c_str()));
+    ASSERT_TRUE(DeleteRegValue(kUser, kApprovedRunKey, (kProgram + " /realtime").c_str()));
     ASSERT_TRUE(Start());
     EXPECT_FALSE(Alert(kProgramAlert, 5000));
-    UniqueHandle child(StartProgram(Quoted(dir_.file("VelmoraEx.exe")) + " -CHILD"));
+    UniqueHandle child(StartProgram(FixturePath("fixture_app.exe")));
     ASSERT_TRUE(child);
-    ASSERT_TRUE(alert = Alert(kProgramAlert, 15000));
+    alert = Alert(kProgramAlert, 15000);
+    TerminateProcess(child.get(), 0);
+    ASSERT_TRUE(alert);
     Click(alert, IDYES);
-    EXPECT_EQ(Explorer(), "-CHILD\n");
-    EXPECT_EQ(Approval(), "11");
+    EXPECT_EQ(Approval(" /realtime"), "11");
 }
