@@ -360,8 +360,9 @@ TEST(BuildStartupList, PassesFollowInOrderAndThePlainPageLeavesOutWinlogonAndHoo
     std::vector<std::vector<int>> order;
     for (int code : codes) order.push_back(IndexesOf(name(code)));
     order.insert(order.end(), {IndexesWithPath(batch.path()), IndexesOf("Startup Fixture Suite"),
-                               IndexesOf("run"), IndexesOf("load"), IndexesOf("VlOrderDis"), IndexesOf("Winlogon Userinit"),
-                               IndexesOf("Winlogon Shell"), IndexesOf("VlListDelay")});
+                               IndexesOf("run"), IndexesOf("load"), IndexesOf("VlOrderDis"),
+                               IndexesOf("Winlogon Userinit"), IndexesOf("Winlogon Shell"),
+                               IndexesOf("VlListDelay")});
     int previous = -1;
     for (const std::vector<int>& at : order) {
         ASSERT_EQ(1u, at.size()) << previous;
