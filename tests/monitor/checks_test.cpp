@@ -360,6 +360,29 @@ TEST_F(Checks, CookieFilterDeletesNuttedCookiesAndTheNewCookieCheckRecordsNothin
 }
 
 
+int g_fileAlerts = 0;
+
+TEST_F(Checks, SystemFilesAreComparedExceptOnWindowsMajorVersion6)
+{
+    ScratchKey store(HKEY_LOCAL_MACHINE, kSysfilesKey);
+    ScratchDir dir("vlcheck_sysfiles");
+    ASSERT_TRUE(WriteTextFile(dir.file("watched.txt"), "one"));
+    ASSERT_EQ(AddMonitoredFile("vlcheck.txt", dir.file("watched.txt").c_str(), "", 1), 1);
+    const DWORD damaged = 1;   // a date that is no text counts as changed
+    SetRaw(HKEY_LOCAL_MACHINE, (std::string(kSysfilesKey) + "\\vlcheck.txt").c_str(), "Date", REG_DWORD, &damaged, 4);
+    g_fileAlerts = 0;
+    SetFileChangeAlert([](const char*, const char*) { return ++g_fileAlerts, 0; });
+    CheckSystemFiles();
+    SetFileChangeAlert(nullptr);
+    char copy[kPathLen] = "";
+    GetMonitoredCopyPath("vlcheck.txt", copy);
+    DeleteFileA(copy);
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    ASSERT_TRUE(GetVersionExA(&version));
+    EXPECT_EQ(g_fileAlerts, version.dwMajorVersion == 6 ? 0 : 1) << version.dwMajorVersion;
+}
+
 TEST_F(Checks, RestartCommandsAreNeverReadOnTheNtPlatform)
 {
     ASSERT_TRUE(IsNtPlatform());
