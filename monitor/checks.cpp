@@ -141,7 +141,7 @@ constexpr StoreCheck kIEHelperCheck = {
     {kSoundIEHelper, kDetectedIEHelperKey, kIconVerifyB, IDS_TIP_IE_HELPERS, IDD_IEHELPER_ALERT},
     false, nullptr, RejectIEHelper,
 };
-// McAfee's own updater tasks come and go with every update.
+// McAfee's own update tasks are trusted without asking and never recorded.
 constexpr StoreCheck kTaskCheck = {
     kStoreTasks, BuildTaskList,
     {kSoundTask, kDetectedTasksKey, kIconAlert, IDS_TIP_SCHEDULED_TASKS, IDD_TASK_ALERT},
