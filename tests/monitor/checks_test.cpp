@@ -57,7 +57,6 @@ protected:
     }
 };
 
-
 constexpr const char* kHelperId = "{7D3E1A10-5B2C-4C1E-9A11-00000000C4E1}";
 const std::string kHelperKey = std::string(kIEBrowserHelpersKey) + "\\" + kHelperId;
 const std::string kHelperClass = std::string("CLSID\\") + kHelperId;
@@ -104,7 +103,6 @@ TEST_F(Checks, SuppressedIEHelperIsRemovedUnlessApprovedByAWellFormedValue)
         RemoveApproval(kStoreIEHelpers, item.title.c_str());
     }
 }
-
 
 constexpr const char* kServiceName = "VlCheckSvc";
 constexpr const char* kServiceTitle = "Northwind Check Service";
@@ -181,7 +179,6 @@ TEST_F(Checks, NewRunningServiceIsStoppedDisabledAndRecordedWhenSuppressedAndDat
     }
 }
 
-
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 ComPtr<ITaskScheduler> OpenScheduler()
@@ -232,7 +229,6 @@ TEST_F(Checks, SuppressedNewTaskIsDeletedWhileAnApprovedOneStays)
     clean();
 }
 
-
 TEST_F(Checks, SuppressedHiddenFileIsNeitherRecordedNorDatedNorMoved)
 {
     ScratchDir dir("vlcheck_hidden");
@@ -252,7 +248,6 @@ TEST_F(Checks, SuppressedHiddenFileIsNeitherRecordedNorDatedNorMoved)
     }
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
-
 
 constexpr const char* kIEMain = "Software\\Microsoft\\Internet Explorer\\Main";
 constexpr const char* kDesktopPage = "Software\\Microsoft\\Internet Explorer\\Desktop\\Components\\0";
@@ -302,7 +297,6 @@ TEST_F(Checks, ChangedPagesAreRememberedOnYesAndPutBackWhenRejected)
     }
 }
 
-
 constexpr const char* kExtensionKey = "Software\\Classes\\.vlchk";
 constexpr const char* kClassKey = "Software\\Classes\\VlCheckFile";
 constexpr const char* kCommandKey = "Software\\Classes\\VlCheckFile\\shell\\open\\command";
@@ -338,7 +332,6 @@ TEST_F(Checks, ChangedFileTypeIsPutBackWhenLockedOrSuppressedAndADamagedRecordAd
     }
 }
 
-
 TEST_F(Checks, CookieFilterDeletesNuttedCookiesAndTheNewCookieCheckRecordsNothing)
 {
     ScratchDir folder("vlcheck_cookies");
@@ -360,7 +353,6 @@ TEST_F(Checks, CookieFilterDeletesNuttedCookiesAndTheNewCookieCheckRecordsNothin
     EXPECT_EQ(IndexesOf("vl@kept[1].txt").size(), 1u);
     EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedCookiesKey, "vl@kept[1].txt"), kMissing);
 }
-
 
 int g_fileAlerts = 0;
 
