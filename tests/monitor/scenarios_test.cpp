@@ -131,3 +131,90 @@ TEST_F(Scenario, RunKeyWriteAndProcessStartBringTheStartupCheckWithoutItsPeriod)
     Click(alert, IDYES);
     EXPECT_EQ(Approval(" /realtime"), "11");
 }
+
+TEST_F(Scenario, ChangedStartPageIsKeptOnYesAndPutBackOnNo)
+{
+    constexpr const char* kMain = "Software\\Microsoft\\Internet Explorer\\Main";
+    SavedValue page(kUser, kMain, "Start Page");
+    ASSERT_TRUE(SetText(kUser, kMain, "Start Page", "http://intranet.example/"));
+    OnlyChecks({{"StartPage", "1"}});
+    ASSERT_TRUE(Start());
+    Passes();   // the first look remembers the page
+    EXPECT_EQ(Reg(kUser, kVelmoraKey, "StartPage"), "http://intranet.example/");
+
+    // One "/" more or less is the same page.
+    ASSERT_TRUE(SetText(kUser, kMain, "Start Page", "http://intranet.example"));
+    Passes();
+    EXPECT_FALSE(FindWindowA("#32770", "Velmora"));
+
+    for (auto [answer, kept] : {std::pair{IDYES, "http://portal.example/"}, {IDNO, "http://portal.example/"}}) {
+        const char* changed = answer == IDYES ? "http://portal.example/" : "http://hijack.example/";
+        ASSERT_TRUE(SetText(kUser, kMain, "Start Page", changed));
+        BeginPasses();
+        HWND box = Alert("Velmora");
+        ASSERT_TRUE(box) << answer;
+        char text[2048] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+        EXPECT_NE(std::string(text).find(changed), std::string::npos) << text;
+        Click(box, answer);
+        EndPasses();
+        EXPECT_EQ(Reg(kUser, kVelmoraKey, "StartPage"), kept) << answer;
+        EXPECT_EQ(Reg(kUser, kMain, "Start Page"), kept) << answer;
+    }
+}
+
+bool SetWriteTime(const char* path, WORD day)
+{
+    const SYSTEMTIME time = {2020, 1, 0, day, 12, 0, 0, 0};
+    FILETIME written;
+    UniqueHandle file(CreateFileA(path, FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file && SystemTimeToFileTime(&time, &written) && SetFileTime(file.get(), nullptr, nullptr, &written);
+}
+
+TEST_F(Scenario, ChangedHostsFileIsAcceptedOrRestoredKeepingItsAttributes)
+{
+    // Windows 6.x skips the comparison; Wine is told to show the monitor an
+    // older Windows, whose branch the comparison runs on.
+    constexpr const char* kAppDefaults = "Software\\Wine\\AppDefaults\\Velmora.exe";
+    OwnedKey wineKey(kUser, kAppDefaults);
+    SavedValue version(kUser, kAppDefaults, "Version");
+    ASSERT_TRUE(SetText(kUser, kAppDefaults, "Version", "winxp"));
+    char hostsPath[kPathLen] = "";
+    ASSERT_TRUE(GetHostsFilePath(hostsPath));
+    const std::string hosts = hostsPath, original = ReadTextFile(hosts);
+    const DWORD attributes = GetFileAttributesA(hostsPath);
+    struct Restore {
+        std::string path, text;
+        DWORD attributes;
+        ~Restore()
+        {
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            WriteTextFile(path, text);
+            if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path.c_str(), attributes);
+        }
+    } restore{hosts, original, attributes};
+
+    OnlyChecks({{"HostFile", "1"}});
+    ASSERT_TRUE(Start());   // the first run keeps a copy of HOSTS
+    char copy[kPathLen] = "";
+    ASSERT_TRUE(GetMonitoredCopyPath("HOSTS", copy));
+
+    const std::string accepted = original + "127.0.0.1 ads.example\r\n";
+    for (int control : {IDC_ACCEPT, IDC_REJECT}) {
+        SetFileAttributesA(hostsPath, FILE_ATTRIBUTE_NORMAL);
+        const std::string changed = control == IDC_ACCEPT ? accepted : accepted + "10.0.0.9 bank.example\r\n";
+        ASSERT_TRUE(WriteTextFile(hosts, changed));
+        // The record keeps the date to the minute: each change gets one of its own.
+        ASSERT_TRUE(SetWriteTime(hostsPath, control == IDC_ACCEPT ? 1 : 2));
+        ASSERT_TRUE(SetFileAttributesA(hostsPath, FILE_ATTRIBUTE_READONLY));
+        BeginPasses();
+        HWND alert = Alert("Velmora: File Change Alert");
+        ASSERT_TRUE(alert) << control;
+        EXPECT_EQ(Text(alert, IDC_FILE_NAME), "HOSTS");
+        Click(alert, control);
+        EndPasses();
+        EXPECT_EQ(ReadTextFile(hosts), accepted) << control;
+        EXPECT_EQ(ReadTextFile(copy), accepted) << control;
+        EXPECT_TRUE(GetFileAttributesA(hostsPath) & FILE_ATTRIBUTE_READONLY) << control;
+    }
+}
