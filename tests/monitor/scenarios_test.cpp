@@ -218,3 +218,28 @@ TEST_F(Scenario, ChangedHostsFileIsAcceptedOrRestoredKeepingItsAttributes)
         EXPECT_TRUE(GetFileAttributesA(hostsPath) & FILE_ATTRIBUTE_READONLY) << control;
     }
 }
+
+TEST_F(Scenario, NewCookieAsksToOpenTheCookieListOnEveryDuePassUntilApproved)
+{
+    ScratchDir folder("vlscenario_cookies");
+    ASSERT_TRUE(WriteTextFile(folder.file("index.dat"), ""));
+    ASSERT_TRUE(WriteTextFile(folder.file("vl@tracker[1].txt"), "id\n1\ntracker.example/\n"));
+    OnlyChecks({{"Cookies", "1"}});
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(SetText(kUser, kVelmoraKey, "IECookieFolder", folder.path() + "\\"));
+    for (int answer : {IDYES, IDNO}) {
+        BeginPasses();
+        HWND box = Alert("Velmora");
+        ASSERT_TRUE(box) << answer;
+        Click(box, answer);
+        EndPasses();
+        EXPECT_EQ(Explorer(answer == IDYES ? 2000 : 300), answer == IDYES ? "-COOKIES\n" : "") << answer;
+    }
+    HKEY cookies = nullptr;
+    DWORD values = 0;
+    if (RegOpenKeyExA(kUser, kApprovedCookiesKey, 0, KEY_READ, &cookies) == ERROR_SUCCESS) {
+        RegQueryInfoKeyA(cookies, 0, 0, 0, 0, 0, 0, &values, 0, 0, 0, 0);
+        RegCloseKey(cookies);
+    }
+    EXPECT_EQ(values, 0u);
+}
