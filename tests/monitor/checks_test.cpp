@@ -1,8 +1,7 @@
 // The catalogue checks against the real registry, files, services and tasks
 // of the Wine machine. What the machine already lists is approved first, so
 // only the test's own items are new; HKCU "Software\Corvath" is put back.
-// Unanswerable alerts are avoided by suppression; where a check asks, a
-// helper clicks Yes if a window comes.
+// Where a check asks, a helper thread answers the real alert.
 #include <gtest/gtest.h>
 #include <mstask.h>
 
@@ -16,9 +15,21 @@ using namespace startuptest;
 
 namespace {
 
-// Long enough for an alert to come up; the stand-in alerts of a build
-// without dialogs never show one, and the wait then runs out.
+// Long enough for an alert to come up.
 constexpr int kAnswerWaitMs = 5000;
+constexpr const char* kProgramAlert = "Velmora New Program Alert";
+
+// Runs a check with alerts suppressed (answer 0) or shown and answered by
+// clicking `answer` in the alert titled `caption`.
+void RunAnswered(void (*check)(), int answer, const char* caption = kProgramAlert)
+{
+    GetMonitorState().hideAlerts = answer ? 0 : 2;
+    DialogAnswerer answerer("#32770", caption, answer ? answer : IDYES, answer ? kAnswerWaitMs : 0);
+    check();
+    if (answer) {
+        EXPECT_TRUE(Answered(answerer)) << caption << " " << answer;
+    }
+}
 
 void ApproveListed(ApprovalStore store, int (*build)(), bool byPath)
 {
@@ -61,21 +72,24 @@ constexpr const char* kHelperId = "{7D3E1A10-5B2C-4C1E-9A11-00000000C4E1}";
 const std::string kHelperKey = std::string(kIEBrowserHelpersKey) + "\\" + kHelperId;
 const std::string kHelperClass = std::string("CLSID\\") + kHelperId;
 
-TEST_F(Checks, SuppressedIEHelperIsRemovedUnlessApprovedByAWellFormedValue)
+TEST_F(Checks, NewIEHelperIsApprovedOnYesAndRemovedOnNoOrSuppressedUnlessApprovedByAWellFormedValue)
 {
     struct HelperCase {
         int reset;
         DWORD type;   // REG_NONE: no approval value
         std::string data;
+        int answer;   // 0: suppressed
         bool removed;
     };
     const HelperCase cases[] = {
-        {0, REG_NONE, "", false},                     // the check is off
-        {1, REG_SZ, "900", false},
-        {1, REG_NONE, "", true},
-        {1, REG_SZ, "0", true},
-        {1, REG_SZ, std::string(40, '9'), true},      // longer than the store's 16
-        {1, REG_DWORD, std::string("\x84\x03\0\0", 4), true},
+        {0, REG_NONE, "", 0, false},                     // the check is off
+        {1, REG_SZ, "900", 0, false},
+        {1, REG_NONE, "", 0, true},
+        {1, REG_SZ, "0", 0, true},
+        {1, REG_SZ, std::string(40, '9'), 0, true},      // longer than the store's 16
+        {1, REG_DWORD, std::string("\x84\x03\0\0", 4), 0, true},
+        {1, REG_NONE, "", IDYES, false},
+        {1, REG_NONE, "", IDNO, true},
     };
     OwnedKey parent(HKEY_LOCAL_MACHINE, kIEBrowserHelpersKey);
     ApproveListed(kStoreIEHelpers, BuildIEHelperList, false);
@@ -83,7 +97,7 @@ TEST_F(Checks, SuppressedIEHelperIsRemovedUnlessApprovedByAWellFormedValue)
         ScratchKey server(HKEY_CLASSES_ROOT, kHelperClass);
         ScratchKey helper(HKEY_LOCAL_MACHINE, kHelperKey);
         SetText(HKEY_LOCAL_MACHINE, kHelperKey.c_str(), "", "");
-        SetText(HKEY_CLASSES_ROOT, (kHelperClass + "\\InprocServer32").c_str(), "", "C:\\vlcheck\\vlcheck_helper.dll");
+        SetText(HKEY_CLASSES_ROOT, (kHelperClass + "\\InprocServer32").c_str(), "", FixturePath("ver_os.dll"));
         BuildIEHelperList();
         const Item item = OnlyWhere(&Item::entry, kHelperId);
         ClearItems();
@@ -91,15 +105,16 @@ TEST_F(Checks, SuppressedIEHelperIsRemovedUnlessApprovedByAWellFormedValue)
             SetRaw(HKEY_CURRENT_USER, kApprovedIEHelpersKey, item.title.c_str(), c.type, c.data.c_str(),
                    static_cast<DWORD>(c.data.size() + (c.type == REG_SZ ? 1 : 0)));
         GetMonitorState().checks[kCheckIEHelpers].reset = c.reset;
-        GetMonitorState().hideAlerts = 2;
-        CheckIEHelpers();
+        DeleteKeyTree(HKEY_CURRENT_USER, kDetectedIEHelperKey);
+        RunAnswered(CheckIEHelpers, c.answer);
         UniqueKey registration;
         const bool present = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHelperKey.c_str(), 0, KEY_READ,
                                            registration.put()) == ERROR_SUCCESS;
         EXPECT_EQ(present, !c.removed) << c.reset << " " << c.data;
-        if (c.removed) {
-            EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedIEHelpersKey, item.title), kMissing);
+        if (c.removed || c.answer == IDYES) {
+            EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedIEHelpersKey, item.title), c.removed ? kMissing : "900");
         }
+        EXPECT_EQ(DetectedCount(kDetectedIEHelperKey, "VER_OS.DLL"), c.answer ? 1 : 0) << c.answer;
         RemoveApproval(kStoreIEHelpers, item.title.c_str());
     }
 }
@@ -139,17 +154,18 @@ public:
     SC_HANDLE get() const { return service_.get(); }
 };
 
-TEST_F(Checks, NewRunningServiceIsStoppedDisabledAndRecordedWhenSuppressedAndDatedWhenAsked)
+TEST_F(Checks, NewRunningServiceIsRecordedAndStoppedAndDisabledUnlessApprovedOrAnsweredYes)
 {
     struct Case {
-        int hideAlerts;
         bool approved;
+        int answer;   // 0: suppressed
         DWORD state, start;   // afterwards
     };
     const Case cases[] = {
-        {0, true, SERVICE_RUNNING, SERVICE_DEMAND_START},
-        {2, false, SERVICE_STOPPED, SERVICE_DISABLED},
-        {0, false, SERVICE_RUNNING, SERVICE_DEMAND_START},   // asked: dated, recorded only on Yes
+        {true, 0, SERVICE_RUNNING, SERVICE_DEMAND_START},
+        {false, 0, SERVICE_STOPPED, SERVICE_DISABLED},
+        {false, IDYES, SERVICE_RUNNING, SERVICE_DEMAND_START},
+        {false, IDNO, SERVICE_STOPPED, SERVICE_DISABLED},
     };
     InstalledService service;
     ASSERT_TRUE(service.get()) << GetLastError();
@@ -162,20 +178,12 @@ TEST_F(Checks, NewRunningServiceIsStoppedDisabledAndRecordedWhenSuppressedAndDat
         StartServiceA(service.get(), 0, nullptr);
         ASSERT_EQ(WaitForState(service.get(), SERVICE_RUNNING), static_cast<DWORD>(SERVICE_RUNNING));
         if (c.approved) WriteApproval(kStoreServices, kServiceTitle, 700);
-        GetMonitorState().hideAlerts = c.hideAlerts;
-        bool answered = false;
-        {
-            DialogAnswerer yes("#32770", nullptr, IDYES, c.approved || c.hideAlerts ? 0 : kAnswerWaitMs);
-            CheckServices();
-            answered = Answered(yes);
-        }
-        EXPECT_EQ(WaitForState(service.get(), c.state), c.state) << c.hideAlerts;
+        RunAnswered(CheckServices, c.approved ? 0 : c.answer);
+        EXPECT_EQ(WaitForState(service.get(), c.state), c.state) << c.answer;
         const std::string start = Reg(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + kServiceName, "Start");
-        EXPECT_EQ(static_cast<DWORD>(start[0]), c.start) << c.hideAlerts;   // a DWORD below 256
-        const bool recorded = c.approved || c.hideAlerts > 1 || answered;
-        EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedServicesKey, kServiceTitle), recorded ? "700" : kMissing);
-        const bool asked = !c.approved && c.hideAlerts < 2;
-        EXPECT_EQ(DetectedCount(kDetectedServicesKey, "SVC_FIXTURE.EXE"), asked ? 1 : 0) << c.hideAlerts;
+        EXPECT_EQ(static_cast<DWORD>(start[0]), c.start) << c.answer;   // a DWORD below 256
+        EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedServicesKey, kServiceTitle), "700") << c.answer;
+        EXPECT_EQ(DetectedCount(kDetectedServicesKey, "SVC_FIXTURE.EXE"), c.answer ? 1 : 0) << c.answer;
     }
 }
 
@@ -209,7 +217,7 @@ bool TaskExists(const std::string& name)
 
 // Wine's scheduler refuses a "." in a work item's name and leaves such a job
 // file out of its list, so the "McAfee.com" rule cannot be reached here.
-TEST_F(Checks, SuppressedNewTaskIsDeletedWhileAnApprovedOneStays)
+TEST_F(Checks, NewTaskIsApprovedOnYesAndDeletedOnNoOrSuppressedWhileAnApprovedOneStays)
 {
     ComApartment apartment;
     const std::string names[] = {"VlCheckNew", "VlCheckKept"};
@@ -217,19 +225,33 @@ TEST_F(Checks, SuppressedNewTaskIsDeletedWhileAnApprovedOneStays)
     clean();
     ASSERT_EQ(StartScheduler(), 0);
     ApproveListed(kStoreTasks, BuildTaskList, false);
-    for (const std::string& name : names) ASSERT_TRUE(CreateTask(name)) << name;
+    ASSERT_TRUE(CreateTask("VlCheckKept"));
     WriteApproval(kStoreTasks, "VlCheckKept.job", 800);
-    GetMonitorState().hideAlerts = 2;
-    CheckScheduledTasks();
-    EXPECT_FALSE(TaskExists("VlCheckNew"));
-    EXPECT_TRUE(TaskExists("VlCheckKept"));
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedTasksKey, "VlCheckKept.job"), "800");
-    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedTasksKey, "VlCheckNew.job"), kMissing);
-    EXPECT_EQ(DetectedCount(kDetectedTasksKey, "NOTEPAD.EXE"), 0);
+    for (const int answer : {0, IDYES, IDNO}) {
+        RemoveApproval(kStoreTasks, "VlCheckNew.job");
+        DeleteKeyTree(HKEY_CURRENT_USER, kDetectedTasksKey);
+        ASSERT_TRUE(TaskExists("VlCheckNew") || CreateTask("VlCheckNew"));
+        RunAnswered(CheckScheduledTasks, answer);
+        EXPECT_EQ(TaskExists("VlCheckNew"), answer == IDYES) << answer;
+        EXPECT_TRUE(TaskExists("VlCheckKept"));
+        EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedTasksKey, "VlCheckKept.job"), "800");
+        EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedTasksKey, "VlCheckNew.job"), answer == IDYES ? "800" : kMissing);
+        EXPECT_EQ(DetectedCount(kDetectedTasksKey, "NOTEPAD.EXE"), answer ? 1 : 0) << answer;
+    }
     clean();
 }
 
-TEST_F(Checks, SuppressedHiddenFileIsNeitherRecordedNorDatedNorMoved)
+std::string Now()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char text[24];
+    FormatLocalDateTime(&now, text);
+    return text;
+}
+
+// Suppressed, a new hidden file is neither recorded nor dated nor moved.
+TEST_F(Checks, HiddenFileIsDatedOnOkAndMovedToTheVaultOnDelete)
 {
     ScratchDir dir("vlcheck_hidden");
     const std::string file = dir.file("lurker.exe");
@@ -238,14 +260,24 @@ TEST_F(Checks, SuppressedHiddenFileIsNeitherRecordedNorDatedNorMoved)
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN);
     BuildHiddenFileList();
     ASSERT_EQ(IndexesWithPath(file).size(), 1u);
-    for (const std::string& approval : {kMissing, std::string(), std::string(40, 'x')}) {
+    const std::pair<std::string, int> cases[] = {
+        {kMissing, 0}, {"", 0}, {std::string(40, 'x'), 0}, {kMissing, IDOK}, {kMissing, IDCANCEL}};
+    for (const auto& [approval, answer] : cases) {
+        DeleteRegValue(HKEY_CURRENT_USER, kApprovedHiddenKey, file.c_str());
+        DeleteKeyTree(HKEY_CURRENT_USER, kDetectedHiddenKey);
         if (approval != kMissing) SetText(HKEY_CURRENT_USER, kApprovedHiddenKey, file.c_str(), approval);
-        GetMonitorState().hideAlerts = 2;
-        CheckHiddenFiles();
-        EXPECT_NE(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
-        EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedHiddenKey, file), approval);
-        EXPECT_EQ(DetectedCount(kDetectedHiddenKey, "LURKER.EXE"), 0);
+        const std::string before = Now();
+        RunAnswered(CheckHiddenFiles, answer);
+        const std::string after = Reg(HKEY_CURRENT_USER, kApprovedHiddenKey, file);
+        EXPECT_EQ(GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES, answer != IDCANCEL) << answer;
+        if (answer == IDOK) {
+            EXPECT_TRUE(!after.empty() && (after == before || after == Now())) << after;
+        } else {
+            EXPECT_EQ(after, approval) << answer;
+        }
+        EXPECT_EQ(DetectedCount(kDetectedHiddenKey, "LURKER.EXE"), answer ? 1 : 0) << answer;
     }
+    EXPECT_TRUE(RestoreHiddenFileFromVault(file.c_str()));   // the vault held it
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -301,34 +333,41 @@ constexpr const char* kExtensionKey = "Software\\Classes\\.vlchk";
 constexpr const char* kClassKey = "Software\\Classes\\VlCheckFile";
 constexpr const char* kCommandKey = "Software\\Classes\\VlCheckFile\\shell\\open\\command";
 
-TEST_F(Checks, ChangedFileTypeIsPutBackWhenLockedOrSuppressedAndADamagedRecordAdoptsIt)
+TEST_F(Checks, ChangedFileTypeIsKeptOnYesAndPutBackOnNoOrWhenLockedOrSuppressedAndADamagedRecordAdoptsIt)
 {
+    const std::string first = FixturePath("fixture_app.exe") + " %1";
+    const std::string second = FixturePath("sched_fixture.exe") + " %1";
+    constexpr const char* kRecordKey = "Software\\Corvath\\Velmora\\Class";
     struct Case {
-        int lock, hideAlerts;
+        int lock, answer;   // answer 0 without a lock: suppressed
         bool damaged;
-        const char* after;
+        const std::string& after;
     };
     const Case cases[] = {
-        {1, 0, false, "C:\\vl\\first.exe %1"},
-        {0, 2, false, "C:\\vl\\first.exe %1"},
-        {1, 0, true, "C:\\vl\\second.exe %1"},
+        {1, 0, false, first}, {0, 0, false, first}, {1, 0, true, second}, {0, IDYES, false, second},
+        {0, IDNO, false, first},
     };
     ScratchKey extension(HKEY_LOCAL_MACHINE, kExtensionKey);
     ScratchKey fileClass(HKEY_LOCAL_MACHINE, kClassKey);
     SetText(HKEY_LOCAL_MACHINE, kExtensionKey, "", "VlCheckFile");
-    SetText(HKEY_CURRENT_USER, "Software\\Corvath\\Velmora\\Class", "", "vlchk");
+    SetText(HKEY_CURRENT_USER, kRecordKey, "", "vlchk");
     for (const Case& c : cases) {
-        SetText(HKEY_LOCAL_MACHINE, kCommandKey, "", "C:\\vl\\first.exe %1");
+        SetText(HKEY_LOCAL_MACHINE, kCommandKey, "", first);
         DeleteRegValue(HKEY_CURRENT_USER, "Software\\Corvath\\Velmora\\Ext", ".vlchk");
+        DeleteKeyTree(HKEY_CURRENT_USER, kDetectedFileTypesKey);
         GetMonitorState().checks[kCheckFileType].reset = 1;
         CheckFileTypes();   // records the association it finds
-        ASSERT_EQ(Reg(HKEY_CURRENT_USER, "Software\\Corvath\\Velmora\\Class", "VlCheckFile"), "C:\\vl\\first.exe %1");
-        if (c.damaged) SetText(HKEY_CURRENT_USER, "Software\\Corvath\\Velmora\\Class", "VlCheckFile", "AVI;BAT");
-        SetText(HKEY_LOCAL_MACHINE, kCommandKey, "", "C:\\vl\\second.exe %1");
+        ASSERT_EQ(Reg(HKEY_CURRENT_USER, kRecordKey, "VlCheckFile"), first);
+        if (c.damaged) SetText(HKEY_CURRENT_USER, kRecordKey, "VlCheckFile", "AVI;BAT");
+        SetText(HKEY_LOCAL_MACHINE, kCommandKey, "", second);
         GetMonitorState().lockFileTypes = c.lock;
-        GetMonitorState().hideAlerts = c.hideAlerts;
-        CheckFileTypes();
-        EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kCommandKey, ""), c.after) << c.lock << c.hideAlerts << c.damaged;
+        GetMonitorState().hideAlerts = 0;
+        if (c.lock) CheckFileTypes();
+        else RunAnswered(CheckFileTypes, c.answer, "Velmora File Type Change Alert");
+        EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kCommandKey, ""), c.after) << c.lock << c.answer << c.damaged;
+        EXPECT_EQ(Reg(HKEY_CURRENT_USER, kRecordKey, "VlCheckFile"), c.after) << c.lock << c.answer << c.damaged;
+        // Both programs, the approved one and the new one, are dated.
+        EXPECT_EQ(DetectedCount(kDetectedFileTypesKey, "FIXTURE"), c.answer ? 2 : 0) << c.answer;
     }
 }
 
