@@ -208,10 +208,10 @@ int StoreAssociation(const char* extension, int kind)
     // Without a name the Class value would land on the key's default value,
     // which holds the watched-extension list.
     if (!GetAssociation(dotted, name, command, kind)) return 0;
-    char unquoted[kPathLen];
-    RemoveQuotes(command, unquoted);
+    // Kept as written: a restore writes it back, and a program path or a
+    // "%1" with blanks needs its quotes.
     int ok = SetRegValue(HKEY_CURRENT_USER, store, dotted, name);
-    return SetRegValue(HKEY_CURRENT_USER, kClassKey, name, unquoted) && ok;
+    return SetRegValue(HKEY_CURRENT_USER, kClassKey, name, command) && ok;
 }
 
 int RestoreAssociation(const char* extension, int kind)
@@ -244,8 +244,10 @@ int CheckAssociation(const char* extension, int kind, const char* currentProgram
     char name[kPathLen];
     // An empty stored name would read the Class default value, the list
     // itself; it means the association was never recorded.
-    if (StoredName(dotted, kind, name))
-        ReadRegText(HKEY_CURRENT_USER, kClassKey, name, storedCommand, kPathLen);
+    char written[kPathLen] = "";
+    if (StoredName(dotted, kind, name)) ReadRegText(HKEY_CURRENT_USER, kClassKey, name, written);
+    // Compared and shown without quotes, as records of older builds were kept.
+    RemoveQuotes(written, storedCommand);
     if (!storedCommand[0] || ContainsNoCase(storedCommand, "AVI;BAT")) {
         StoreAssociation(dotted, kind);
         storedCommand[0] = '\0';

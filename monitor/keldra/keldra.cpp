@@ -57,6 +57,7 @@ constexpr DWORD kRegFilter = REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET
 constexpr DWORD kPollMs = 3000;
 constexpr DWORD kSettleMs = 500;        // one autostart message per burst of writes
 constexpr DWORD kMaxProcesses = 4096;   // far above any desktop's process count
+constexpr SIZE_T kWatcherStack = 256 * 1024;
 
 // The stop event, each key's event and each folder's handle.
 constexpr DWORD kMaxHandles =
@@ -140,7 +141,7 @@ void CALLBACK OnWindowCreated(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG idObje
 // each one that was not known. A failed enumeration keeps the old set.
 void PollProcesses(Watcher& w, bool report)
 {
-    DWORD now[kMaxProcesses];
+    DWORD now[kMaxProcesses];   // well inside kWatcherStack
     DWORD bytes = 0;
     if (!EnumProcesses(now, sizeof now, &bytes)) return;
     const DWORD count = bytes / sizeof(DWORD);
@@ -348,7 +349,10 @@ extern "C" int WINAPI KeldraAttach(HWND mainWindow)
         return 0;
     }
     StartArgs args = {mainWindow, stop.get(), ready.get(), self};
-    UniqueHandle thread(CreateThread(nullptr, 0, WatcherThread, &args, 0, nullptr));
+    // The watcher needs little stack; the program's default reservation
+    // would be a few megabytes that Wine commits up front.
+    UniqueHandle thread(CreateThread(nullptr, kWatcherStack, WatcherThread, &args,
+                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
     if (!thread) {
         FreeLibrary(self);
         result = 0;
