@@ -38,12 +38,12 @@ std::string Folder()
     return folder.substr(0, folder.find_last_of('\\'));
 }
 
-Process Start(const std::string& program)
+Process Start(const std::string& program, const char* arguments = "")
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
-    std::string command = "\"" + program + "\"";
+    std::string command = "\"" + program + "\" " + arguments;
     Process p;
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info))
@@ -166,12 +166,25 @@ double ThreadMs(DWORD threadId)
     return ms;
 }
 
+// The sum over the process's threads, so that the window thread's share and
+// the rest add up (the process total is rounded on its own).
+double ThreadsMs(DWORD processId)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    double ms = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == processId) ms += ThreadMs(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return ms;
+}
+
 Sample Measure(const Process& p, DWORD mainThread)
 {
     Sample s;
-    FILETIME created, exited, kernel, user;
-    if (GetProcessTimes(p.handle, &created, &exited, &kernel, &user))
-        s.cpuMs = FileTimeMs(kernel) + FileTimeMs(user);
+    s.cpuMs = ThreadsMs(p.id);
     if (mainThread) s.mainMs = ThreadMs(mainThread);
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof(memory);
@@ -228,6 +241,7 @@ void Idle(Monitor& m)
     std::printf("Idle: the monitor and a bare program (hidden window, 2-second timer),\n"
                 "%d s after the first two passes.\n", kIdleSeconds);
     Process bare = Start(Folder() + "\\vlbare.exe");
+    Process libraries = Start(Folder() + "\\vlbare.exe", "--libraries");
     int alerts = 0;
     for (int s = 0; s < 75; ++s) {
         alerts += AnswerAlerts(m.process.id);
@@ -235,6 +249,7 @@ void Idle(Monitor& m)
     }
     const Sample m0 = Measure(m.process, m.mainThread);
     const Sample b0 = Measure(bare, 0);
+    const Sample l0 = Measure(libraries, 0);
     const DWORD t0 = GetTickCount();
     for (int s = 0; s < kIdleSeconds; ++s) {
         alerts += AnswerAlerts(m.process.id);
@@ -243,17 +258,23 @@ void Idle(Monitor& m)
     const double wall = static_cast<double>(GetTickCount() - t0);
     const Sample m1 = Measure(m.process, m.mainThread);
     const Sample b1 = Measure(bare, 0);
+    const Sample l1 = Measure(libraries, 0);
     const double cpu = 100.0 * (m1.cpuMs - m0.cpuMs) / wall;
     const double main = 100.0 * (m1.mainMs - m0.mainMs) / wall;
     const double bareCpu = 100.0 * (b1.cpuMs - b0.cpuMs) / wall;
+    const double librariesCpu = 100.0 * (l1.cpuMs - l0.cpuMs) / wall;
     std::printf("| program | CPU (%% of one core) | PagefileUsage (MiB) |\n|---|---|---|\n");
     std::printf("| Velmora.exe | %.4f | %.2f |\n", cpu, Mib(m1.pagefile));
     std::printf("| - its window thread (the cycle) | %.4f | |\n", main);
     std::printf("| - Keldra's watcher and the rest | %.4f | |\n", cpu - main);
     std::printf("| bare program | %.4f | %.2f |\n", bareCpu, Mib(b1.pagefile));
-    std::printf("Difference in memory: %.2f MiB. Alerts answered meanwhile: %d.\n\n",
-                Mib(m1.pagefile) - Mib(b1.pagefile), alerts);
+    std::printf("| bare program with the monitor's system libraries | %.4f | %.2f |\n",
+                librariesCpu, Mib(l1.pagefile));
+    std::printf("Difference in memory: %.2f MiB to the bare program, %.2f MiB to the one with the "
+                "libraries. Alerts answered meanwhile: %d.\n\n",
+                Mib(m1.pagefile) - Mib(b1.pagefile), Mib(m1.pagefile) - Mib(l1.pagefile), alerts);
     End(bare);
+    End(libraries);
 }
 
 double NowMs()
