@@ -144,6 +144,7 @@ struct Sample {
     DWORD handles = 0;
     DWORD gdi = 0;
     DWORD user = 0;
+    DWORD windows = 0;
 };
 
 double FileTimeMs(const FILETIME& t)
@@ -164,6 +165,76 @@ double ThreadMs(DWORD threadId)
         ms = FileTimeMs(kernel) + FileTimeMs(user);
     CloseHandle(thread);
     return ms;
+}
+
+// Wine answers GetProcessHandleCount and GetGuiResources with 0; the
+// system's handle table and the process's windows say what they would.
+struct HandleEntryEx {
+    void* object;
+    ULONG_PTR processId;
+    ULONG_PTR handle;
+    ULONG access;
+    USHORT backTrace;
+    USHORT type;
+    ULONG attributes;
+    ULONG reserved;
+};
+struct HandleTableEx {
+    ULONG_PTR count;
+    ULONG_PTR reserved;
+    HandleEntryEx entries[1];
+};
+constexpr ULONG kSystemExtendedHandleInformation = 64;
+using QuerySystem = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+
+DWORD CountHandles(DWORD processId)
+{
+    auto query = reinterpret_cast<QuerySystem>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation"));
+    if (!query) return 0;
+    std::vector<char> buffer(1 << 20);
+    ULONG needed = 0;
+    LONG status = 0;
+    while ((status = query(kSystemExtendedHandleInformation, buffer.data(),
+                           static_cast<ULONG>(buffer.size()), &needed)) ==
+               static_cast<LONG>(0xC0000004) &&
+           buffer.size() < (64u << 20))
+        buffer.resize(buffer.size() * 2);
+    if (status != 0) return 0;
+    const auto* table = reinterpret_cast<const HandleTableEx*>(buffer.data());
+    DWORD count = 0;
+    for (ULONG_PTR i = 0; i < table->count; ++i)
+        if (table->entries[i].processId == processId) ++count;
+    return count;
+}
+
+struct WindowCount {
+    DWORD processId;
+    DWORD count;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM context)
+{
+    ++reinterpret_cast<WindowCount*>(context)->count;
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM context)
+{
+    auto* c = reinterpret_cast<WindowCount*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != c->processId) return TRUE;
+    ++c->count;
+    EnumChildWindows(window, CountChild, context);
+    return TRUE;
+}
+
+DWORD CountWindows(DWORD processId)
+{
+    WindowCount c = {processId, 0};
+    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&c));
+    return c.count;
 }
 
 // The sum over the process's threads, so that the window thread's share and
@@ -190,8 +261,10 @@ Sample Measure(const Process& p, DWORD mainThread)
     memory.cb = sizeof(memory);
     if (GetProcessMemoryInfo(p.handle, &memory, sizeof(memory))) s.pagefile = memory.PagefileUsage;
     GetProcessHandleCount(p.handle, &s.handles);
+    if (s.handles == 0) s.handles = CountHandles(p.id);
     s.gdi = GetGuiResources(p.handle, GR_GDIOBJECTS);
     s.user = GetGuiResources(p.handle, GR_USEROBJECTS);
+    s.windows = CountWindows(p.id);
     return s;
 }
 
@@ -349,8 +422,8 @@ void Stability(Monitor& m)
 {
     std::printf("Stability: %d passes, both halves, every check due on every pass of its half.\n",
                 kPasses);
-    std::printf("| after pass | handles | GDI objects | USER objects | PagefileUsage (MiB) | pass (ms) |\n"
-                "|---|---|---|---|---|---|\n");
+    std::printf("| after pass | handles | GDI objects | USER objects | windows | PagefileUsage (MiB) | pass (ms) |\n"
+                "|---|---|---|---|---|---|---|\n");
     HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     Answerer answerer = {m.process.id, stop};
     HANDLE thread = CreateThread(nullptr, 0, AnswerUntilStopped, &answerer, 0, nullptr);
@@ -360,8 +433,8 @@ void Stability(Monitor& m)
         const double ms = NowMs() - t0;
         if (pass == 1 || pass == 2 || pass % 25 == 0) {
             const Sample s = Measure(m.process, m.mainThread);
-            std::printf("| %d | %lu | %lu | %lu | %.2f | %.0f |\n", pass, s.handles, s.gdi, s.user,
-                        Mib(s.pagefile), ms);
+            std::printf("| %d | %lu | %lu | %lu | %lu | %.2f | %.0f |\n", pass, s.handles, s.gdi,
+                        s.user, s.windows, Mib(s.pagefile), ms);
         }
         Sleep(1050);   // the one-second rule
     }
