@@ -4,7 +4,7 @@
 // catalogues' own steps, and removes everything it made, also after a failed
 // step. Every name it creates starts with "VlBench" / "vlbench", so a run
 // that was killed is cleaned up by the next one.
-#include "catalogue/catalogue.h"
+#include "monitor/monitor.h"
 
 #include <mstask.h>
 
@@ -152,6 +152,17 @@ struct Undo {
     std::vector<std::string> folders;                       // deleted in reverse order
     bool tasks = false, services = false;
 } g_undo;
+
+// An approval store's values as they were before the bench approved its
+// items.
+struct SavedStore {
+    const char* key;
+    bool existed;
+    std::vector<std::pair<std::string, std::vector<BYTE>>> values;
+    std::vector<DWORD> types;
+};
+std::vector<SavedStore> g_savedStores;
+void RestoreStores();
 
 std::string TempFolder()
 {
@@ -465,6 +476,7 @@ void CleanUp()
         RegDeleteKeyA(it->root, it->path.c_str());
     g_undo.keys.clear();
     RemoveTreeFiles(BenchFolder());
+    RestoreStores();
     ClearItems();
 }
 
@@ -752,6 +764,342 @@ int BareCookieLines(const std::function<void(const char* const*)>& fn = nullptr)
     if (!line.empty()) handle(line);
     CloseHandle(file);
     return count;
+}
+
+// The names under the three add-on keys, each subkey's server or button
+// text read.
+int BareIEHelperKeys()
+{
+    int count = 0;
+    const char* keys[] = {kIEBrowserHelpersKey, kIEToolbarKey, kIEExtensionsKey};
+    for (const char* path : keys) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+        char name[256];
+        for (DWORD i = 0;; ++i) {
+            DWORD size = sizeof(name);
+            LONG rc = path == kIEToolbarKey
+                          ? RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr)
+                          : RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+            if (rc != ERROR_SUCCESS) break;
+            ++count;
+        }
+        RegCloseKey(key);
+    }
+    return count;
+}
+
+// ---- the monitor's pass ------------------------------------------------------
+//
+// A half of the verification cycle, run in this process on the bench's data:
+// VerifyData() with its checks due, and beside it the enumeration of every
+// catalogue of that half whose check does not list it itself yet (all but
+// the startup list; the direct calls go once the checks list their own).
+// Every listed item is approved first, so that no check finds anything to
+// act on; the alert level that answers for the user is only a safety net
+// (it would reject, and so remove, whatever it found unapproved).
+
+constexpr int kWarmPasses = 5;
+constexpr const char* kApproveSwitch = "--approve";
+constexpr ApprovalStore kBenchStores[] = {kStoreRun,      kStoreIEHelpers, kStoreTasks,
+                                          kStoreServices, kStoreHidden,    kStoreCookies};
+
+void SaveStore(const char* key)
+{
+    SavedStore saved{key, false, {}, {}};
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &k) == ERROR_SUCCESS) {
+        saved.existed = true;
+        for (DWORD i = 0;; ++i) {
+            char name[16384];
+            std::vector<BYTE> data(64 * 1024);
+            DWORD nameLen = sizeof(name), size = static_cast<DWORD>(data.size()), type = 0;
+            if (RegEnumValueA(k, i, name, &nameLen, nullptr, &type, data.data(), &size) !=
+                ERROR_SUCCESS)
+                break;
+            data.resize(size);
+            saved.values.push_back({name, data});
+            saved.types.push_back(type);
+        }
+        RegCloseKey(k);
+    }
+    g_savedStores.push_back(saved);
+}
+
+// Every value goes; what was there before comes back; a key the approvals
+// created goes with them.
+void RestoreStores()
+{
+    for (const SavedStore& s : g_savedStores) {
+        HKEY k = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, s.key, 0, KEY_READ | KEY_SET_VALUE, &k) !=
+            ERROR_SUCCESS)
+            continue;
+        std::vector<std::string> names;
+        for (DWORD i = 0;; ++i) {
+            char name[16384];
+            DWORD nameLen = sizeof(name);
+            if (RegEnumValueA(k, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
+            names.push_back(name);
+        }
+        for (const std::string& n : names) RegDeleteValueA(k, n.c_str());
+        for (size_t i = 0; i < s.values.size(); ++i)
+            RegSetValueExA(k, s.values[i].first.c_str(), 0, s.types[i], s.values[i].second.data(),
+                           static_cast<DWORD>(s.values[i].second.size()));
+        RegCloseKey(k);
+        if (!s.existed) RegDeleteKeyA(HKEY_CURRENT_USER, s.key);
+    }
+    g_savedStores.clear();
+}
+
+// One listed item as a line, for comparing a warm pass with the cold one.
+std::vector<std::string> ListedItems()
+{
+    std::vector<std::string> lines;
+    for (int i = 0; i < ItemCount(); ++i) {
+        char title[kTitleLen], path[kPathLen], entry[kEntryLen], detail[kDetailLen];
+        GetItemTitle(i, title);
+        GetItemPath(i, path);
+        GetItemEntryName(i, entry);
+        GetItemDetail(i, detail, kDetailLen);
+        char codes[32];
+        StrFormatA(codes, "%d\t%d", GetItemType(i), GetItemFlag(i));
+        lines.push_back(std::string(title) + '\t' + path + '\t' + entry + '\t' + detail + '\t' +
+                        codes);
+    }
+    return lines;
+}
+
+int ListCookies(int mode)
+{
+    SetCookieMode(mode);
+    return BuildCookieList(0);
+}
+
+// One catalogue of a half: how the pass lists it and under which store its
+// items are approved (title, or path for the startup and hidden stores).
+struct PassList {
+    const char* name;
+    int (*build)();
+    ApprovalStore store;
+};
+
+int ListStartupEntries() { return BuildStartupList(0); }
+int ListServiceEntries() { BuildServiceList(); return ItemCount(); }
+int ListIECookies() { return ListCookies(kCookieModeIE); }
+int ListMozillaCookies() { return ListCookies(kCookieModeMozilla); }
+
+// The startup list is the one the cycle's own check enumerates; it is listed
+// again only, untimed, to compare its items.
+const PassList kPassA[] = {
+    {"startup", ListStartupEntries, kStoreRun},
+    {"IE helpers", BuildIEHelperList, kStoreIEHelpers},
+    {"hidden files", BuildHiddenFileList, kStoreHidden},
+    {"file types", BuildFileTypeList, kStoreCount},
+};
+const PassList kPassB[] = {
+    {"tasks", BuildTaskList, kStoreTasks},
+    {"services", ListServiceEntries, kStoreServices},
+    {"cookies IE", ListIECookies, kStoreCookies},
+    {"cookies Mozilla", ListMozillaCookies, kStoreCookies},
+};
+
+void ApproveListed(const PassList& list)
+{
+    if (list.store == kStoreCount) return;
+    list.build();
+    for (int i = 0; i < ItemCount(); ++i) {
+        char title[kTitleLen], path[kPathLen];
+        GetItemTitle(i, title);
+        GetItemPath(i, path);
+        const bool byPath = list.store == kStoreRun || list.store == kStoreHidden;
+        WriteApproval(list.store, byPath ? path : title, GetItemType(i));
+    }
+}
+
+// The startup check's own rule: a listed entry without an approval, or with
+// the delayed-start one, is acted on. None may be, or the pass is not run.
+bool EveryStartupEntryApproved()
+{
+    BuildStartupList(0);
+    for (int i = 0; i < ItemCount(); ++i) {
+        char title[kTitleLen], path[kPathLen];
+        GetItemTitle(i, title);
+        GetItemPath(i, path);
+        int approval = ReadApproval(kStoreRun, path);
+        if (approval == 0) approval = ReadApproval(kStoreRun, title);
+        if (approval == 0 || approval == 1103) {
+            std::printf("startup entry not approved: %s (%s)\n", title, path);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Listing the items to approve them fills this process's caches: a second
+// process does it, so that the first pass here is a cold one.
+int ApproveEveryItem()
+{
+    for (const PassList& l : kPassA) ApproveListed(l);
+    for (const PassList& l : kPassB) ApproveListed(l);
+    return EveryStartupEntryApproved() ? 0 : 3;
+}
+
+bool RunApprover()
+{
+    char module[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    std::string command = std::string("\"") + module + "\" " + kApproveSwitch;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    DWORD code = 1;
+    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code == 0;
+}
+
+void MakeEveryCheckDue(bool halfB)
+{
+    MonitorState& state = GetMonitorState();
+    for (CheckCounter& c : state.checks) c = CheckCounter{1, 1};
+    state.hideAlerts = 2;
+    state.halfB = halfB;
+    state.verifying = state.alertShowing = state.taskChangePending = false;
+    state.passCount = 0;
+    // The one-second rule: the last pass started long enough ago.
+    state.lastPassStart = GetTickCount() - 10000;
+}
+
+struct PassFigures {
+    const char* name = "";
+    std::vector<const char*> partNames;
+    std::vector<double> coldParts;
+    std::vector<std::vector<double>> warmParts;
+    double cold = 0;
+    std::vector<double> warm, bare;
+    bool identical = true;
+    int items = 0;
+};
+
+// One pass of a half: the cycle, then the direct enumerations, each list
+// kept for the comparison. parts receives the milliseconds of the cycle and
+// of each list (a list the cycle made itself is listed again, untimed, and
+// counts 0). Returns the pass's milliseconds.
+template <size_t N>
+double RunPass(const PassList (&lists)[N], bool halfB, bool runCycle,
+               std::vector<std::vector<std::string>>* listed, std::vector<double>* parts)
+{
+    MakeEveryCheckDue(halfB);
+    parts->clear();
+    double start = NowMs();
+    if (runCycle) VerifyData();
+    parts->push_back(NowMs() - start);
+    listed->clear();
+    for (const PassList& list : lists) {
+        bool timed = !(runCycle && list.store == kStoreRun);
+        double t0 = NowMs();
+        list.build();
+        double t1 = NowMs();
+        parts->push_back(timed ? t1 - t0 : 0);
+        listed->push_back(ListedItems());
+    }
+    ClearItems();
+    double total = 0;
+    for (double part : *parts) total += part;
+    return total;
+}
+
+int BareHalfA()
+{
+    return BareRunKeys() + BareIEHelperKeys() + BareHiddenWalk() + BareAssociations();
+}
+int BareHalfB()
+{
+    return BareTaskNames() + BareServiceKeys() + BareCookieFolder() + BareCookieLines();
+}
+
+std::vector<PassFigures> g_passes;
+bool g_cycleRan = false;
+
+template <size_t N>
+void StartFigures(PassFigures* p, const char* name, const PassList (&lists)[N])
+{
+    p->name = name;
+    p->partNames.push_back("VerifyData");
+    for (const PassList& list : lists) p->partNames.push_back(list.name);
+    p->warmParts.resize(p->partNames.size());
+}
+
+template <size_t N>
+void WarmPass(PassFigures* p, const PassList (&lists)[N], bool halfB,
+              const std::vector<std::vector<std::string>>& cold, int (*bare)())
+{
+    std::vector<std::vector<std::string>> listed;
+    std::vector<double> parts;
+    p->warm.push_back(RunPass(lists, halfB, g_cycleRan, &listed, &parts));
+    for (size_t i = 0; i < parts.size(); ++i) p->warmParts[i].push_back(parts[i]);
+    p->identical = p->identical && listed == cold;
+    double t0 = NowMs();
+    bare();
+    p->bare.push_back(NowMs() - t0);
+}
+
+void MeasurePasses()
+{
+    std::printf("approving every item for the pass...\n");
+    std::fflush(stdout);
+    for (ApprovalStore store : kBenchStores) SaveStore(ApprovalStoreKey(store));
+    g_cycleRan = RunApprover();
+
+    PassFigures a, b;
+    StartFigures(&a, "A half", kPassA);
+    StartFigures(&b, "B half", kPassB);
+    std::vector<std::vector<std::string>> coldA, coldB;
+    a.cold = RunPass(kPassA, false, g_cycleRan, &coldA, &a.coldParts);
+    b.cold = RunPass(kPassB, true, g_cycleRan, &coldB, &b.coldParts);
+    for (const auto& l : coldA) a.items += static_cast<int>(l.size());
+    for (const auto& l : coldB) b.items += static_cast<int>(l.size());
+    for (int i = 0; i < kWarmPasses; ++i) {
+        WarmPass(&a, kPassA, false, coldA, BareHalfA);
+        WarmPass(&b, kPassB, true, coldB, BareHalfB);
+    }
+    g_passes = {a, b};
+    RestoreStores();
+}
+
+void PrintPasses()
+{
+    std::printf("\nmonitor pass (%s; cold: first pass, warm: median of %d later passes;\n"
+                "bare: median of the half's bare loops, one run beside each warm pass)\n",
+                g_cycleRan ? "VerifyData with every check due, and the half's other catalogues"
+                           : "VerifyData NOT run: an entry was unapproved; catalogues only",
+                kWarmPasses);
+    std::printf("%-8s %6s %10s %22s %10s %7s %7s  %s\n", "half", "items", "cold ms",
+                "warm ms (median min-max)", "bare ms", "cold x", "warm x", "lists");
+    for (const PassFigures& p : g_passes) {
+        Stats warm = Summarize(p.warm), bare = Summarize(p.bare);
+        double cold = bare.median > 0 ? p.cold / bare.median : 0;
+        double ratio = bare.median > 0 ? warm.median / bare.median : 0;
+        std::printf("%-8s %6d %10.2f %10.2f (%4.0f-%4.0f) %10.2f %7.2f %7.2f  %s%s\n", p.name,
+                    p.items, p.cold, warm.median, warm.min, warm.max, bare.median, cold, ratio,
+                    p.identical ? "warm = cold" : "WARM DIFFERS FROM COLD",
+                    ratio > kGoal ? "  > 1.5" : "");
+    }
+    std::printf("parts of a pass (ms, cold and warm median)\n");
+    for (const PassFigures& p : g_passes)
+        for (size_t i = 0; i < p.partNames.size() && i < p.coldParts.size(); ++i)
+            std::printf("    %-8s %-16s %9.2f %9.2f\n", p.name, p.partNames[i], p.coldParts[i],
+                        Summarize(p.warmParts[i]).median);
 }
 
 // ---- the catalogues' own steps --------------------------------------------
@@ -1048,6 +1396,11 @@ void PrintTable()
 
 int RunBench()
 {
+    std::printf("timing the monitor's passes...\n");
+    std::fflush(stdout);
+    MeasurePasses();
+    std::printf("timing the catalogues...\n");
+    std::fflush(stdout);
     Compare("startup", [] { return BuildStartupList(0); }, BareRunKeys);
     Compare("services", [] { BuildServiceList(); return ItemCount(); }, BareServiceKeys);
     Compare("tasks", BuildTaskList, [] { return BareTaskNames(); });
@@ -1071,9 +1424,13 @@ int RunBench()
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    if (argc > 1 && strcmp(argv[1], kApproveSwitch) == 0) {
+        ComApartment apartment;
+        return ApproveEveryItem();
+    }
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     g_tickMs = 1000.0 / static_cast<double>(frequency.QuadPart);
@@ -1089,7 +1446,10 @@ int main()
         rc = RunBench();
     }
     CleanUp();
-    if (rc == 0) PrintTable();
+    if (rc == 0) {
+        PrintTable();
+        PrintPasses();
+    }
     std::printf("\ntotal %.1f s\n", (NowMs() - start) / 1000.0);
     return rc;
 }

@@ -253,5 +253,11 @@ enum VersionField { kProductName, kProductVersion, kCompanyName, kFileDescriptio
 struct VersionRecord {
     char field[5][kVersionFieldLen];
 };
+// Answers are remembered per path (any case), size and last-write time for
+// the life of the process, in a bounded table: a file that changed is read
+// afresh, one that vanished reads as without version information.
 int GetVersionStrings(const char* path, VersionRecord* record);
+// The same, for a file a folder walk has just found: its size and time come
+// from the walk instead of another look at the file.
+int GetVersionStrings(const char* path, const WIN32_FIND_DATAA* found, VersionRecord* record);
 int GetSystemVersionText(char* out);
