@@ -75,6 +75,9 @@ int QueryRegText(HKEY key, const char* name, char* out, size_t capacity, int fla
                  DWORD* type = nullptr);
 int ReadRegText(HKEY root, const char* subkey, const char* name, char* out, size_t capacity,
                 int flags = kRegTextWhole, DWORD* type = nullptr);
+// The same rule for data already read (a value enumerated with its data):
+// raw holds size bytes and room for one more, kind is the registry type.
+int RegDataText(DWORD kind, char* raw, DWORD size, char* out, size_t capacity, int flags);
 template <size_t N>
 int QueryRegText(HKEY key, const char* name, char (&out)[N], int flags = kRegTextWhole,
                  DWORD* type = nullptr)

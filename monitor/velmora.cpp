@@ -216,12 +216,34 @@ void ApprovalValueName(ApprovalStore store, const char* name, char (&out)[1024])
 
 int ReadApproval(ApprovalStore store, const char* name)
 {
+    return ReadApprovalFrom(ApprovalReader{store, UniqueKey()}, name);
+}
+
+int OpenApprovalReader(ApprovalStore store, ApprovalReader* reader)
+{
+    reader->store = store;
+    reader->key = UniqueKey();
     const StoreForm* form = FormOf(store);
+    if (!form) return 0;
+    return RegOpenKeyExA(HKEY_CURRENT_USER, form->key, 0, KEY_QUERY_VALUE, reader->key.put()) ==
+                   ERROR_SUCCESS
+               ? 1
+               : 0;
+}
+
+int ReadApprovalFrom(const ApprovalReader& reader, const char* name)
+{
+    const StoreForm* form = FormOf(reader.store);
     if (!form || !form->typeCoded || !name || !name[0]) return 0;
     char valueName[1024];
-    ApprovalValueName(store, name, valueName);
+    ApprovalValueName(reader.store, name, valueName);
     char text[64];
-    if (ReadRegText(HKEY_CURRENT_USER, form->key, valueName, &text[0], form->readLen) <= 0) return 0;
+    // Without a handle (the store did not exist yet) every read looks again,
+    // so an approval written meanwhile is seen.
+    const int read = reader.key ? QueryRegText(reader.key.get(), valueName, &text[0], form->readLen)
+                                : ReadRegText(HKEY_CURRENT_USER, form->key, valueName, &text[0],
+                                              form->readLen);
+    if (read <= 0) return 0;
     const long code = strtol(text, nullptr, 10);
     // A number beyond any type code is damage, not a code.
     return code > 0xFFFF || code < -0xFFFF ? 0 : static_cast<int>(code);
