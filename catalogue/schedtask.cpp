@@ -204,29 +204,161 @@ ComPtr<ITask> ActivateTask(ITaskScheduler* scheduler, const wchar_t* enumerated)
     return task;
 }
 
+// What a work item's file says of it, remembered per file for the life of
+// the process: activating a work item reads and parses its file, the
+// costliest step of a list. The file's size and last-write time tell a
+// changed item (the scheduler rewrites the file when the item runs or is
+// edited); a next run time that has come is asked for again.
+struct TaskFacts {
+    char program[kPathLen];
+    SYSTEMTIME last;
+    SYSTEMTIME next;
+};
+
+struct CachedTask {
+    char file[MAX_PATH];   // upper-cased; "" for a free entry
+    ULONGLONG size;
+    FILETIME written;
+    DWORD lastUse;
+    TaskFacts facts;
+};
+
+constexpr int kCachedTasks = 256;
+CachedTask g_tasks[kCachedTasks];
+DWORD g_taskClock = 0;
+
+struct FileStamp {
+    char file[MAX_PATH];   // upper-cased; "" when the file is not known
+    ULONGLONG size;
+    FILETIME written;
+};
+
+// The scheduler's folder of work item files, as the scheduler itself names
+// it.
+void TasksFolder(char (&folder)[MAX_PATH])
+{
+    if (ReadRegText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\SchedulingAgent", "TasksFolder",
+                    folder) > 0)
+        return;
+    UINT n = GetWindowsDirectoryA(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || StrAppend(folder, "\\Tasks") != 0) folder[0] = '\0';
+}
+
+void StampTaskFile(const char* folder, const char* enumerated, FileStamp* stamp)
+{
+    stamp->file[0] = '\0';
+    char path[MAX_PATH];
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!folder[0] || StrFormatA(path, "%s\\%s", folder, enumerated) != 0 ||
+        !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return;
+    stamp->size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp->written = data.ftLastWriteTime;
+    StrCopy(stamp->file, path);
+    CharUpperBuffA(stamp->file, static_cast<DWORD>(strlen(stamp->file)));
+}
+
+bool IsZeroDate(const SYSTEMTIME& time)
+{
+    return time.wYear == 0 && time.wMonth == 0 && time.wDay == 0;
+}
+
+// A next run time stays true until it comes; "none" stays true while the
+// file is unchanged (triggers only ever run out).
+bool NextRunStillAhead(const SYSTEMTIME& next)
+{
+    if (IsZeroDate(next)) return true;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME nowTime, nextTime;
+    if (!SystemTimeToFileTime(&now, &nowTime) || !SystemTimeToFileTime(&next, &nextTime))
+        return false;
+    return CompareFileTime(&nowTime, &nextTime) < 0;
+}
+
+bool SameStamp(const CachedTask& e, const FileStamp& stamp)
+{
+    return e.size == stamp.size && e.written.dwLowDateTime == stamp.written.dwLowDateTime &&
+           e.written.dwHighDateTime == stamp.written.dwHighDateTime &&
+           strcmp(e.file, stamp.file) == 0;
+}
+
+bool FindTaskFacts(const FileStamp& stamp, TaskFacts* facts)
+{
+    if (!stamp.file[0]) return false;
+    for (CachedTask& e : g_tasks) {
+        if (!e.file[0] || !SameStamp(e, stamp)) continue;
+        if (!NextRunStillAhead(e.facts.next)) return false;
+        e.lastUse = ++g_taskClock;
+        *facts = e.facts;
+        return true;
+    }
+    return false;
+}
+
+// Takes the entry of the same file, else a free one, else the least
+// recently used.
+void RememberTaskFacts(const FileStamp& stamp, const TaskFacts& facts)
+{
+    if (!stamp.file[0]) return;
+    CachedTask* slot = &g_tasks[0];
+    for (CachedTask& e : g_tasks) {
+        if (!e.file[0] || strcmp(e.file, stamp.file) == 0) {
+            slot = &e;
+            break;
+        }
+        if (e.lastUse < slot->lastUse) slot = &e;
+    }
+    StrCopy(slot->file, stamp.file);
+    slot->size = stamp.size;
+    slot->written = stamp.written;
+    slot->facts = facts;
+    slot->lastUse = ++g_taskClock;
+}
+
+void ReadTaskFacts(ITask* task, TaskFacts* facts)
+{
+    facts->program[0] = '\0';
+    LPWSTR application = nullptr;
+    if (SUCCEEDED(task->GetApplicationName(&application)))
+        ToAnsi(application, facts->program, kPathLen);
+    if (application) CoTaskMemFree(application);
+    // A call that fails or has no time to give leaves the zero date: "Never".
+    if (task->GetMostRecentRunTime(&facts->last) != S_OK) facts->last = SYSTEMTIME{};
+    if (task->GetNextRunTime(&facts->next) != S_OK) facts->next = SYSTEMTIME{};
+}
+
 struct ListState {
     int count = 0;
+    char never[64] = "";           // loaded once for the list
+    char folder[MAX_PATH] = "";    // the work item files
 };
+
+void FormatListedTime(const ListState& state, const SYSTEMTIME& time, char (&out)[64])
+{
+    if (IsZeroDate(time)) StrCopy(out, state.never);
+    else FormatRunTime(time, out, sizeof out);
+}
 
 bool AddTaskEntry(ITaskScheduler* scheduler, const wchar_t* wideName, const char* name,
                   void* context)
 {
-    ComPtr<ITask> task = ActivateTask(scheduler, wideName);
-    if (!task) return false;
-    char program[kPathLen] = {};
-    LPWSTR application = nullptr;
-    if (SUCCEEDED(task->GetApplicationName(&application))) ToAnsi(application, program, kPathLen);
-    if (application) CoTaskMemFree(application);
-    // A call that fails or has no time to give leaves the zero date: "Never".
-    SYSTEMTIME last = {}, next = {};
-    if (task->GetMostRecentRunTime(&last) != S_OK) last = SYSTEMTIME{};
-    if (task->GetNextRunTime(&next) != S_OK) next = SYSTEMTIME{};
-    task = ComPtr<ITask>();
+    auto* state = static_cast<ListState*>(context);
+    // The stamp comes first: a file rewritten while it is read is read
+    // again next time.
+    FileStamp stamp;
+    StampTaskFile(state->folder, name, &stamp);
+    TaskFacts facts;
+    if (!FindTaskFacts(stamp, &facts)) {
+        ComPtr<ITask> task = ActivateTask(scheduler, wideName);
+        if (!task) return false;
+        ReadTaskFacts(task.get(), &facts);
+        RememberTaskFacts(stamp, facts);
+    }
     char lastText[64], nextText[64];
-    FormatRunTime(last, lastText, sizeof lastText);
-    FormatRunTime(next, nextText, sizeof nextText);
-    if (AddItem(name, program, nextText, lastText, kTaskScheduled, 0))
-        ++static_cast<ListState*>(context)->count;
+    FormatListedTime(*state, facts.last, lastText);
+    FormatListedTime(*state, facts.next, nextText);
+    if (AddItem(name, facts.program, nextText, lastText, kTaskScheduled, 0)) ++state->count;
     return false;
 }
 
@@ -327,6 +459,10 @@ int BuildTaskList()
 {
     ClearItems();
     ListState state;
+    // The text FormatHistoryTime gives a zero date.
+    const SYSTEMTIME zero = {};
+    FormatRunTime(zero, state.never, sizeof state.never);
+    TasksFolder(state.folder);
     WithTasks(kListWaitMs, AddTaskEntry, &state);
     return state.count;
 }
