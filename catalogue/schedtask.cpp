@@ -11,6 +11,9 @@ namespace {
 // Set only when this program launched the Windows 9x agent, so that it stops
 // again what it started and nothing else.
 bool g_startedHere = false;
+// Set when the last StartScheduler had to start the agent or the service;
+// a scheduler that was running already needs no time to come up.
+bool g_startedNow = false;
 
 
 constexpr const char* kAgentClass = "SAGEWINDOWCLASS";
@@ -51,6 +54,7 @@ int StartAgent()
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     g_startedHere = true;
+    g_startedNow = true;
     return 0;
 }
 
@@ -64,6 +68,7 @@ int StartScheduleService()
     SERVICE_STATUS status = {};
     if (!QueryServiceStatus(service.get(), &status)) return static_cast<int>(GetLastError());
     if (status.dwCurrentState == SERVICE_RUNNING) return 0;
+    g_startedNow = true;
     if (StartServiceA(service.get(), 0, nullptr)) return 0;
     DWORD error = GetLastError();
     // Another caller started it between the query and the start.
@@ -182,13 +187,18 @@ HRESULT EnumerateTasks(TaskVisitor visit, void* context)
     return S_OK;
 }
 
+// The list waits only for a scheduler it had to start: every pass of the
+// monitor lists the tasks, and the scheduler is running nearly always. The
+// queries by name keep their wait.
+enum class Wait { kAfterStart, kAlways };
+
 // The common frame: the scheduler is started, the wait paid, the work items
 // visited, and an agent started here is stopped again.
-HRESULT WithTasks(DWORD waitMs, TaskVisitor visit, void* context)
+HRESULT WithTasks(DWORD waitMs, Wait wait, TaskVisitor visit, void* context)
 {
     int started = StartScheduler();
     if (started != 0) return HRESULT_FROM_WIN32(static_cast<DWORD>(started));
-    Sleep(waitMs);
+    if (wait == Wait::kAlways || g_startedNow) Sleep(waitMs);
     HRESULT hr = EnumerateTasks(visit, context);
     if (g_startedHere) StopScheduler();
     return hr;
@@ -424,7 +434,7 @@ int QueryNamedTask(const char* name, Query query, char* text, int capacity)
     text[0] = '\0';
     if (!name || !*name) return 0;
     ByNameState state{name, query, text, capacity};
-    WithTasks(kByNameWaitMs, ActOnNamedTask, &state);
+    WithTasks(kByNameWaitMs, Wait::kAlways, ActOnNamedTask, &state);
     text[capacity - 1] = '\0';
     return static_cast<int>(strlen(text));
 }
@@ -434,6 +444,7 @@ int QueryNamedTask(const char* name, Query query, char* text, int capacity)
 int StartScheduler()
 {
     g_startedHere = false;
+    g_startedNow = false;
     return IsWin9x() ? StartAgent() : StartScheduleService();
 }
 
@@ -463,7 +474,7 @@ int BuildTaskList()
     const SYSTEMTIME zero = {};
     FormatRunTime(zero, state.never, sizeof state.never);
     TasksFolder(state.folder);
-    WithTasks(kListWaitMs, AddTaskEntry, &state);
+    WithTasks(kListWaitMs, Wait::kAfterStart, AddTaskEntry, &state);
     return state.count;
 }
 
@@ -471,7 +482,7 @@ HRESULT RemoveScheduledTask(const char* name)
 {
     if (!name || !*name) return E_INVALIDARG;
     ByNameState state{name, Query::kRemove, nullptr, 0};
-    HRESULT hr = WithTasks(kByNameWaitMs, ActOnNamedTask, &state);
+    HRESULT hr = WithTasks(kByNameWaitMs, Wait::kAlways, ActOnNamedTask, &state);
     if (FAILED(hr)) return hr;
     if (!state.found) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     return state.result;
