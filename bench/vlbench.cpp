@@ -1225,6 +1225,24 @@ void TaskSteps()
             task->GetNextRunTime(&next);
         });
     });
+    std::vector<std::string> jobs;
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    for (int i = 0; i < kTasks; ++i) {
+        char job[MAX_PATH];
+        StrFormatA(job, "%s\\Tasks\\VlBenchTask%04d.job", windows, i);
+        jobs.push_back(job);
+    }
+    AddStep(c, "  GetFileAttributesExA per work item file", [jobs] {
+        return ForEach(jobs, [](const std::string& j) {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            GetFileAttributesExA(j.c_str(), GetFileExInfoStandard, &data);
+        });
+    });
+    AddStep(c, "FindFirstFileA walk of the work item folder", [windows] {
+        return BareWalk(std::string(windows) + "\\Tasks", 0,
+                        [](const std::string&, const WIN32_FIND_DATAA&) { return 1; });
+    });
     BuildTaskList();
     std::vector<std::string> paths = ListedPaths();
     AddStep(c, "  AddItem per entry", [paths] { return AddItems(paths, kTaskScheduled); });
