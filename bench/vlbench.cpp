@@ -1143,6 +1143,24 @@ void StartupSteps()
     AddStep(c, "BuildRegInfo", [] { ClearItems(); return BuildRegInfo(); });
     std::vector<std::string> names;
     for (const auto& v : g_undo.runValues) names.push_back(v.second);
+    AddStep(c, "  lstrcmpiA of each value name with the one before", [names] {
+        static int same;
+        std::string last;
+        for (const std::string& n : names) {
+            same += lstrcmpiA(n.c_str(), last.c_str()) == 0;
+            last = n;
+        }
+        return static_cast<int>(names.size());
+    });
+    AddStep(c, "  ContainsNoCase(data, \"RUNDLL32.EXE\") per value", [names] {
+        static int found;
+        for (const std::string& n : names) found += ContainsNoCase(n.c_str(), "RUNDLL32.EXE");
+        return static_cast<int>(names.size());
+    });
+    AddStep(c, "  TraceLog per value", [names] {
+        for (const std::string& n : names) TraceLog(n.c_str(), "BuildRun - findrun");
+        return static_cast<int>(names.size());
+    });
     AddStep(c, "  IsDisabledEntry per value",
             [names] { return ForEach(names, [](const std::string& n) { IsDisabledEntry(n.c_str()); }); });
     ClearItems();
