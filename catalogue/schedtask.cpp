@@ -58,12 +58,28 @@ int StartAgent()
     return 0;
 }
 
+// The scheduler's service through the process's connection to the manager;
+// a connection found broken is made again once.
+bool BrokenConnection(DWORD error)
+{
+    return error == ERROR_INVALID_HANDLE || error == RPC_S_SERVER_UNAVAILABLE ||
+           error == RPC_S_CALL_FAILED;
+}
+
+UniqueService OpenScheduleService(DWORD access)
+{
+    const SC_HANDLE shared = SharedServiceManager();
+    if (!shared) return UniqueService();
+    UniqueService service(OpenServiceA(shared, kScheduleService, access));
+    if (service || !BrokenConnection(GetLastError())) return service;
+    const SC_HANDLE fresh = ReopenServiceManager();
+    if (!fresh) return UniqueService();
+    return UniqueService(OpenServiceA(fresh, kScheduleService, access));
+}
+
 int StartScheduleService()
 {
-    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) return static_cast<int>(GetLastError());
-    UniqueService service(
-        OpenServiceA(manager.get(), kScheduleService, SERVICE_START | SERVICE_QUERY_STATUS));
+    UniqueService service(OpenScheduleService(SERVICE_START | SERVICE_QUERY_STATUS));
     if (!service) return static_cast<int>(GetLastError());
     SERVICE_STATUS status = {};
     if (!QueryServiceStatus(service.get(), &status)) return static_cast<int>(GetLastError());

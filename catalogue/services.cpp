@@ -94,14 +94,17 @@ bool KeyNameBefore(const ENUM_SERVICE_STATUS_PROCESSA& a, const ENUM_SERVICE_STA
     return lstrcmpiA(a.lpServiceName, b.lpServiceName) < 0;
 }
 
-void LoadDisplayNames(SC_HANDLE manager, DisplayNames* names)
+bool LoadDisplayNames(SC_HANDLE manager, DisplayNames* names)
 {
-    if (!manager) return;
+    names->buffer = UniqueHeapBlock();
+    names->services = nullptr;
+    names->count = 0;
+    if (!manager) return false;
     DWORD needed = 0;
     for (int attempt = 0; attempt < kEnumAttempts; ++attempt) {
         DWORD bytes = needed;
         if (bytes) names->buffer = UniqueHeapBlock(HeapAlloc(GetProcessHeap(), 0, bytes));
-        if (bytes && !names->buffer) return;
+        if (bytes && !names->buffer) return false;
         DWORD count = 0;
         DWORD resume = 0;
         if (EnumServicesStatusExA(manager, SC_ENUM_PROCESS_INFO, SERVICE_DRIVER | SERVICE_WIN32,
@@ -110,10 +113,11 @@ void LoadDisplayNames(SC_HANDLE manager, DisplayNames* names)
             names->services = static_cast<ENUM_SERVICE_STATUS_PROCESSA*>(names->buffer.get());
             names->count = names->services ? count : 0;
             std::sort(names->services, names->services + names->count, KeyNameBefore);
-            return;
+            return true;
         }
-        if (GetLastError() != ERROR_MORE_DATA || needed == 0) return;
+        if (GetLastError() != ERROR_MORE_DATA || needed == 0) return false;
     }
+    return false;
 }
 
 const char* FindDisplayName(const DisplayNames& names, const char* keyName)
@@ -279,16 +283,36 @@ bool Interrogate(const char* displayName, SERVICE_STATUS* status)
 
 }  // namespace
 
+namespace {
+
+UniqueService g_manager;
+
+}  // namespace
+
+SC_HANDLE SharedServiceManager()
+{
+    // A manager that could not be reached is asked again next time; the
+    // caller then sees the error of that attempt.
+    if (!g_manager) g_manager = UniqueService(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
+    return g_manager.get();
+}
+
+SC_HANDLE ReopenServiceManager()
+{
+    g_manager = UniqueService();
+    return SharedServiceManager();
+}
+
 int BuildServiceList()
 {
     ClearItems();
-    // One connection to the manager for the whole list: opening it costs
-    // more than everything else done per service.
-    UniqueService manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
     ServiceListContext list;
-    list.manager = manager.get();
+    list.manager = SharedServiceManager();
     list.hideMicrosoft = ReadOption("HideMicrosoftServices", 0) > 0;
-    LoadDisplayNames(list.manager, &list.names);
+    if (!LoadDisplayNames(list.manager, &list.names)) {
+        list.manager = ReopenServiceManager();
+        LoadDisplayNames(list.manager, &list.names);
+    }
     LoadStartTexts(&list.startTexts);
     ForEachService([&](const char* keyName, HKEY service) {
         AddService(list, keyName, service);

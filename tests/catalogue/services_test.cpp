@@ -153,6 +153,30 @@ TEST_F(Services, EachListShowsTheManagersCurrentDisplayNames)
     EXPECT_EQ(lstrcmpiA(OnlyWhere(&Item::title, kRenamed).path.c_str(), exe.c_str()), 0);
 }
 
+// The lists share one connection to the manager for the whole process: a
+// service installed or deleted after it was made shows in the next list.
+TEST_F(Services, AServiceInstalledOrDeletedBetweenTwoListsShowsInTheSecond)
+{
+    BuildServiceList();
+    const int before = ItemCount();
+    ASSERT_TRUE(SharedServiceManager());
+    EXPECT_EQ(SharedServiceManager(), SharedServiceManager());
+    {
+        InstalledService svc(exe);
+        ASSERT_TRUE(svc.get()) << GetLastError();
+        BuildServiceList();
+        EXPECT_EQ(ItemCount(), before + 1);
+        EXPECT_EQ(OnlyWhere(&Item::title, kDisplayName).entry, "Manual");
+    }
+    BuildServiceList();
+    EXPECT_EQ(ItemCount(), before);
+    EXPECT_TRUE(IndexesOf(kDisplayName).empty());
+    // A new connection serves as the old one did.
+    ASSERT_TRUE(ReopenServiceManager());
+    BuildServiceList();
+    EXPECT_EQ(ItemCount(), before);
+}
+
 TEST_F(Services, ServicesWithAProgramTextAreListedLongTextsCutIndirectTextsResolved)
 {
     const std::string unresolvable = "@C:\\Northwind\\nowhere.dll,-5";
