@@ -268,10 +268,15 @@ enum AlertSound {
 // Plays the event's sound when option "Sound" is above 0: the user's choice
 // under AppEvents, else the program's own chime. Synchronous.
 void PlayAlertSound(int event);
+// The file the user's sound scheme names for an event (an index above 6 is
+// event 0), environment strings expanded; its length, or 0 and "" when the
+// scheme names none, or a file that is not there: the chime plays then.
+int AlertSoundFile(int event, char (&out)[kPathLen]);
 // Shows the alert dialog (131, 192, 140, 191, 138, 171, 143 or 189) for the
 // alert context, owned by the main window, with the alert-showing and
 // interaction flags set. Returns 6, 7 or 11, or -1 when the dialog could not
-// be created. The context is cleared afterwards.
+// be created; the file-change alert (189) returns 6 accepted, 7 restored, or
+// 0 when the copy failed. The context is cleared afterwards.
 int ShowAlert(int dialogId);
 // The cycle's Yes/No questions (exclamation, topmost, in the message
 // language, the program's caption), with the alert-showing flag held.

@@ -14,8 +14,6 @@ const HKEY kUser = HKEY_CURRENT_USER;
 constexpr const char* kMarkers = "Software\\Corvath\\Velmora\\Disabled";
 constexpr const char* kRunStore = "Software\\Corvath\\Velmora\\Disabled\\Run";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kTaskScheduler =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler";
 const std::string kNotParked = "<missing> | <missing>";
 
 DWORD RegType(HKEY root, const std::string& key, const std::string& name)
@@ -58,7 +56,7 @@ class Disable : public ::testing::Test {
 protected:
     OwnedKey keys_[7] = {{kMachine, kMarkers},     {kUser, kApproved},
                          {kMachine, kWindowsNt},   {kUser, kWindowsNt},
-                         {kMachine, kDelayLoad},   {kMachine, kTaskScheduler},
+                         {kMachine, kDelayLoad},   {kMachine, kSharedTaskScheduler},
                          {kMachine, std::string(kWinlogon) + "\\Notify"}};
     const bool hadDisabledFolder_ = Exists(ProgramFile("Disabled"));
     std::vector<std::string> names_;
@@ -469,15 +467,15 @@ TEST_F(Disable, HookRemovalHappensOnlyAfterYes)
     const char* hook = "C:\\vltest\\hook.dll";
     Use({hook, "C:\\vltest\\s.dll", "C:\\vltest\\x.dll"});
     SavedValue delayLoad(kMachine, kDelayLoad, "VlTestDelayLoad");
-    SavedValue scheduler(kMachine, kTaskScheduler, clsid);
+    SavedValue scheduler(kMachine, kSharedTaskScheduler, clsid);
     SavedValue appInit(kMachine, kWindowsNt, "AppInit_Dlls");
     SetText(kMachine, kDelayLoad, "VlTestDelayLoad", clsid);
-    SetText(kMachine, kTaskScheduler, clsid, "VlTest Scheduler");
+    SetText(kMachine, kSharedTaskScheduler, clsid, "VlTest Scheduler");
     SetText(kMachine, kWindowsNt, "AppInit_Dlls", "C:\\vltest\\x.dll,C:\\vltest\\y.dll");
     SetText(kUser, kApproved, hook, "252");
     auto state = [&] {
         return Reg(kMachine, kDelayLoad, "VlTestDelayLoad") + " | " +
-               Reg(kMachine, kTaskScheduler, clsid) + " | " +
+               Reg(kMachine, kSharedTaskScheduler, clsid) + " | " +
                Reg(kMachine, kWindowsNt, "AppInit_Dlls");
     };
     const std::string before = state();

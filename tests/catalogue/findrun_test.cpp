@@ -203,19 +203,6 @@ TEST(BuildRun, AValueThatComesBackWhileDisabledIsParkedAgainWithItsNewCommand)
     EXPECT_EQ(1u, IndexesOf("VlComebackNext").size());
 }
 
-TEST(GetWinPrograms, RunThenLoadListsEveryProgramOnce)
-{
-    SavedProfile run("run");
-    SavedProfile load("load");
-    ASSERT_TRUE(WriteProfileStringA("windows", "run", (kFixture + ";;C:\\VlApps\\winrun.exe;").c_str()));
-    ASSERT_TRUE(WriteProfileStringA("windows", "load", "C:\\VlApps\\winload.exe"));
-    ClearItems();
-    EXPECT_EQ(3, GetWinPrograms());
-    ExpectItem(ReadItem(0), "Startup Fixture Suite", kFixture, "", "", 101);
-    ExpectItem(ReadItem(1), "run", "C:\\VlApps\\winrun.exe", "", "", 101);
-    ExpectItem(ReadItem(2), "load", "C:\\VlApps\\winload.exe", "", "", 100);
-}
-
 TEST(GetDisabledPrograms, ListsMarkedStoreValuesAndTheParkedFolder)
 {
     ScratchKey markers(HKEY_LOCAL_MACHINE, kMarkers);
@@ -317,12 +304,9 @@ TEST(BuildRegInfo, HookKeysAppInitAndNotifyAreListedWithTheirServers)
     const DWORD number = 7;
     fx.Raw(HKEY_LOCAL_MACHINE, kDelayLoad, "VlDelayDword", REG_DWORD, &number, sizeof number);
     // The value's name is what loads: data of any type is only its title.
-    fx.Raw(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\SharedTaskScheduler",
-           kHookClass, REG_DWORD, &number, sizeof number);
-    fx.Text(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ShellExecuteHooks",
-            kHookClass, "Vl Exec Hook");
-    fx.Text(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "AppInit_Dlls",
-            kFixture + ", C:\\VlDlls\\b.dll");
+    fx.Raw(HKEY_LOCAL_MACHINE, kSharedTaskScheduler, kHookClass, REG_DWORD, &number, sizeof number);
+    fx.Text(HKEY_LOCAL_MACHINE, kShellExecuteHooks, kHookClass, "Vl Exec Hook");
+    fx.Text(HKEY_LOCAL_MACHINE, kWindowsNt, "AppInit_Dlls", kFixture + ", C:\\VlDlls\\b.dll");
     fx.Key(HKEY_LOCAL_MACHINE, kNotify);
     fx.Text(HKEY_LOCAL_MACHINE, std::string(kNotify) + "\\VlNotify", "DllName", kFixture);
     fx.Text(HKEY_LOCAL_MACHINE, std::string(kNotify) + "\\VlNotifyEmpty", "DllName", "");
@@ -352,7 +336,7 @@ TEST(BuildStartupList, PassesFollowInOrderAndThePlainPageLeavesOutWinlogonAndHoo
 {
     Fixture fx;
     ScratchKey markers(HKEY_LOCAL_MACHINE, kMarkers);
-    SavedProfile run("run");
+    SavedProfile run("run"), load("load");
     fx.Raw(HKEY_CURRENT_USER, kOptionsKey, "ShowAllStartup", REG_SZ, nullptr, 0);
     fx.Raw(HKEY_CURRENT_USER, kOptionsKey, "Update", REG_SZ, nullptr, 0);
     fx.Text(HKEY_LOCAL_MACHINE, kWinlogon, "Userinit",
@@ -365,7 +349,9 @@ TEST(BuildStartupList, PassesFollowInOrderAndThePlainPageLeavesOutWinlogonAndHoo
     for (int code : codes) fx.Text(RootOf(code), KeyOf(code), name(code), path(code));
     TempFile batch(UserStartupFolder() + "\\vl_order.bat");
     ASSERT_TRUE(WriteTextFile(batch.path(), "x"));
-    ASSERT_TRUE(WriteProfileStringA("windows", "run", "C:\\VlApps\\orderwin.exe"));
+    // win.ini: run before load, empty pieces skipped, a title from the version texts.
+    ASSERT_TRUE(WriteProfileStringA("windows", "run", (kFixture + ";;C:\\VlApps\\orderwin.exe;").c_str()) &&
+                WriteProfileStringA("windows", "load", "C:\\VlApps\\winload.exe"));
     ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, (std::string(kMarkers) + "\\Run").c_str(), "VlOrderDis",
                         "C:\\VlApps\\orderdis.exe"));
     ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kMarkers, "VlOrderDis", "1"));
@@ -377,9 +363,10 @@ TEST(BuildStartupList, PassesFollowInOrderAndThePlainPageLeavesOutWinlogonAndHoo
     // Machine keys in table order, then user keys, then the other passes.
     std::vector<std::vector<int>> order;
     for (int code : codes) order.push_back(IndexesOf(name(code)));
-    order.insert(order.end(), {IndexesWithPath(batch.path()), IndexesWithPath("C:\\VlApps\\orderwin.exe"),
-                               IndexesOf("VlOrderDis"), IndexesOf("Winlogon Userinit"),
-                               IndexesOf("Winlogon Shell"), IndexesOf("VlListDelay")});
+    order.insert(order.end(), {IndexesWithPath(batch.path()), IndexesOf("Startup Fixture Suite"),
+                               IndexesOf("run"), IndexesOf("load"), IndexesOf("VlOrderDis"),
+                               IndexesOf("Winlogon Userinit"), IndexesOf("Winlogon Shell"),
+                               IndexesOf("VlListDelay")});
     int previous = -1;
     for (const std::vector<int>& at : order) {
         ASSERT_EQ(1u, at.size()) << previous;
@@ -388,7 +375,10 @@ TEST(BuildStartupList, PassesFollowInOrderAndThePlainPageLeavesOutWinlogonAndHoo
     }
     for (size_t i = 0; i < codes.size(); ++i)
         ExpectItem(ReadItem(order[i][0]), name(codes[i]), path(codes[i]), "", "", codes[i]);
-    const size_t others = codes.size() + 3;
+    ExpectItem(ReadItem(order[codes.size() + 1][0]), "Startup Fixture Suite", kFixture, "", "", 101);
+    ExpectItem(ReadItem(order[codes.size() + 2][0]), "run", "C:\\VlApps\\orderwin.exe", "", "", 101);
+    ExpectItem(ReadItem(order[codes.size() + 3][0]), "load", "C:\\VlApps\\winload.exe", "", "", 100);
+    const size_t others = codes.size() + 5;
     ExpectItem(ReadItem(order[others][0]), "Winlogon Userinit", "C:\\VlApps\\logon.exe", "", "", 250);
     ExpectItem(ReadItem(order[others + 1][0]), "Winlogon Shell", "C:\\VlApps\\shell.exe", "", "", 251);
     ExpectItem(ReadItem(order[others + 2][0]), "VlListDelay", "", kUnknownClass, "", 252);

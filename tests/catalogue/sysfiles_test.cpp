@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
-#include "tests/support/testsupport.h"
+#include "tests/catalogue/startuptest.h"
 
 namespace {
 
@@ -210,9 +210,9 @@ TEST(Sysfiles, DeleteAtRestartRegistersTheFile)
 {
     const char* session = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
     const char* name = "PendingFileRenameOperations";
-    char saved[65536], now[65536];
-    DWORD type = REG_MULTI_SZ, savedSize = sizeof(saved), nowSize = sizeof(now);
-    const bool had = !RegGetValueA(HKEY_LOCAL_MACHINE, session, name, RRF_RT_ANY, &type, saved, &savedSize);
+    const startuptest::SavedValue saved(HKEY_LOCAL_MACHINE, session, name);
+    char now[65536];
+    DWORD nowSize = sizeof(now);
     ScratchDir dir("vlsys_reboot");
     const std::string file = dir.file("doomed.exe");
     EXPECT_TRUE(WriteTextFile(file, "x") && SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -221,8 +221,6 @@ TEST(Sysfiles, DeleteAtRestartRegistersTheFile)
     EXPECT_FALSE(RegGetValueA(HKEY_LOCAL_MACHINE, session, name, RRF_RT_ANY, nullptr, now, &nowSize));
     EXPECT_NE(std::string::npos, std::string(now, nowSize).find("doomed.exe"));
     EXPECT_EQ(0, DeleteAtRestart(dir.file("missing.exe").c_str()));
-    if (had) RegSetKeyValueA(HKEY_LOCAL_MACHINE, session, name, type, saved, savedSize);
-    else RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, session, name);
 }
 
 }  // namespace

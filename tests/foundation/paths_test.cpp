@@ -3,21 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "tests/support/testsupport.h"
+#include "tests/catalogue/startuptest.h"
 
-namespace {
-
-// Holds a text value aside for a test and puts it back afterwards.
-struct SavedText {
-    HKEY root;
-    const char* key;
-    const char* name;
-    char text[MAX_PATH] = "";
-    SavedText(HKEY r, const char* k, const char* n) : root(r), key(k), name(n) { GetRegValue(r, k, n, text); }
-    ~SavedText() { text[0] ? SetRegValue(root, key, name, text) : DeleteRegValue(root, key, name); }
-};
-
-}  // namespace
+using startuptest::SavedValue;
 
 TEST(BoundedText, CopyFormatAndAppendCutAtTheCapacityAndRefuseWhatHasNoRoom)
 {
@@ -58,7 +46,7 @@ TEST(PathText, SearchesIgnoreCaseAndBoundedRoutinesStayWithinTheirBuffers)
 TEST(NormalizeProgramPath, GivesTheUpperCaseProgramFile)
 {
     constexpr const char* kCurrentVersion = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-    SavedText saved(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
+    SavedValue saved(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir");
     ASSERT_EQ(SetRegValue(HKEY_LOCAL_MACHINE, kCurrentVersion, "ProgramFilesDir", "D:\\Apps"), 1);
     char windows[MAX_PATH], out[MAX_PATH + 8];
     GetWindowsDirectoryA(windows, MAX_PATH);
@@ -104,7 +92,7 @@ TEST(GetDataFolder, CreatesVelmoraAndVaultOrFallsBackToTheProgramFolder)
 {
     constexpr const char* kShellFolders = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
     ScratchDir dir("vl_appdata");
-    SavedText saved(HKEY_CURRENT_USER, kShellFolders, "AppData");
+    SavedValue saved(HKEY_CURRENT_USER, kShellFolders, "AppData");
     ASSERT_EQ(SetRegValue(HKEY_CURRENT_USER, kShellFolders, "AppData", dir.path().c_str()), 1);
     char out[MAX_PATH], folder[MAX_PATH];
     EXPECT_EQ(GetDataFolder(out), static_cast<int>(dir.path().size()));

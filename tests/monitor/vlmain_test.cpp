@@ -1,89 +1,12 @@
-// The monitor program driven from outside: a copy of the built Velmora.exe
-// runs in a scratch folder beside a stand-in explorer that writes down the
-// switches it was started with.
+// The monitor program driven from outside: its instances, icon, menu,
+// delayed starts and exit.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <tuple>
 
-#include "monitor/monitor.h"
-#include "tests/catalogue/startuptest.h"
+#include "tests/monitor/monitortest.h"
 
-namespace {
-
-using namespace startuptest;
-
-const HKEY kUser = HKEY_CURRENT_USER;
-constexpr const char* kClass = "Velmora";
-
-template <class F>
-bool WaitFor(F done, int ms = 5000)
-{
-    for (int waited = 0; waited < ms && !done(); waited += 50) Sleep(50);
-    return done();
-}
-
-// Children of parent (top-level windows for none) of a class.
-int CountWindows(HWND parent, const char* windowClass)
-{
-    int count = 0;
-    for (HWND h = nullptr; (h = FindWindowExA(parent, h, windowClass, nullptr)) != nullptr;) ++count;
-    return count;
-}
-
-void EndMonitors()
-{
-    for (DWORD id = 0; GetWindowThreadProcessId(FindWindowA(kClass, nullptr), &id) != 0;) {
-        UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-        if (!process || !TerminateProcess(process.get(), 1)) return;
-        WaitForSingleObject(process.get(), 5000);
-    }
-}
-
-class Monitor : public ::testing::Test {
-protected:
-    // A monitor's first run writes its stores, its own Run entry and the
-    // monitored system files: each goes back as it was.
-    SavedUserTree corvath_{"Software\\Corvath"};
-    SavedValue machineEntry_{HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", "Velmora"};
-    ScratchKey sysfiles_{HKEY_LOCAL_MACHINE, kSysfilesKey};
-    OwnedKey optionsKey_{kUser, kOptionsKey};
-    SavedValue options_[2] = {{kUser, kOptionsKey, "ConfirmExit"}, {kUser, kOptionsKey, "HideBarley"}};
-    ScratchDir dir_{"vltest_vlmain"};
-    const std::string exe_ = dir_.file("Velmora.exe");
-    UniqueHandle process_;
-    HWND window_ = nullptr;
-
-    void SetUp() override
-    {
-        EndMonitors();
-        for (const char* name : {"ConfirmExit", "HideBarley"}) DeleteRegValue(kUser, kOptionsKey, name);
-        // The companion library the monitor is bound to, once the build makes it.
-        CopyFileA(BuildPath("monitor\\Keldra.dll").c_str(), dir_.file("Keldra.dll").c_str(), FALSE);
-        ASSERT_TRUE(CopyFileA(BuildPath("monitor\\Velmora.exe").c_str(), exe_.c_str(), FALSE));
-        ASSERT_TRUE(CopyFileA(FixturePath("explorer_standin.exe").c_str(), dir_.file("VelmoraEx.exe").c_str(), FALSE));
-    }
-    void TearDown() override { EndMonitors(); }
-
-    HWND Start()
-    {
-        process_ = UniqueHandle(StartProgram("\"" + exe_ + "\""));
-        WaitFor([&] { return (window_ = FindWindowA(kClass, nullptr)) != nullptr; });
-        return window_;
-    }
-    int StartAgain(const char* switches) { return RunCaptured("\"" + exe_ + "\" " + switches, nullptr, nullptr, 20000); }
-    bool Ended(int ms) { return WaitForSingleObject(process_.get(), ms) == WAIT_OBJECT_0; }
-    // What the stand-in explorer was started with since the last call.
-    std::string Explorer(int ms = 2000)
-    {
-        std::string text, file = dir_.file("started.txt");
-        WaitFor([&] { return !(text = ReadTextFile(file)).empty(); }, ms);
-        DeleteFileA(file.c_str());
-        return text;
-    }
-};
-
-}  // namespace
 
 TEST_F(Monitor, SecondStartsActOnTheOneHiddenMonitorBySwitchOrSayTheExplorerIsMissing)
 {
