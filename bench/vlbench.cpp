@@ -891,8 +891,9 @@ int ListServiceEntries() { BuildServiceList(); return ItemCount(); }
 int ListIECookies() { return ListCookies(kCookieModeIE); }
 int ListMozillaCookies() { return ListCookies(kCookieModeMozilla); }
 
-// The startup list is the one the cycle's own check enumerates; it is listed
-// again only, untimed, to compare its items.
+// The catalogues each half's checks enumerate. The pass is the cycle alone;
+// each list is made again after it, untimed, to compare its items with the
+// cold ones.
 const PassList kPassA[] = {
     {"startup", ListStartupEntries, kStoreRun},
     {"IE helpers", BuildIEHelperList, kStoreIEHelpers},
@@ -938,10 +939,70 @@ bool EveryStartupEntryApproved()
     return true;
 }
 
+std::string ColdListsPath()
+{
+    return BenchFolder() + "\\cold-lists.txt";
+}
+
+// One item per line; a line break inside a field would end it early.
+std::string Escaped(const std::string& line)
+{
+    std::string out;
+    for (char c : line) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+// The lists as a process with empty caches makes them: "#name", then its
+// items.
+bool WriteColdLists()
+{
+    std::string text;
+    for (const auto* half : {&kPassA, &kPassB}) {
+        for (const PassList& l : *half) {
+            l.build();
+            text += std::string("#") + l.name + "\n";
+            for (const std::string& item : ListedItems()) text += Escaped(item) + "\n";
+        }
+    }
+    ClearItems();
+    return WriteFileText(ColdListsPath(), text, FILE_ATTRIBUTE_NORMAL);
+}
+
+std::vector<std::pair<std::string, std::vector<std::string>>> ReadColdLists()
+{
+    std::vector<std::pair<std::string, std::vector<std::string>>> lists;
+    HANDLE file = CreateFileA(ColdListsPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return lists;
+    std::string text;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got) text.append(buffer, got);
+    CloseHandle(file);
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line[0] == '#') lists.push_back({line.substr(1), {}});
+        else if (!lists.empty()) lists.back().second.push_back(line);
+    }
+    return lists;
+}
+
 // Listing the items to approve them fills this process's caches: a second
-// process does it, so that the first pass here is a cold one.
+// process does it, and records the lists it made with empty caches, so
+// that the first pass here is a cold one and every pass can be compared
+// with a cold listing.
 int ApproveEveryItem()
 {
+    if (!WriteColdLists()) return 4;
     for (const PassList& l : kPassA) ApproveListed(l);
     for (const PassList& l : kPassB) ApproveListed(l);
     return EveryStartupEntryApproved() ? 0 : 3;
@@ -982,40 +1043,34 @@ void MakeEveryCheckDue(bool halfB)
 
 struct PassFigures {
     const char* name = "";
-    std::vector<const char*> partNames;
-    std::vector<double> coldParts;
-    std::vector<std::vector<double>> warmParts;
     double cold = 0;
     std::vector<double> warm, bare;
     bool identical = true;
     int items = 0;
 };
 
-// One pass of a half: the cycle, then the direct enumerations, each list
-// kept for the comparison. parts receives the milliseconds of the cycle and
-// of each list (a list the cycle made itself is listed again, untimed, and
-// counts 0). Returns the pass's milliseconds.
+int g_passCookieMode = 0;   // the cookie mode the last B pass left
+
+// One pass of a half: the cycle alone, timed; then every list of the half,
+// untimed, kept for the comparison (escaped as the cold lists are).
+// Returns the pass's milliseconds.
 template <size_t N>
 double RunPass(const PassList (&lists)[N], bool halfB, bool runCycle,
-               std::vector<std::vector<std::string>>* listed, std::vector<double>* parts)
+               std::vector<std::vector<std::string>>* listed)
 {
     MakeEveryCheckDue(halfB);
-    parts->clear();
     double start = NowMs();
     if (runCycle) VerifyData();
-    parts->push_back(NowMs() - start);
+    double total = NowMs() - start;
+    if (halfB) g_passCookieMode = GetCookieMode();
     listed->clear();
     for (const PassList& list : lists) {
-        bool timed = !(runCycle && list.store == kStoreRun);
-        double t0 = NowMs();
         list.build();
-        double t1 = NowMs();
-        parts->push_back(timed ? t1 - t0 : 0);
-        listed->push_back(ListedItems());
+        std::vector<std::string> items;
+        for (const std::string& item : ListedItems()) items.push_back(Escaped(item));
+        listed->push_back(items);
     }
     ClearItems();
-    double total = 0;
-    for (double part : *parts) total += part;
     return total;
 }
 
@@ -1023,21 +1078,30 @@ int BareHalfA()
 {
     return BareRunKeys() + BareIEHelperKeys() + BareHiddenWalk() + BareAssociations();
 }
+// The cookies of the mode the cycle's cookie checks listed.
 int BareHalfB()
 {
-    return BareTaskNames() + BareServiceKeys() + BareCookieFolder() + BareCookieLines();
+    int cookies = g_passCookieMode == kCookieModeMozilla ? BareCookieLines() : BareCookieFolder();
+    return BareTaskNames() + BareServiceKeys() + cookies;
 }
 
 std::vector<PassFigures> g_passes;
 bool g_cycleRan = false;
 
+// The cold listing of each list of a half, in the half's order; empty lists
+// when the approver wrote none (then nothing compares equal).
 template <size_t N>
-void StartFigures(PassFigures* p, const char* name, const PassList (&lists)[N])
+std::vector<std::vector<std::string>> ColdListsOf(
+    const PassList (&lists)[N],
+    const std::vector<std::pair<std::string, std::vector<std::string>>>& cold)
 {
-    p->name = name;
-    p->partNames.push_back("VerifyData");
-    for (const PassList& list : lists) p->partNames.push_back(list.name);
-    p->warmParts.resize(p->partNames.size());
+    std::vector<std::vector<std::string>> out;
+    for (const PassList& l : lists) {
+        out.push_back({"(no cold listing)"});
+        for (const auto& [name, items] : cold)
+            if (name == l.name) out.back() = items;
+    }
+    return out;
 }
 
 template <size_t N>
@@ -1045,9 +1109,7 @@ void WarmPass(PassFigures* p, const PassList (&lists)[N], bool halfB,
               const std::vector<std::vector<std::string>>& cold, int (*bare)())
 {
     std::vector<std::vector<std::string>> listed;
-    std::vector<double> parts;
-    p->warm.push_back(RunPass(lists, halfB, g_cycleRan, &listed, &parts));
-    for (size_t i = 0; i < parts.size(); ++i) p->warmParts[i].push_back(parts[i]);
+    p->warm.push_back(RunPass(lists, halfB, g_cycleRan, &listed));
     p->identical = p->identical && listed == cold;
     double t0 = NowMs();
     bare();
@@ -1060,13 +1122,17 @@ void MeasurePasses()
     std::fflush(stdout);
     for (ApprovalStore store : kBenchStores) SaveStore(ApprovalStoreKey(store));
     g_cycleRan = RunApprover();
+    const auto cold = ReadColdLists();
+    const auto coldA = ColdListsOf(kPassA, cold), coldB = ColdListsOf(kPassB, cold);
 
     PassFigures a, b;
-    StartFigures(&a, "A half", kPassA);
-    StartFigures(&b, "B half", kPassB);
-    std::vector<std::vector<std::string>> coldA, coldB;
-    a.cold = RunPass(kPassA, false, g_cycleRan, &coldA, &a.coldParts);
-    b.cold = RunPass(kPassB, true, g_cycleRan, &coldB, &b.coldParts);
+    a.name = "A half";
+    b.name = "B half";
+    std::vector<std::vector<std::string>> listed;
+    a.cold = RunPass(kPassA, false, g_cycleRan, &listed);
+    a.identical = listed == coldA;
+    b.cold = RunPass(kPassB, true, g_cycleRan, &listed);
+    b.identical = listed == coldB;
     for (const auto& l : coldA) a.items += static_cast<int>(l.size());
     for (const auto& l : coldB) b.items += static_cast<int>(l.size());
     for (int i = 0; i < kWarmPasses; ++i) {
@@ -1081,8 +1147,8 @@ void PrintPasses()
 {
     std::printf("\nmonitor pass (%s; cold: first pass, warm: median of %d later passes;\n"
                 "bare: median of the half's bare loops, one run beside each warm pass)\n",
-                g_cycleRan ? "VerifyData with every check due, and the half's other catalogues"
-                           : "VerifyData NOT run: an entry was unapproved; catalogues only",
+                g_cycleRan ? "VerifyData with every check of the half due"
+                           : "VerifyData NOT run: an item was left unapproved",
                 kWarmPasses);
     std::printf("%-8s %6s %10s %22s %10s %7s %7s  %s\n", "half", "items", "cold ms",
                 "warm ms (median min-max)", "bare ms", "cold x", "warm x", "lists");
@@ -1092,14 +1158,11 @@ void PrintPasses()
         double ratio = bare.median > 0 ? warm.median / bare.median : 0;
         std::printf("%-8s %6d %10.2f %10.2f (%4.0f-%4.0f) %10.2f %7.2f %7.2f  %s%s\n", p.name,
                     p.items, p.cold, warm.median, warm.min, warm.max, bare.median, cold, ratio,
-                    p.identical ? "warm = cold" : "WARM DIFFERS FROM COLD",
+                    p.identical ? "lists = cold lists" : "LISTS DIFFER FROM THE COLD LISTS",
                     ratio > kGoal ? "  > 1.5" : "");
     }
-    std::printf("parts of a pass (ms, cold and warm median)\n");
-    for (const PassFigures& p : g_passes)
-        for (size_t i = 0; i < p.partNames.size() && i < p.coldParts.size(); ++i)
-            std::printf("    %-8s %-16s %9.2f %9.2f\n", p.name, p.partNames[i], p.coldParts[i],
-                        Summarize(p.warmParts[i]).median);
+    std::printf("the B half's cookie checks listed the %s cookies\n",
+                g_passCookieMode == kCookieModeMozilla ? "Mozilla" : "IE");
 }
 
 // ---- the catalogues' own steps --------------------------------------------
