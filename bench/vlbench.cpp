@@ -792,12 +792,11 @@ int BareIEHelperKeys()
 // ---- the monitor's pass ------------------------------------------------------
 //
 // A half of the verification cycle, run in this process on the bench's data:
-// VerifyData() with its checks due, and beside it the enumeration of every
-// catalogue of that half whose check does not list it itself yet (all but
-// the startup list; the direct calls go once the checks list their own).
-// Every listed item is approved first, so that no check finds anything to
-// act on; the alert level that answers for the user is only a safety net
-// (it would reject, and so remove, whatever it found unapproved).
+// VerifyData() with every check of the half due; the checks list their
+// catalogues themselves. Every listed item is approved first, so that no
+// check finds anything to act on; the alert level that answers for the user
+// is only a safety net (it would reject, and so remove, whatever it found
+// unapproved).
 
 constexpr int kWarmPasses = 5;
 constexpr const char* kApproveSwitch = "--approve";
