@@ -198,6 +198,33 @@ TEST_F(Stores, AnApprovalReaderSeesApprovalsWrittenAndRemovedWhileItIsOpen)
     EXPECT_EQ(ReadApprovalFrom(cookies, "anything"), 0);   // not a type-code store
 }
 
+// The stores are read through handles the process keeps open: a store that
+// is deleted and made again, by this process or another, is read as it is
+// now, never through the handle of the deleted one.
+TEST_F(Stores, AStoreDeletedAndMadeAgainIsReadAsItIsNow)
+{
+    for (ApprovalStore store : {kStoreServices, kStoreCookies}) {
+        const char* key = ApprovalStoreKey(store);
+        SCOPED_TRACE(key);
+        ASSERT_EQ(WriteApproval(store, "Vl Kept Open", 701), 1);
+        EXPECT_EQ(IsApproved(store, "Vl Kept Open"), 1);
+        EXPECT_EQ(IsApproved(store, "Vl Never Approved"), 0);
+        ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, key));
+        EXPECT_EQ(IsApproved(store, "Vl Kept Open"), 0);
+        ASSERT_EQ(WriteApproval(store, "Vl Kept Open", 701), 1);
+        EXPECT_EQ(IsApproved(store, "Vl Kept Open"), 1);
+        // Deleted and made again between two reads, with the approval back.
+        ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, key));
+        ASSERT_TRUE(SetTyped(key, "Vl Kept Open", REG_SZ, "701"));
+        EXPECT_EQ(IsApproved(store, "Vl Kept Open"), 1);
+        ASSERT_EQ(RemoveApproval(store, "Vl Kept Open"), 1);
+        EXPECT_EQ(IsApproved(store, "Vl Kept Open"), 0);
+    }
+    EXPECT_EQ(ReadApproval(kStoreServices, "Vl Kept Open"), 0);
+    ASSERT_TRUE(SetTyped(kApprovedServicesKey, "Vl Kept Open", REG_SZ, "700"));
+    EXPECT_EQ(ReadApproval(kStoreServices, "Vl Kept Open"), 700);
+}
+
 TEST_F(Stores, OnlyAMarkerNotBeginningWithPRebuildsItsStore)
 {
     struct Case { DWORD type; const char* marker; bool keptStale; } const cases[] = {{REG_SZ, "Px", true}, {REG_SZ, "X", false}, {REG_DWORD, "P", true}};
