@@ -4,7 +4,7 @@
 // catalogues' own steps, and removes everything it made, also after a failed
 // step. Every name it creates starts with "VlBench" / "vlbench", so a run
 // that was killed is cleaned up by the next one.
-#include "catalogue/catalogue.h"
+#include "monitor/monitor.h"
 
 #include <mstask.h>
 
@@ -152,6 +152,17 @@ struct Undo {
     std::vector<std::string> folders;                       // deleted in reverse order
     bool tasks = false, services = false;
 } g_undo;
+
+// An approval store's values as they were before the bench approved its
+// items.
+struct SavedStore {
+    const char* key;
+    bool existed;
+    std::vector<std::pair<std::string, std::vector<BYTE>>> values;
+    std::vector<DWORD> types;
+};
+std::vector<SavedStore> g_savedStores;
+void RestoreStores();
 
 std::string TempFolder()
 {
@@ -465,6 +476,7 @@ void CleanUp()
         RegDeleteKeyA(it->root, it->path.c_str());
     g_undo.keys.clear();
     RemoveTreeFiles(BenchFolder());
+    RestoreStores();
     ClearItems();
 }
 
@@ -754,6 +766,404 @@ int BareCookieLines(const std::function<void(const char* const*)>& fn = nullptr)
     return count;
 }
 
+// The names under the three add-on keys, each subkey's server or button
+// text read.
+int BareIEHelperKeys()
+{
+    int count = 0;
+    const char* keys[] = {kIEBrowserHelpersKey, kIEToolbarKey, kIEExtensionsKey};
+    for (const char* path : keys) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+        char name[256];
+        for (DWORD i = 0;; ++i) {
+            DWORD size = sizeof(name);
+            LONG rc = path == kIEToolbarKey
+                          ? RegEnumValueA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr)
+                          : RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr);
+            if (rc != ERROR_SUCCESS) break;
+            ++count;
+        }
+        RegCloseKey(key);
+    }
+    return count;
+}
+
+// ---- the monitor's pass ------------------------------------------------------
+//
+// A half of the verification cycle, run in this process on the bench's data:
+// VerifyData() with every check of the half due; the checks list their
+// catalogues themselves. Every listed item is approved first, so that no
+// check finds anything to act on; the alert level that answers for the user
+// is only a safety net (it would reject, and so remove, whatever it found
+// unapproved).
+
+constexpr int kWarmPasses = 5;
+constexpr const char* kApproveSwitch = "--approve";
+constexpr ApprovalStore kBenchStores[] = {kStoreRun,      kStoreIEHelpers, kStoreTasks,
+                                          kStoreServices, kStoreHidden,    kStoreCookies};
+
+void SaveStore(const char* key)
+{
+    SavedStore saved{key, false, {}, {}};
+    HKEY k = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, &k) == ERROR_SUCCESS) {
+        saved.existed = true;
+        for (DWORD i = 0;; ++i) {
+            char name[16384];
+            std::vector<BYTE> data(64 * 1024);
+            DWORD nameLen = sizeof(name), size = static_cast<DWORD>(data.size()), type = 0;
+            if (RegEnumValueA(k, i, name, &nameLen, nullptr, &type, data.data(), &size) !=
+                ERROR_SUCCESS)
+                break;
+            data.resize(size);
+            saved.values.push_back({name, data});
+            saved.types.push_back(type);
+        }
+        RegCloseKey(k);
+    }
+    g_savedStores.push_back(saved);
+}
+
+// Every value goes; what was there before comes back; a key the approvals
+// created goes with them.
+void RestoreStores()
+{
+    for (const SavedStore& s : g_savedStores) {
+        HKEY k = nullptr;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, s.key, 0, KEY_READ | KEY_SET_VALUE, &k) !=
+            ERROR_SUCCESS)
+            continue;
+        std::vector<std::string> names;
+        for (DWORD i = 0;; ++i) {
+            char name[16384];
+            DWORD nameLen = sizeof(name);
+            if (RegEnumValueA(k, i, name, &nameLen, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
+                break;
+            names.push_back(name);
+        }
+        for (const std::string& n : names) RegDeleteValueA(k, n.c_str());
+        for (size_t i = 0; i < s.values.size(); ++i)
+            RegSetValueExA(k, s.values[i].first.c_str(), 0, s.types[i], s.values[i].second.data(),
+                           static_cast<DWORD>(s.values[i].second.size()));
+        RegCloseKey(k);
+        if (!s.existed) RegDeleteKeyA(HKEY_CURRENT_USER, s.key);
+    }
+    g_savedStores.clear();
+}
+
+// One listed item as a line, for comparing a warm pass with the cold one.
+std::vector<std::string> ListedItems()
+{
+    std::vector<std::string> lines;
+    for (int i = 0; i < ItemCount(); ++i) {
+        char title[kTitleLen], path[kPathLen], entry[kEntryLen], detail[kDetailLen];
+        GetItemTitle(i, title);
+        GetItemPath(i, path);
+        GetItemEntryName(i, entry);
+        GetItemDetail(i, detail, kDetailLen);
+        char codes[32];
+        StrFormatA(codes, "%d\t%d", GetItemType(i), GetItemFlag(i));
+        lines.push_back(std::string(title) + '\t' + path + '\t' + entry + '\t' + detail + '\t' +
+                        codes);
+    }
+    return lines;
+}
+
+int ListCookies(int mode)
+{
+    SetCookieMode(mode);
+    return BuildCookieList(0);
+}
+
+// One catalogue of a half: how the pass lists it and under which store its
+// items are approved (title, or path for the startup and hidden stores).
+struct PassList {
+    const char* name;
+    int (*build)();
+    ApprovalStore store;
+};
+
+int ListStartupEntries() { return BuildStartupList(0); }
+int ListServiceEntries() { BuildServiceList(); return ItemCount(); }
+int ListIECookies() { return ListCookies(kCookieModeIE); }
+int ListMozillaCookies() { return ListCookies(kCookieModeMozilla); }
+
+// The catalogues each half's checks enumerate. The pass is the cycle alone;
+// each list is made again after it, untimed, to compare its items with the
+// cold ones.
+const PassList kPassA[] = {
+    {"startup", ListStartupEntries, kStoreRun},
+    {"IE helpers", BuildIEHelperList, kStoreIEHelpers},
+    {"hidden files", BuildHiddenFileList, kStoreHidden},
+    {"file types", BuildFileTypeList, kStoreCount},
+};
+const PassList kPassB[] = {
+    {"tasks", BuildTaskList, kStoreTasks},
+    {"services", ListServiceEntries, kStoreServices},
+    {"cookies IE", ListIECookies, kStoreCookies},
+    {"cookies Mozilla", ListMozillaCookies, kStoreCookies},
+};
+
+void ApproveListed(const PassList& list)
+{
+    if (list.store == kStoreCount) return;
+    list.build();
+    for (int i = 0; i < ItemCount(); ++i) {
+        char title[kTitleLen], path[kPathLen];
+        GetItemTitle(i, title);
+        GetItemPath(i, path);
+        const bool byPath = list.store == kStoreRun || list.store == kStoreHidden;
+        WriteApproval(list.store, byPath ? path : title, GetItemType(i));
+    }
+}
+
+// The startup check's own rule: a listed entry without an approval, or with
+// the delayed-start one, is acted on. None may be, or the pass is not run.
+bool EveryStartupEntryApproved()
+{
+    BuildStartupList(0);
+    for (int i = 0; i < ItemCount(); ++i) {
+        char title[kTitleLen], path[kPathLen];
+        GetItemTitle(i, title);
+        GetItemPath(i, path);
+        int approval = ReadApproval(kStoreRun, path);
+        if (approval == 0) approval = ReadApproval(kStoreRun, title);
+        if (approval == 0 || approval == 1103) {
+            std::printf("startup entry not approved: %s (%s)\n", title, path);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string ColdListsPath()
+{
+    return BenchFolder() + "\\cold-lists.txt";
+}
+
+// One item per line; a line break inside a field would end it early.
+std::string Escaped(const std::string& line)
+{
+    std::string out;
+    for (char c : line) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+// The lists as a process with empty caches makes them: "#name", then its
+// items.
+bool WriteColdLists()
+{
+    std::string text;
+    for (const auto* half : {&kPassA, &kPassB}) {
+        for (const PassList& l : *half) {
+            l.build();
+            text += std::string("#") + l.name + "\n";
+            for (const std::string& item : ListedItems()) text += Escaped(item) + "\n";
+        }
+    }
+    ClearItems();
+    return WriteFileText(ColdListsPath(), text, FILE_ATTRIBUTE_NORMAL);
+}
+
+std::vector<std::pair<std::string, std::vector<std::string>>> ReadColdLists()
+{
+    std::vector<std::pair<std::string, std::vector<std::string>>> lists;
+    HANDLE file = CreateFileA(ColdListsPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return lists;
+    std::string text;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got) text.append(buffer, got);
+    CloseHandle(file);
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line[0] == '#') lists.push_back({line.substr(1), {}});
+        else if (!lists.empty()) lists.back().second.push_back(line);
+    }
+    return lists;
+}
+
+// Listing the items to approve them fills this process's caches: a second
+// process does it, and records the lists it made with empty caches, so
+// that the first pass here is a cold one and every pass can be compared
+// with a cold listing.
+int ApproveEveryItem()
+{
+    if (!WriteColdLists()) return 4;
+    for (const PassList& l : kPassA) ApproveListed(l);
+    for (const PassList& l : kPassB) ApproveListed(l);
+    return EveryStartupEntryApproved() ? 0 : 3;
+}
+
+bool RunApprover()
+{
+    char module[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    std::string command = std::string("\"") + module + "\" " + kApproveSwitch;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    DWORD code = 1;
+    if (WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.hProcess, &code);
+    else
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code == 0;
+}
+
+void MakeEveryCheckDue(bool halfB)
+{
+    MonitorState& state = GetMonitorState();
+    for (CheckCounter& c : state.checks) c = CheckCounter{1, 1};
+    state.hideAlerts = 2;
+    state.halfB = halfB;
+    state.verifying = state.alertShowing = state.taskChangePending = false;
+    state.passCount = 0;
+    // The one-second rule: the last pass started long enough ago.
+    state.lastPassStart = GetTickCount() - 10000;
+}
+
+struct PassFigures {
+    const char* name = "";
+    double cold = 0;
+    std::vector<double> warm, bare;
+    bool identical = true;
+    int items = 0;
+};
+
+int g_passCookieMode = 0;   // the cookie mode the last B pass left
+
+// One pass of a half: the cycle alone, timed; then every list of the half,
+// untimed, kept for the comparison (escaped as the cold lists are).
+// Returns the pass's milliseconds.
+template <size_t N>
+double RunPass(const PassList (&lists)[N], bool halfB, bool runCycle,
+               std::vector<std::vector<std::string>>* listed)
+{
+    MakeEveryCheckDue(halfB);
+    double start = NowMs();
+    if (runCycle) VerifyData();
+    double total = NowMs() - start;
+    if (halfB) g_passCookieMode = GetCookieMode();
+    listed->clear();
+    for (const PassList& list : lists) {
+        list.build();
+        std::vector<std::string> items;
+        for (const std::string& item : ListedItems()) items.push_back(Escaped(item));
+        listed->push_back(items);
+    }
+    ClearItems();
+    return total;
+}
+
+int BareHalfA()
+{
+    return BareRunKeys() + BareIEHelperKeys() + BareHiddenWalk() + BareAssociations();
+}
+// The cookies of the mode the cycle's cookie checks listed.
+int BareHalfB()
+{
+    int cookies = g_passCookieMode == kCookieModeMozilla ? BareCookieLines() : BareCookieFolder();
+    return BareTaskNames() + BareServiceKeys() + cookies;
+}
+
+std::vector<PassFigures> g_passes;
+bool g_cycleRan = false;
+
+// The cold listing of each list of a half, in the half's order; empty lists
+// when the approver wrote none (then nothing compares equal).
+template <size_t N>
+std::vector<std::vector<std::string>> ColdListsOf(
+    const PassList (&lists)[N],
+    const std::vector<std::pair<std::string, std::vector<std::string>>>& cold)
+{
+    std::vector<std::vector<std::string>> out;
+    for (const PassList& l : lists) {
+        out.push_back({"(no cold listing)"});
+        for (const auto& [name, items] : cold)
+            if (name == l.name) out.back() = items;
+    }
+    return out;
+}
+
+template <size_t N>
+void WarmPass(PassFigures* p, const PassList (&lists)[N], bool halfB,
+              const std::vector<std::vector<std::string>>& cold, int (*bare)())
+{
+    std::vector<std::vector<std::string>> listed;
+    p->warm.push_back(RunPass(lists, halfB, g_cycleRan, &listed));
+    p->identical = p->identical && listed == cold;
+    double t0 = NowMs();
+    bare();
+    p->bare.push_back(NowMs() - t0);
+}
+
+void MeasurePasses()
+{
+    std::printf("approving every item for the pass...\n");
+    std::fflush(stdout);
+    for (ApprovalStore store : kBenchStores) SaveStore(ApprovalStoreKey(store));
+    g_cycleRan = RunApprover();
+    const auto cold = ReadColdLists();
+    const auto coldA = ColdListsOf(kPassA, cold), coldB = ColdListsOf(kPassB, cold);
+
+    PassFigures a, b;
+    a.name = "A half";
+    b.name = "B half";
+    std::vector<std::vector<std::string>> listed;
+    a.cold = RunPass(kPassA, false, g_cycleRan, &listed);
+    a.identical = listed == coldA;
+    b.cold = RunPass(kPassB, true, g_cycleRan, &listed);
+    b.identical = listed == coldB;
+    for (const auto& l : coldA) a.items += static_cast<int>(l.size());
+    for (const auto& l : coldB) b.items += static_cast<int>(l.size());
+    for (int i = 0; i < kWarmPasses; ++i) {
+        WarmPass(&a, kPassA, false, coldA, BareHalfA);
+        WarmPass(&b, kPassB, true, coldB, BareHalfB);
+    }
+    g_passes = {a, b};
+    RestoreStores();
+}
+
+void PrintPasses()
+{
+    std::printf("\nmonitor pass (%s; cold: first pass, warm: median of %d later passes;\n"
+                "bare: median of the half's bare loops, one run beside each warm pass)\n",
+                g_cycleRan ? "VerifyData with every check of the half due"
+                           : "VerifyData NOT run: an item was left unapproved",
+                kWarmPasses);
+    std::printf("%-8s %6s %10s %22s %10s %7s %7s  %s\n", "half", "items", "cold ms",
+                "warm ms (median min-max)", "bare ms", "cold x", "warm x", "lists");
+    for (const PassFigures& p : g_passes) {
+        Stats warm = Summarize(p.warm), bare = Summarize(p.bare);
+        double cold = bare.median > 0 ? p.cold / bare.median : 0;
+        double ratio = bare.median > 0 ? warm.median / bare.median : 0;
+        std::printf("%-8s %6d %10.2f %10.2f (%4.0f-%4.0f) %10.2f %7.2f %7.2f  %s%s\n", p.name,
+                    p.items, p.cold, warm.median, warm.min, warm.max, bare.median, cold, ratio,
+                    p.identical ? "lists = cold lists" : "LISTS DIFFER FROM THE COLD LISTS",
+                    ratio > kGoal ? "  > 1.5" : "");
+    }
+    std::printf("the B half's cookie checks listed the %s cookies\n",
+                g_passCookieMode == kCookieModeMozilla ? "Mozilla" : "IE");
+}
+
 // ---- the catalogues' own steps --------------------------------------------
 
 // Repeats one call per item of a list taken before timing.
@@ -795,6 +1205,24 @@ void StartupSteps()
     AddStep(c, "BuildRegInfo", [] { ClearItems(); return BuildRegInfo(); });
     std::vector<std::string> names;
     for (const auto& v : g_undo.runValues) names.push_back(v.second);
+    AddStep(c, "  lstrcmpiA of each value name with the one before", [names] {
+        static int same;
+        std::string last;
+        for (const std::string& n : names) {
+            same += lstrcmpiA(n.c_str(), last.c_str()) == 0;
+            last = n;
+        }
+        return static_cast<int>(names.size());
+    });
+    AddStep(c, "  ContainsNoCase(data, \"RUNDLL32.EXE\") per value", [names] {
+        static int found;
+        for (const std::string& n : names) found += ContainsNoCase(n.c_str(), "RUNDLL32.EXE");
+        return static_cast<int>(names.size());
+    });
+    AddStep(c, "  TraceLog per value", [names] {
+        for (const std::string& n : names) TraceLog(n.c_str(), "BuildRun - findrun");
+        return static_cast<int>(names.size());
+    });
     AddStep(c, "  IsDisabledEntry per value",
             [names] { return ForEach(names, [](const std::string& n) { IsDisabledEntry(n.c_str()); }); });
     ClearItems();
@@ -876,6 +1304,24 @@ void TaskSteps()
             task->GetMostRecentRunTime(&last);
             task->GetNextRunTime(&next);
         });
+    });
+    std::vector<std::string> jobs;
+    char windows[MAX_PATH] = "";
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    for (int i = 0; i < kTasks; ++i) {
+        char job[MAX_PATH];
+        StrFormatA(job, "%s\\Tasks\\VlBenchTask%04d.job", windows, i);
+        jobs.push_back(job);
+    }
+    AddStep(c, "  GetFileAttributesExA per work item file", [jobs] {
+        return ForEach(jobs, [](const std::string& j) {
+            WIN32_FILE_ATTRIBUTE_DATA data;
+            GetFileAttributesExA(j.c_str(), GetFileExInfoStandard, &data);
+        });
+    });
+    AddStep(c, "FindFirstFileA walk of the work item folder", [windows] {
+        return BareWalk(std::string(windows) + "\\Tasks", 0,
+                        [](const std::string&, const WIN32_FIND_DATAA&) { return 1; });
     });
     BuildTaskList();
     std::vector<std::string> paths = ListedPaths();
@@ -1048,6 +1494,11 @@ void PrintTable()
 
 int RunBench()
 {
+    std::printf("timing the monitor's passes...\n");
+    std::fflush(stdout);
+    MeasurePasses();
+    std::printf("timing the catalogues...\n");
+    std::fflush(stdout);
     Compare("startup", [] { return BuildStartupList(0); }, BareRunKeys);
     Compare("services", [] { BuildServiceList(); return ItemCount(); }, BareServiceKeys);
     Compare("tasks", BuildTaskList, [] { return BareTaskNames(); });
@@ -1071,9 +1522,13 @@ int RunBench()
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    if (argc > 1 && strcmp(argv[1], kApproveSwitch) == 0) {
+        ComApartment apartment;
+        return ApproveEveryItem();
+    }
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     g_tickMs = 1000.0 / static_cast<double>(frequency.QuadPart);
@@ -1089,7 +1544,10 @@ int main()
         rc = RunBench();
     }
     CleanUp();
-    if (rc == 0) PrintTable();
+    if (rc == 0) {
+        PrintTable();
+        PrintPasses();
+    }
     std::printf("\ntotal %.1f s\n", (NowMs() - start) / 1000.0);
     return rc;
 }

@@ -68,12 +68,29 @@ enum class ValueRead { kText, kSkip, kEnd };
 // the entry. A value that is not text has no data; `needText` skips it.
 ValueRead ReadTextValue(HKEY key, DWORD index, ValueText& name, ValueText& data, bool needText)
 {
+    // Name and data come in one call: a Run key of many values is read at
+    // the cost of its enumeration.
+    char raw[kRegTextMax + 1];
     DWORD nameLen = sizeof(ValueText);
-    const LONG rc = RegEnumValueA(key, index, name, &nameLen, nullptr, nullptr, nullptr, nullptr);
-    if (rc == ERROR_MORE_DATA) return ValueRead::kSkip;
-    if (rc != ERROR_SUCCESS) return ValueRead::kEnd;
-    name[kValueLen] = 0;
-    if (QueryRegText(key, name, data, kRegTextCut | kRegTextRaw) < 0) {
+    DWORD size = kRegTextMax;
+    DWORD kind = REG_NONE;
+    LONG rc = RegEnumValueA(key, index, name, &nameLen, nullptr, &kind, reinterpret_cast<BYTE*>(raw),
+                            &size);
+    int read = 0;
+    if (rc == ERROR_MORE_DATA) {
+        // The name or the data did not fit: the name alone tells which.
+        nameLen = sizeof(ValueText);
+        rc = RegEnumValueA(key, index, name, &nameLen, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA) return ValueRead::kSkip;
+        if (rc != ERROR_SUCCESS) return ValueRead::kEnd;
+        name[kValueLen] = 0;
+        read = QueryRegText(key, name, data, kRegTextCut | kRegTextRaw);
+    } else {
+        if (rc != ERROR_SUCCESS) return ValueRead::kEnd;
+        name[kValueLen] = 0;
+        read = RegDataText(kind, raw, size, data, sizeof(ValueText), kRegTextCut | kRegTextRaw);
+    }
+    if (read < 0) {
         data[0] = 0;
         if (needText) return ValueRead::kSkip;
     }
@@ -161,6 +178,9 @@ void ListRunKey(HKEY root, const char* subkey, int code, LastValue& last)
     // they change.
     UniqueKey markers;
     if (g_repair) RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 0, KEY_READ, markers.put());
+    // Without any marker there is nothing to look up value by value; only a
+    // marker found here could make the walk park one.
+    if (markers && ValueCount(markers.get()) == 0) markers = UniqueKey();
     DWORD count = ValueCount(key.get());
     for (DWORD index = 0; index < count;) {
         ValueText name;

@@ -103,7 +103,7 @@ int HiddenFileProc(const char* path, const WIN32_FIND_DATAA* findData, void* con
     SetFoundFlag(1);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
     VersionRecord record;
-    GetVersionStrings(path, &record);
+    GetVersionStrings(path, findData, &record);
     AddItem(record.field[kProductName], path, path, "", kTypeHidden,
             (attributes & FILE_ATTRIBUTE_SYSTEM) ? 0 : 1);
     return 0;

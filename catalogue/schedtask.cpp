@@ -11,6 +11,9 @@ namespace {
 // Set only when this program launched the Windows 9x agent, so that it stops
 // again what it started and nothing else.
 bool g_startedHere = false;
+// Set when the last StartScheduler had to start the agent or the service;
+// a scheduler that was running already needs no time to come up.
+bool g_startedNow = false;
 
 
 constexpr const char* kAgentClass = "SAGEWINDOWCLASS";
@@ -51,19 +54,37 @@ int StartAgent()
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     g_startedHere = true;
+    g_startedNow = true;
     return 0;
+}
+
+// The scheduler's service through the process's connection to the manager;
+// a connection found broken is made again once.
+bool BrokenConnection(DWORD error)
+{
+    return error == ERROR_INVALID_HANDLE || error == RPC_S_SERVER_UNAVAILABLE ||
+           error == RPC_S_CALL_FAILED;
+}
+
+UniqueService OpenScheduleService(DWORD access)
+{
+    const SC_HANDLE shared = SharedServiceManager();
+    if (!shared) return UniqueService();
+    UniqueService service(OpenServiceA(shared, kScheduleService, access));
+    if (service || !BrokenConnection(GetLastError())) return service;
+    const SC_HANDLE fresh = ReopenServiceManager();
+    if (!fresh) return UniqueService();
+    return UniqueService(OpenServiceA(fresh, kScheduleService, access));
 }
 
 int StartScheduleService()
 {
-    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) return static_cast<int>(GetLastError());
-    UniqueService service(
-        OpenServiceA(manager.get(), kScheduleService, SERVICE_START | SERVICE_QUERY_STATUS));
+    UniqueService service(OpenScheduleService(SERVICE_START | SERVICE_QUERY_STATUS));
     if (!service) return static_cast<int>(GetLastError());
     SERVICE_STATUS status = {};
     if (!QueryServiceStatus(service.get(), &status)) return static_cast<int>(GetLastError());
     if (status.dwCurrentState == SERVICE_RUNNING) return 0;
+    g_startedNow = true;
     if (StartServiceA(service.get(), 0, nullptr)) return 0;
     DWORD error = GetLastError();
     // Another caller started it between the query and the start.
@@ -182,13 +203,18 @@ HRESULT EnumerateTasks(TaskVisitor visit, void* context)
     return S_OK;
 }
 
+// The list waits only for a scheduler it had to start: every pass of the
+// monitor lists the tasks, and the scheduler is running nearly always. The
+// queries by name keep their wait.
+enum class Wait { kAfterStart, kAlways };
+
 // The common frame: the scheduler is started, the wait paid, the work items
 // visited, and an agent started here is stopped again.
-HRESULT WithTasks(DWORD waitMs, TaskVisitor visit, void* context)
+HRESULT WithTasks(DWORD waitMs, Wait wait, TaskVisitor visit, void* context)
 {
     int started = StartScheduler();
     if (started != 0) return HRESULT_FROM_WIN32(static_cast<DWORD>(started));
-    Sleep(waitMs);
+    if (wait == Wait::kAlways || g_startedNow) Sleep(waitMs);
     HRESULT hr = EnumerateTasks(visit, context);
     if (g_startedHere) StopScheduler();
     return hr;
@@ -204,29 +230,161 @@ ComPtr<ITask> ActivateTask(ITaskScheduler* scheduler, const wchar_t* enumerated)
     return task;
 }
 
+// What a work item's file says of it, remembered per file for the life of
+// the process: activating a work item reads and parses its file, the
+// costliest step of a list. The file's size and last-write time tell a
+// changed item (the scheduler rewrites the file when the item runs or is
+// edited); a next run time that has come is asked for again.
+struct TaskFacts {
+    char program[kPathLen];
+    SYSTEMTIME last;
+    SYSTEMTIME next;
+};
+
+struct CachedTask {
+    char file[MAX_PATH];   // upper-cased; "" for a free entry
+    ULONGLONG size;
+    FILETIME written;
+    DWORD lastUse;
+    TaskFacts facts;
+};
+
+constexpr int kCachedTasks = 256;
+CachedTask g_tasks[kCachedTasks];
+DWORD g_taskClock = 0;
+
+struct FileStamp {
+    char file[MAX_PATH];   // upper-cased; "" when the file is not known
+    ULONGLONG size;
+    FILETIME written;
+};
+
+// The scheduler's folder of work item files, as the scheduler itself names
+// it.
+void TasksFolder(char (&folder)[MAX_PATH])
+{
+    if (ReadRegText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\SchedulingAgent", "TasksFolder",
+                    folder) > 0)
+        return;
+    UINT n = GetWindowsDirectoryA(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH || StrAppend(folder, "\\Tasks") != 0) folder[0] = '\0';
+}
+
+void StampTaskFile(const char* folder, const char* enumerated, FileStamp* stamp)
+{
+    stamp->file[0] = '\0';
+    char path[MAX_PATH];
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!folder[0] || StrFormatA(path, "%s\\%s", folder, enumerated) != 0 ||
+        !GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return;
+    stamp->size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp->written = data.ftLastWriteTime;
+    StrCopy(stamp->file, path);
+    CharUpperBuffA(stamp->file, static_cast<DWORD>(strlen(stamp->file)));
+}
+
+bool IsZeroDate(const SYSTEMTIME& time)
+{
+    return time.wYear == 0 && time.wMonth == 0 && time.wDay == 0;
+}
+
+// A next run time stays true until it comes; "none" stays true while the
+// file is unchanged (triggers only ever run out).
+bool NextRunStillAhead(const SYSTEMTIME& next)
+{
+    if (IsZeroDate(next)) return true;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME nowTime, nextTime;
+    if (!SystemTimeToFileTime(&now, &nowTime) || !SystemTimeToFileTime(&next, &nextTime))
+        return false;
+    return CompareFileTime(&nowTime, &nextTime) < 0;
+}
+
+bool SameStamp(const CachedTask& e, const FileStamp& stamp)
+{
+    return e.size == stamp.size && e.written.dwLowDateTime == stamp.written.dwLowDateTime &&
+           e.written.dwHighDateTime == stamp.written.dwHighDateTime &&
+           strcmp(e.file, stamp.file) == 0;
+}
+
+bool FindTaskFacts(const FileStamp& stamp, TaskFacts* facts)
+{
+    if (!stamp.file[0]) return false;
+    for (CachedTask& e : g_tasks) {
+        if (!e.file[0] || !SameStamp(e, stamp)) continue;
+        if (!NextRunStillAhead(e.facts.next)) return false;
+        e.lastUse = ++g_taskClock;
+        *facts = e.facts;
+        return true;
+    }
+    return false;
+}
+
+// Takes the entry of the same file, else a free one, else the least
+// recently used.
+void RememberTaskFacts(const FileStamp& stamp, const TaskFacts& facts)
+{
+    if (!stamp.file[0]) return;
+    CachedTask* slot = &g_tasks[0];
+    for (CachedTask& e : g_tasks) {
+        if (!e.file[0] || strcmp(e.file, stamp.file) == 0) {
+            slot = &e;
+            break;
+        }
+        if (e.lastUse < slot->lastUse) slot = &e;
+    }
+    StrCopy(slot->file, stamp.file);
+    slot->size = stamp.size;
+    slot->written = stamp.written;
+    slot->facts = facts;
+    slot->lastUse = ++g_taskClock;
+}
+
+void ReadTaskFacts(ITask* task, TaskFacts* facts)
+{
+    facts->program[0] = '\0';
+    LPWSTR application = nullptr;
+    if (SUCCEEDED(task->GetApplicationName(&application)))
+        ToAnsi(application, facts->program, kPathLen);
+    if (application) CoTaskMemFree(application);
+    // A call that fails or has no time to give leaves the zero date: "Never".
+    if (task->GetMostRecentRunTime(&facts->last) != S_OK) facts->last = SYSTEMTIME{};
+    if (task->GetNextRunTime(&facts->next) != S_OK) facts->next = SYSTEMTIME{};
+}
+
 struct ListState {
     int count = 0;
+    char never[64] = "";           // loaded once for the list
+    char folder[MAX_PATH] = "";    // the work item files
 };
+
+void FormatListedTime(const ListState& state, const SYSTEMTIME& time, char (&out)[64])
+{
+    if (IsZeroDate(time)) StrCopy(out, state.never);
+    else FormatRunTime(time, out, sizeof out);
+}
 
 bool AddTaskEntry(ITaskScheduler* scheduler, const wchar_t* wideName, const char* name,
                   void* context)
 {
-    ComPtr<ITask> task = ActivateTask(scheduler, wideName);
-    if (!task) return false;
-    char program[kPathLen] = {};
-    LPWSTR application = nullptr;
-    if (SUCCEEDED(task->GetApplicationName(&application))) ToAnsi(application, program, kPathLen);
-    if (application) CoTaskMemFree(application);
-    // A call that fails or has no time to give leaves the zero date: "Never".
-    SYSTEMTIME last = {}, next = {};
-    if (task->GetMostRecentRunTime(&last) != S_OK) last = SYSTEMTIME{};
-    if (task->GetNextRunTime(&next) != S_OK) next = SYSTEMTIME{};
-    task = ComPtr<ITask>();
+    auto* state = static_cast<ListState*>(context);
+    // The stamp comes first: a file rewritten while it is read is read
+    // again next time.
+    FileStamp stamp;
+    StampTaskFile(state->folder, name, &stamp);
+    TaskFacts facts;
+    if (!FindTaskFacts(stamp, &facts)) {
+        ComPtr<ITask> task = ActivateTask(scheduler, wideName);
+        if (!task) return false;
+        ReadTaskFacts(task.get(), &facts);
+        RememberTaskFacts(stamp, facts);
+    }
     char lastText[64], nextText[64];
-    FormatRunTime(last, lastText, sizeof lastText);
-    FormatRunTime(next, nextText, sizeof nextText);
-    if (AddItem(name, program, nextText, lastText, kTaskScheduled, 0))
-        ++static_cast<ListState*>(context)->count;
+    FormatListedTime(*state, facts.last, lastText);
+    FormatListedTime(*state, facts.next, nextText);
+    if (AddItem(name, facts.program, nextText, lastText, kTaskScheduled, 0)) ++state->count;
     return false;
 }
 
@@ -292,7 +450,7 @@ int QueryNamedTask(const char* name, Query query, char* text, int capacity)
     text[0] = '\0';
     if (!name || !*name) return 0;
     ByNameState state{name, query, text, capacity};
-    WithTasks(kByNameWaitMs, ActOnNamedTask, &state);
+    WithTasks(kByNameWaitMs, Wait::kAlways, ActOnNamedTask, &state);
     text[capacity - 1] = '\0';
     return static_cast<int>(strlen(text));
 }
@@ -302,6 +460,7 @@ int QueryNamedTask(const char* name, Query query, char* text, int capacity)
 int StartScheduler()
 {
     g_startedHere = false;
+    g_startedNow = false;
     return IsWin9x() ? StartAgent() : StartScheduleService();
 }
 
@@ -327,7 +486,11 @@ int BuildTaskList()
 {
     ClearItems();
     ListState state;
-    WithTasks(kListWaitMs, AddTaskEntry, &state);
+    // The text FormatHistoryTime gives a zero date.
+    const SYSTEMTIME zero = {};
+    FormatRunTime(zero, state.never, sizeof state.never);
+    TasksFolder(state.folder);
+    WithTasks(kListWaitMs, Wait::kAfterStart, AddTaskEntry, &state);
     return state.count;
 }
 
@@ -335,7 +498,7 @@ HRESULT RemoveScheduledTask(const char* name)
 {
     if (!name || !*name) return E_INVALIDARG;
     ByNameState state{name, Query::kRemove, nullptr, 0};
-    HRESULT hr = WithTasks(kByNameWaitMs, ActOnNamedTask, &state);
+    HRESULT hr = WithTasks(kByNameWaitMs, Wait::kAlways, ActOnNamedTask, &state);
     if (FAILED(hr)) return hr;
     if (!state.found) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     return state.result;

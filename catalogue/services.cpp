@@ -6,6 +6,7 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -52,15 +53,81 @@ DWORD ReadStart(HKEY key)
     return value;
 }
 
-void StartTypeText(DWORD start, char (&out)[kEntryLen])
+// The start-type texts of one list, loaded once for it rather than once per
+// service.
+struct StartTexts {
+    char text[std::size(kStartTexts)][kEntryLen];
+};
+
+void LoadStartTexts(StartTexts* texts)
 {
-    for (const CodeText& entry : kStartTexts) {
-        if (entry.code == start) {
-            LoadLocalizedString(entry.stringId, out);
+    for (size_t i = 0; i < std::size(kStartTexts); ++i)
+        LoadLocalizedString(kStartTexts[i].stringId, texts->text[i]);
+}
+
+void StartTypeText(const StartTexts& texts, DWORD start, char (&out)[kEntryLen])
+{
+    for (size_t i = 0; i < std::size(kStartTexts); ++i) {
+        if (kStartTexts[i].code == start) {
+            StrCopy(out, texts.text[i]);
             return;
         }
     }
     StrCopy(out, "0");
+}
+
+// Every service the manager knows with its display name, from one
+// enumeration, sorted by key name: asking the manager service by service
+// costs a round trip each, more than the rest of the list together.
+struct DisplayNames {
+    UniqueHeapBlock buffer;
+    ENUM_SERVICE_STATUS_PROCESSA* services = nullptr;
+    DWORD count = 0;
+};
+
+// A manager that gains services between the size query and the
+// enumeration asks for more room; a few tries are enough.
+constexpr int kEnumAttempts = 3;
+
+bool KeyNameBefore(const ENUM_SERVICE_STATUS_PROCESSA& a, const ENUM_SERVICE_STATUS_PROCESSA& b)
+{
+    return lstrcmpiA(a.lpServiceName, b.lpServiceName) < 0;
+}
+
+bool LoadDisplayNames(SC_HANDLE manager, DisplayNames* names)
+{
+    names->buffer = UniqueHeapBlock();
+    names->services = nullptr;
+    names->count = 0;
+    if (!manager) return false;
+    DWORD needed = 0;
+    for (int attempt = 0; attempt < kEnumAttempts; ++attempt) {
+        DWORD bytes = needed;
+        if (bytes) names->buffer = UniqueHeapBlock(HeapAlloc(GetProcessHeap(), 0, bytes));
+        if (bytes && !names->buffer) return false;
+        DWORD count = 0;
+        DWORD resume = 0;
+        if (EnumServicesStatusExA(manager, SC_ENUM_PROCESS_INFO, SERVICE_DRIVER | SERVICE_WIN32,
+                                  SERVICE_STATE_ALL, static_cast<BYTE*>(names->buffer.get()),
+                                  bytes, &needed, &count, &resume, nullptr)) {
+            names->services = static_cast<ENUM_SERVICE_STATUS_PROCESSA*>(names->buffer.get());
+            names->count = names->services ? count : 0;
+            std::sort(names->services, names->services + names->count, KeyNameBefore);
+            return true;
+        }
+        if (GetLastError() != ERROR_MORE_DATA || needed == 0) return false;
+    }
+    return false;
+}
+
+const char* FindDisplayName(const DisplayNames& names, const char* keyName)
+{
+    ENUM_SERVICE_STATUS_PROCESSA wanted = {};
+    wanted.lpServiceName = const_cast<char*>(keyName);
+    const auto end = names.services + names.count;
+    const auto found = std::lower_bound(names.services, end, wanted, KeyNameBefore);
+    if (found == end || lstrcmpiA(found->lpServiceName, keyName) != 0) return nullptr;
+    return found->lpDisplayName;
 }
 
 // ServiceDll of the Parameters subkey of a shared-host service.
@@ -152,31 +219,50 @@ int DisplayNameFrom(SC_HANDLE manager, const char* keyName, char* displayName, i
     return 1;
 }
 
-void AddService(SC_HANDLE manager, const char* keyName, HKEY service, bool hideMicrosoft)
+// What one list shares between its services.
+struct ServiceListContext {
+    SC_HANDLE manager = nullptr;
+    DisplayNames names;
+    StartTexts startTexts = {};
+    bool hideMicrosoft = false;
+};
+
+// The enumeration's name, or the manager's own answer for a service that
+// came after it (or one it could not give), else the registry's.
+void ServiceTitle(const ServiceListContext& list, const char* keyName, HKEY service,
+                  char (&title)[kLongTextLen])
+{
+    const char* known = FindDisplayName(list.names, keyName);
+    if (known && StrCopy(title, known) == 0) return;
+    if (!DisplayNameFrom(list.manager, keyName, title, kLongTextLen))
+        QueryRegText(service, "DisplayName", title);
+}
+
+void AddService(const ServiceListContext& list, const char* keyName, HKEY service)
 {
     // Windows starts a service whatever the length of its ImagePath: a long
     // one is judged whole and listed cut to the list's field, never left out.
     char image[kLongTextLen];
     if (QueryRegText(service, "ImagePath", image, kLongTextLen, kRegTextCut) <= 0) return;
+    // Kernel drivers and other services without a program file stay out.
+    const bool hosted = RunsInSharedHost(image);
+    if (!hosted && !ContainsNoCase(image, ".exe")) return;
+
     char title[kLongTextLen];
-    if (!DisplayNameFrom(manager, keyName, title, kLongTextLen)) QueryRegText(service, "DisplayName", title);
+    ServiceTitle(list, keyName, service, title);
     ResolveIndirectText(title);
     char description[kLongTextLen];
     QueryRegText(service, "Description", description);
     ResolveIndirectText(description);
     char startText[kEntryLen];
-    StartTypeText(ReadStart(service), startText);
-
-    // Kernel drivers and other services without a program file stay out.
-    const bool hosted = RunsInSharedHost(image);
-    if (!hosted && !ContainsNoCase(image, ".exe")) return;
+    StartTypeText(list.startTexts, ReadStart(service), startText);
     char path[kPathLen];
     StrCopy(path, image);
     if (hosted) {
         char dll[kPathLen];
         if (ReadServiceDll(service, dll) > 0) StrCopy(path, dll);
     }
-    if (hideMicrosoft && IsMicrosoftProgram(path)) return;
+    if (list.hideMicrosoft && IsMicrosoftProgram(path)) return;
     AddItem(title, path, startText, description, hosted ? kTypeServiceSvchost : kTypeServiceExe, 0);
 }
 
@@ -197,15 +283,39 @@ bool Interrogate(const char* displayName, SERVICE_STATUS* status)
 
 }  // namespace
 
+namespace {
+
+UniqueService g_manager;
+
+}  // namespace
+
+SC_HANDLE SharedServiceManager()
+{
+    // A manager that could not be reached is asked again next time; the
+    // caller then sees the error of that attempt.
+    if (!g_manager) g_manager = UniqueService(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
+    return g_manager.get();
+}
+
+SC_HANDLE ReopenServiceManager()
+{
+    g_manager = UniqueService();
+    return SharedServiceManager();
+}
+
 int BuildServiceList()
 {
     ClearItems();
-    const bool hideMicrosoft = ReadOption("HideMicrosoftServices", 0) > 0;
-    // One connection to the manager for the whole list: opening it costs
-    // more than everything else done per service.
-    UniqueService manager(OpenSCManagerA(nullptr, nullptr, GENERIC_READ));
+    ServiceListContext list;
+    list.manager = SharedServiceManager();
+    list.hideMicrosoft = ReadOption("HideMicrosoftServices", 0) > 0;
+    if (!LoadDisplayNames(list.manager, &list.names)) {
+        list.manager = ReopenServiceManager();
+        LoadDisplayNames(list.manager, &list.names);
+    }
+    LoadStartTexts(&list.startTexts);
     ForEachService([&](const char* keyName, HKEY service) {
-        AddService(manager.get(), keyName, service, hideMicrosoft);
+        AddService(list, keyName, service);
         return true;
     });
     return 0;

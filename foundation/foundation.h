@@ -75,6 +75,9 @@ int QueryRegText(HKEY key, const char* name, char* out, size_t capacity, int fla
                  DWORD* type = nullptr);
 int ReadRegText(HKEY root, const char* subkey, const char* name, char* out, size_t capacity,
                 int flags = kRegTextWhole, DWORD* type = nullptr);
+// The same rule for data already read (a value enumerated with its data):
+// raw holds size bytes and room for one more, kind is the registry type.
+int RegDataText(DWORD kind, char* raw, DWORD size, char* out, size_t capacity, int flags);
 template <size_t N>
 int QueryRegText(HKEY key, const char* name, char (&out)[N], int flags = kRegTextWhole,
                  DWORD* type = nullptr)
@@ -253,5 +256,11 @@ enum VersionField { kProductName, kProductVersion, kCompanyName, kFileDescriptio
 struct VersionRecord {
     char field[5][kVersionFieldLen];
 };
+// Answers are remembered per path (any case), size and last-write time for
+// the life of the process, in a bounded table: a file that changed is read
+// afresh, one that vanished reads as without version information.
 int GetVersionStrings(const char* path, VersionRecord* record);
+// The same, for a file a folder walk has just found: its size and time come
+// from the walk instead of another look at the file.
+int GetVersionStrings(const char* path, const WIN32_FIND_DATAA* found, VersionRecord* record);
 int GetSystemVersionText(char* out);

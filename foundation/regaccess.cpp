@@ -72,18 +72,11 @@ int GetRegValue(HKEY root, const char* subkey, const char* name, char* out, int 
     return static_cast<int>(n);
 }
 
-int QueryRegText(HKEY key, const char* name, char* out, size_t capacity, int flags, DWORD* type)
+int RegDataText(DWORD kind, char* raw, DWORD size, char* out, size_t capacity, int flags)
 {
-    DWORD kind = REG_NONE;
-    if (type) *type = REG_NONE;
     if (!out || capacity == 0) return kRegTextUnusable;
     out[0] = '\0';
-    char raw[kRegTextMax + 1];
-    DWORD size = kRegTextMax;
-    const LONG rc = RegQueryValueExA(key, name, nullptr, &kind, reinterpret_cast<BYTE*>(raw), &size);
-    if (rc == ERROR_FILE_NOT_FOUND) return kRegTextMissing;
-    if (type) *type = kind;
-    if (rc != ERROR_SUCCESS || size > kRegTextMax) return kRegTextUnusable;
+    if (size > kRegTextMax) return kRegTextUnusable;
     if (kind != REG_SZ && kind != REG_EXPAND_SZ) return kRegTextUnusable;
     raw[size] = '\0';
 
@@ -102,6 +95,21 @@ int QueryRegText(HKEY key, const char* name, char* out, size_t capacity, int fla
     memcpy(out, text, n);
     out[n] = '\0';
     return static_cast<int>(n);
+}
+
+int QueryRegText(HKEY key, const char* name, char* out, size_t capacity, int flags, DWORD* type)
+{
+    DWORD kind = REG_NONE;
+    if (type) *type = REG_NONE;
+    if (!out || capacity == 0) return kRegTextUnusable;
+    out[0] = '\0';
+    char raw[kRegTextMax + 1];
+    DWORD size = kRegTextMax;
+    const LONG rc = RegQueryValueExA(key, name, nullptr, &kind, reinterpret_cast<BYTE*>(raw), &size);
+    if (rc == ERROR_FILE_NOT_FOUND) return kRegTextMissing;
+    if (type) *type = kind;
+    if (rc != ERROR_SUCCESS) return kRegTextUnusable;
+    return RegDataText(kind, raw, size, out, capacity, flags);
 }
 
 int ReadRegText(HKEY root, const char* subkey, const char* name, char* out, size_t capacity, int flags,

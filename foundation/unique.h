@@ -36,6 +36,14 @@ public:
     auto operator->() const noexcept { return h_; }
 };
 
+// HeapAlloc blocks of the process heap.
+struct HeapBlockTraits {
+    using type = void*;
+    static void* invalid() noexcept { return nullptr; }
+    static void close(void* p) noexcept { HeapFree(GetProcessHeap(), 0, p); }
+};
+using UniqueHeapBlock = Unique<HeapBlockTraits>;
+
 // Registry keys. The predefined HKEY_* roots are never wrapped.
 struct RegKeyTraits {
     using type = HKEY;

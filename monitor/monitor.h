@@ -132,6 +132,15 @@ void ApprovalValueName(ApprovalStore store, const char* name, char (&out)[1024])
 // The stored type code; 0 when the value is missing or damaged (not text,
 // longer than the store's buffer, empty or not a number). Type-code stores only.
 int ReadApproval(ApprovalStore store, const char* name);
+// The same through one handle on the store, for a check that looks up every
+// item of a list: it sees approvals written and removed meanwhile. A store
+// that could not be opened reads as ReadApproval does, value by value.
+struct ApprovalReader {
+    ApprovalStore store = kStoreRun;
+    UniqueKey key;
+};
+int OpenApprovalReader(ApprovalStore store, ApprovalReader* reader);
+int ReadApprovalFrom(const ApprovalReader& reader, const char* name);
 // 1 when the item counts as approved: a non-zero type code, or for "Hidden"
 // and "Cookies" a text that is not empty. Damaged values never count.
 int IsApproved(ApprovalStore store, const char* name);

@@ -214,14 +214,71 @@ void ApprovalValueName(ApprovalStore store, const char* name, char (&out)[1024])
     if (form && form->pathNamed) ReplaceChar(out, '=', ':');
 }
 
+namespace {
+
+// One open handle per approval store for the life of the process: every
+// check reads an approval for each item it lists, and opening and closing
+// the store around each read tripled the registry round trips. A handle
+// reads the values as they are now. A store deleted under it (the explorer
+// or a test removes it) fails every read; a read that finds nothing
+// therefore makes sure the handle is still good, and opens the store again
+// when it is not.
+UniqueKey g_storeKeys[kStoreCount];
+
+bool StoreKeyAlive(HKEY key)
+{
+    DWORD values = 0;
+    return RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                            nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// The text of a store value, as ReadRegText gives it.
+int ReadStoreText(const StoreForm& form, const char* valueName, char (&text)[64])
+{
+    UniqueKey& key = g_storeKeys[form.store];
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!key && RegOpenKeyExA(HKEY_CURRENT_USER, form.key, 0, KEY_QUERY_VALUE, key.put()) !=
+                        ERROR_SUCCESS)
+            return kRegTextMissing;
+        const int read = QueryRegText(key.get(), valueName, &text[0], form.readLen);
+        if (read > 0 || StoreKeyAlive(key.get())) return read;
+        key = UniqueKey();
+    }
+    text[0] = '\0';
+    return kRegTextMissing;
+}
+
+}  // namespace
+
 int ReadApproval(ApprovalStore store, const char* name)
 {
+    return ReadApprovalFrom(ApprovalReader{store, UniqueKey()}, name);
+}
+
+int OpenApprovalReader(ApprovalStore store, ApprovalReader* reader)
+{
+    reader->store = store;
+    reader->key = UniqueKey();
     const StoreForm* form = FormOf(store);
+    if (!form) return 0;
+    return RegOpenKeyExA(HKEY_CURRENT_USER, form->key, 0, KEY_QUERY_VALUE, reader->key.put()) ==
+                   ERROR_SUCCESS
+               ? 1
+               : 0;
+}
+
+int ReadApprovalFrom(const ApprovalReader& reader, const char* name)
+{
+    const StoreForm* form = FormOf(reader.store);
     if (!form || !form->typeCoded || !name || !name[0]) return 0;
     char valueName[1024];
-    ApprovalValueName(store, name, valueName);
+    ApprovalValueName(reader.store, name, valueName);
     char text[64];
-    if (ReadRegText(HKEY_CURRENT_USER, form->key, valueName, &text[0], form->readLen) <= 0) return 0;
+    // Without a handle of its own (the store did not exist yet) every read
+    // looks again, so an approval written meanwhile is seen.
+    const int read = reader.key ? QueryRegText(reader.key.get(), valueName, &text[0], form->readLen)
+                                : ReadStoreText(*form, valueName, text);
+    if (read <= 0) return 0;
     const long code = strtol(text, nullptr, 10);
     // A number beyond any type code is damage, not a code.
     return code > 0xFFFF || code < -0xFFFF ? 0 : static_cast<int>(code);
@@ -235,7 +292,7 @@ int IsApproved(ApprovalStore store, const char* name)
     char valueName[1024];
     ApprovalValueName(store, name, valueName);
     char text[64];
-    return ReadRegText(HKEY_CURRENT_USER, form->key, valueName, &text[0], form->readLen) > 0;
+    return ReadStoreText(*form, valueName, text) > 0;
 }
 
 int WriteApproval(ApprovalStore store, const char* name, int typeCode)

@@ -111,10 +111,10 @@ void EndPass(DWORD start, UINT previousErrorMode)
 
 // The startup approval of a listed entry: by its program path first, then,
 // for records older than the path rule, by its title. 0 when unknown.
-int StartupApproval(const char* path, const char* title)
+int StartupApproval(const ApprovalReader& approvals, const char* path, const char* title)
 {
-    const int byPath = ReadApproval(kStoreRun, path);
-    return byPath != 0 ? byPath : ReadApproval(kStoreRun, title);
+    const int byPath = ReadApprovalFrom(approvals, path);
+    return byPath != 0 ? byPath : ReadApprovalFrom(approvals, title);
 }
 
 struct StartupEntry {
@@ -192,12 +192,12 @@ bool AskAboutStartupEntry(const StartupEntry& e)
     return true;
 }
 
-bool StartupListChanged()
+bool StartupListChanged(const ApprovalReader& approvals)
 {
     StartupEntry e;
     for (int i = 0; i < ItemCount(); ++i) {
         ReadStartupEntry(i, &e);
-        const int approval = StartupApproval(e.path, e.title);
+        const int approval = StartupApproval(approvals, e.path, e.title);
         if (approval == 0 || approval == kApprovedDelayed) return true;
     }
     return false;
@@ -237,14 +237,17 @@ int ReloadUpdatedOptions()
 void CheckStartupPrograms()
 {
     BuildStartupList(0);
-    if (!StartupListChanged()) {
+    // One handle for every look-up of the list.
+    ApprovalReader approvals;
+    OpenApprovalReader(kStoreRun, &approvals);
+    if (!StartupListChanged(approvals)) {
         TraceLog("Startup Programs", "No Startup Change Detected.");
         return;
     }
     StartupEntry e;
     for (int i = 0; i < ItemCount(); ++i) {
         ReadStartupEntry(i, &e);
-        const int approval = StartupApproval(e.path, e.title);
+        const int approval = StartupApproval(approvals, e.path, e.title);
         if (approval == kApprovedDelayed) {
             AskAboutReturnedDelayed(e);
             continue;

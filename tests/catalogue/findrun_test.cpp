@@ -90,6 +90,9 @@ TEST(BuildRun, OnlyWellFormedCommandsAreListedRundllOnesFromTheirDll)
     const std::string c256 = "C:\\" + std::string(249, 'b') + ".exe";
     const std::string cut256 = c256.substr(0, 255);
     const std::string longName(300, 'N');
+    // Over the 4096 bytes of a registry text: never listed, and the walk
+    // goes on behind it.
+    const std::string huge = "C:\\" + std::string(5000, 'h') + ".exe";
     const DWORD number = 0x41414141;
     const char binary[] = "C:\\VlApps\\binary.exe";
     const char open[] = "C:\\VlApps\\nozero.exe";
@@ -112,6 +115,7 @@ TEST(BuildRun, OnlyWellFormedCommandsAreListedRundllOnesFromTheirDll)
         {"VlLong256", REG_SZ, c256.c_str(), 0, cut256.c_str(), 0},
         {"VlLong255", REG_SZ, c255.c_str(), 0, c255.c_str(), 0},
         {longName, REG_SZ, "C:\\VlApps\\longname.exe", 0, nullptr, 0},
+        {"VlHuge", REG_SZ, huge.c_str(), 0, nullptr, 0},
         {"VlDword", REG_DWORD, &number, sizeof number, nullptr, 0},
         {"VlBinary", REG_BINARY, binary, sizeof binary, nullptr, 0},
         {"VlNoZero", REG_SZ, open, sizeof open - 1, open, 0},

@@ -112,3 +112,33 @@ TEST(SchedTask, ListsTasksInBatchOrderAndFindsEachByItsWholeNameInAnyCase)
     const std::string last = OnlyWhere(&Item::title, "VlBatchRun.job").detail;
     EXPECT_TRUE(last.find(" AM") != std::string::npos || last.find(" PM") != std::string::npos) << last;
 }
+
+// A list made after a work item was edited shows it as it is now, however
+// often the unchanged item was listed before.
+TEST(SchedTask, AnEditedWorkItemIsListedAsItIsNow)
+{
+    TaskNames tasks({"VlEdited"});
+    ASSERT_TRUE(CreateTask("VlEdited", true));
+    char next[64];
+    snprintf(next, sizeof next, "11/02/%04u  12:05 AM", kNextYear);
+    for (int i = 0; i < 2; ++i) {
+        BuildTaskList();
+        const Item item = OnlyWhere(&Item::title, "VlEdited.job");
+        EXPECT_EQ(lstrcmpiA(item.path.c_str(), "C:\\windows\\notepad.exe"), 0) << item.path;
+        EXPECT_EQ(item.entry, next);
+    }
+    const std::string program = FixturePath("sched_fixture.exe");
+    {
+        ComPtr<ITask> task;
+        ComPtr<IPersistFile> file;
+        ASSERT_EQ(OpenScheduler()->Activate(L"VlEdited", IID_ITask, reinterpret_cast<IUnknown**>(task.put())), S_OK);
+        ASSERT_EQ(task->SetApplicationName(Wide(program).c_str()), S_OK);
+        ASSERT_EQ(task->DeleteTrigger(0), S_OK);
+        ASSERT_EQ(task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())), S_OK);
+        ASSERT_EQ(file->Save(nullptr, TRUE), S_OK);
+    }
+    BuildTaskList();
+    const Item item = OnlyWhere(&Item::title, "VlEdited.job");
+    EXPECT_EQ(lstrcmpiA(item.path.c_str(), program.c_str()), 0) << item.path;
+    EXPECT_EQ(item.entry, LoadText(IDS_NEVER));
+}

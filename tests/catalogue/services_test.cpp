@@ -128,6 +128,55 @@ TEST_F(Services, InstalledServiceIsListedSwitchedAskedAndARejectedOneEndsDisable
     EXPECT_EQ(SetServiceStartType(kDisplayName, 3), 0);
 }
 
+// The display names of a list come from the manager as it is when the list is
+// made: a renamed service shows its new name in the next list, and the
+// manager's name stands over a registry text the manager never read.
+TEST_F(Services, EachListShowsTheManagersCurrentDisplayNames)
+{
+    InstalledService svc(exe);
+    ASSERT_TRUE(svc.get()) << GetLastError();
+    BuildServiceList();
+    const int listed = ItemCount();
+    OnlyWhere(&Item::title, kDisplayName);
+    ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, ServiceKey(kServiceName).c_str(), "DisplayName",
+                        "Northwind Registry Name"));
+    BuildServiceList();
+    OnlyWhere(&Item::title, kDisplayName);
+    EXPECT_TRUE(IndexesOf("Northwind Registry Name").empty());
+    constexpr const char* kRenamed = "Northwind Renamed Service";
+    ASSERT_TRUE(ChangeServiceConfigA(svc.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                     SERVICE_NO_CHANGE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     nullptr, kRenamed));
+    BuildServiceList();
+    EXPECT_EQ(ItemCount(), listed);
+    EXPECT_TRUE(IndexesOf(kDisplayName).empty());
+    EXPECT_EQ(lstrcmpiA(OnlyWhere(&Item::title, kRenamed).path.c_str(), exe.c_str()), 0);
+}
+
+// The lists share one connection to the manager for the whole process: a
+// service installed or deleted after it was made shows in the next list.
+TEST_F(Services, AServiceInstalledOrDeletedBetweenTwoListsShowsInTheSecond)
+{
+    BuildServiceList();
+    const int before = ItemCount();
+    ASSERT_TRUE(SharedServiceManager());
+    EXPECT_EQ(SharedServiceManager(), SharedServiceManager());
+    {
+        InstalledService svc(exe);
+        ASSERT_TRUE(svc.get()) << GetLastError();
+        BuildServiceList();
+        EXPECT_EQ(ItemCount(), before + 1);
+        EXPECT_EQ(OnlyWhere(&Item::title, kDisplayName).entry, "Manual");
+    }
+    BuildServiceList();
+    EXPECT_EQ(ItemCount(), before);
+    EXPECT_TRUE(IndexesOf(kDisplayName).empty());
+    // A new connection serves as the old one did.
+    ASSERT_TRUE(ReopenServiceManager());
+    BuildServiceList();
+    EXPECT_EQ(ItemCount(), before);
+}
+
 TEST_F(Services, ServicesWithAProgramTextAreListedLongTextsCutIndirectTextsResolved)
 {
     const std::string unresolvable = "@C:\\Northwind\\nowhere.dll,-5";

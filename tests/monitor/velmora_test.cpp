@@ -170,6 +170,61 @@ TEST_F(Stores, DamagedValuesNeverCountAsApproved)
     EXPECT_EQ(1103, ReadApproval(kStoreRun, "C:\\damaged.exe"));
 }
 
+// A check reads a whole list's approvals through one handle: it must see
+// what is approved and removed while it holds the handle, and a store made
+// only after it asked.
+TEST_F(Stores, AnApprovalReaderSeesApprovalsWrittenAndRemovedWhileItIsOpen)
+{
+    ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, kApprovedRunKey));
+    ApprovalReader absent;
+    EXPECT_EQ(OpenApprovalReader(kStoreRun, &absent), 0);
+    EXPECT_EQ(ReadApprovalFrom(absent, "C:\\Vl\\later.exe"), 0);
+    ASSERT_EQ(WriteApproval(kStoreRun, "C:\\Vl\\later.exe", 11), 1);
+    EXPECT_EQ(ReadApprovalFrom(absent, "C:\\Vl\\later.exe"), 11);
+
+    ApprovalReader open;
+    ASSERT_EQ(OpenApprovalReader(kStoreRun, &open), 1);
+    EXPECT_EQ(ReadApprovalFrom(open, "C:\\Vl\\later.exe"), 11);
+    ASSERT_EQ(WriteApproval(kStoreRun, "C:\\Vl\\a=b.exe", 1103), 1);
+    EXPECT_EQ(ReadApprovalFrom(open, "C:\\Vl\\a=b.exe"), 1103);
+    EXPECT_EQ(ReadApprovalFrom(open, "c:\\vl\\A:B.EXE"), 1103);
+    ASSERT_EQ(RemoveApproval(kStoreRun, "C:\\Vl\\later.exe"), 1);
+    EXPECT_EQ(ReadApprovalFrom(open, "C:\\Vl\\later.exe"), 0);
+    ASSERT_TRUE(SetTyped(kApprovedRunKey, "C:\\Vl\\damaged.exe", REG_SZ, "99999999999"));
+    EXPECT_EQ(ReadApprovalFrom(open, "C:\\Vl\\damaged.exe"), 0);
+    EXPECT_EQ(ReadApprovalFrom(open, ""), 0);
+    ApprovalReader cookies;
+    OpenApprovalReader(kStoreCookies, &cookies);
+    EXPECT_EQ(ReadApprovalFrom(cookies, "anything"), 0);   // not a type-code store
+}
+
+// The stores are read through handles the process keeps open: a store that
+// is deleted and made again, by this process or another, is read as it is
+// now, never through the handle of the deleted one.
+TEST_F(Stores, AStoreDeletedAndMadeAgainIsReadAsItIsNow)
+{
+    for (ApprovalStore store : {kStoreServices, kStoreCookies}) {
+        const char* key = ApprovalStoreKey(store);
+        SCOPED_TRACE(key);
+        ASSERT_EQ(WriteApproval(store, "Vl Kept Open", 701), 1);
+        EXPECT_EQ(IsApproved(store, "Vl Kept Open"), 1);
+        EXPECT_EQ(IsApproved(store, "Vl Never Approved"), 0);
+        ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, key));
+        EXPECT_EQ(IsApproved(store, "Vl Kept Open"), 0);
+        ASSERT_EQ(WriteApproval(store, "Vl Kept Open", 701), 1);
+        EXPECT_EQ(IsApproved(store, "Vl Kept Open"), 1);
+        // Deleted and made again between two reads, with the approval back.
+        ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, key));
+        ASSERT_TRUE(SetTyped(key, "Vl Kept Open", REG_SZ, "701"));
+        EXPECT_EQ(IsApproved(store, "Vl Kept Open"), 1);
+        ASSERT_EQ(RemoveApproval(store, "Vl Kept Open"), 1);
+        EXPECT_EQ(IsApproved(store, "Vl Kept Open"), 0);
+    }
+    EXPECT_EQ(ReadApproval(kStoreServices, "Vl Kept Open"), 0);
+    ASSERT_TRUE(SetTyped(kApprovedServicesKey, "Vl Kept Open", REG_SZ, "700"));
+    EXPECT_EQ(ReadApproval(kStoreServices, "Vl Kept Open"), 700);
+}
+
 TEST_F(Stores, OnlyAMarkerNotBeginningWithPRebuildsItsStore)
 {
     struct Case { DWORD type; const char* marker; bool keptStale; } const cases[] = {{REG_SZ, "Px", true}, {REG_SZ, "X", false}, {REG_DWORD, "P", true}};
