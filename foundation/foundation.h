@@ -37,6 +37,8 @@ ProgramKind GetProgramKind();
 // system cannot be asked. minorVersion, when given, receives the minor version
 // (0 on failure).
 DWORD GetPlatformId(DWORD* minorVersion = nullptr);
+// 0 when the system cannot be asked.
+DWORD GetWindowsMajorVersion();
 inline bool IsNtPlatform()
 {
     return GetPlatformId() == VER_PLATFORM_WIN32_NT;

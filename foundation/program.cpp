@@ -14,15 +14,33 @@ ProgramKind GetProgramKind()
     return g_kind;
 }
 
-DWORD GetPlatformId(DWORD* minorVersion)
+namespace {
+
+// What the system tells this program it is: with the manifest's supportedOS
+// entries, the real version.
+bool QueryVersion(OSVERSIONINFOA* info)
 {
-    if (minorVersion) *minorVersion = 0;
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
+    *info = {};
+    info->dwOSVersionInfoSize = sizeof(*info);
 #if defined(_MSC_VER)
 #pragma warning(suppress : 4996)
 #endif
-    if (!GetVersionExA(&info)) return 0;
+    return GetVersionExA(info) != FALSE;
+}
+
+}  // namespace
+
+DWORD GetPlatformId(DWORD* minorVersion)
+{
+    if (minorVersion) *minorVersion = 0;
+    OSVERSIONINFOA info;
+    if (!QueryVersion(&info)) return 0;
     if (minorVersion) *minorVersion = info.dwMinorVersion;
     return info.dwPlatformId;
+}
+
+DWORD GetWindowsMajorVersion()
+{
+    OSVERSIONINFOA info;
+    return QueryVersion(&info) ? info.dwMajorVersion : 0;
 }

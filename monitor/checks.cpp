@@ -35,19 +35,6 @@ bool Suppressed()
     return GetMonitorState().hideAlerts > 1;
 }
 
-// The monitored system files are not compared on major version 6 (Vista and
-// 7); 0 when the system cannot be asked.
-DWORD WindowsMajorVersion()
-{
-    OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = sizeof(info);
-#if defined(_MSC_VER)
-#pragma warning(suppress : 4996)
-#endif
-    if (!GetVersionExA(&info)) return 0;
-    return info.dwMajorVersion;
-}
-
 // The listed item's fields, each cut to the alert context's 260.
 struct Item {
     int index;
@@ -359,7 +346,8 @@ void CheckHiddenFiles()
 
 void CheckSystemFiles()
 {
-    if (WindowsMajorVersion() == 6) return;
+    // Not compared on major version 6 (Vista and 7).
+    if (GetWindowsMajorVersion() == 6) return;
     VerifySystemFiles();
 }
 
