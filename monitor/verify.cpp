@@ -122,6 +122,9 @@ struct StartupEntry {
     char path[kPathLen];
     char entryName[kEntryLen];
     int type;
+    // The list shows disabled entries too. A parked entry cannot start, and
+    // disabling writes no approval: asking about it would ask on every pass.
+    bool parked;
 };
 
 void ReadStartupEntry(int i, StartupEntry* entry)
@@ -130,6 +133,7 @@ void ReadStartupEntry(int i, StartupEntry* entry)
     GetItemPath(i, entry->path);
     GetItemEntryName(i, entry->entryName);
     entry->type = GetItemType(i);
+    entry->parked = entry->type != 0 && GetDisabledCode(entry->title) == entry->type;
 }
 
 void DisableUnlessParked(const StartupEntry& e)
@@ -197,6 +201,7 @@ bool StartupListChanged(const ApprovalReader& approvals)
     StartupEntry e;
     for (int i = 0; i < ItemCount(); ++i) {
         ReadStartupEntry(i, &e);
+        if (e.parked) continue;
         const int approval = StartupApproval(approvals, e.path, e.title);
         if (approval == 0 || approval == kApprovedDelayed) return true;
     }
@@ -247,6 +252,7 @@ void CheckStartupPrograms()
     StartupEntry e;
     for (int i = 0; i < ItemCount(); ++i) {
         ReadStartupEntry(i, &e);
+        if (e.parked) continue;
         const int approval = StartupApproval(approvals, e.path, e.title);
         if (approval == kApprovedDelayed) {
             AskAboutReturnedDelayed(e);

@@ -13,19 +13,28 @@ namespace {
 constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kProgramAlert = "Velmora New Program Alert";
 constexpr const char* kParkedRunKey = "Software\\Corvath\\Velmora\\Disabled\\Run";
-const std::string kProgram = FixturePath("startup_fixture.exe");
 
 class Scenario : public Monitor {
 protected:
     SavedValue entry_{kUser, kUserRun, "VlScenario"};
     SavedValue marker_{HKEY_LOCAL_MACHINE, kDisabledMarkerKey, "VlScenario"};
     SavedValue parked_{HKEY_LOCAL_MACHINE, kParkedRunKey, "VlScenario"};
+    // A copy in the scratch folder: the removal of an entry whose path names
+    // the product is not written to the history, and a checkout may well be
+    // in a folder named after it.
+    const std::string program_ = dir_.file("startup_fixture.exe");
+
+    void SetUp() override
+    {
+        Monitor::SetUp();
+        ASSERT_TRUE(CopyFileA(FixturePath("startup_fixture.exe").c_str(), program_.c_str(), FALSE));
+    }
 
     // Approvals are kept under the entry as the list shows it: the command
     // without its quotes.
-    static std::string Approval(const std::string& arguments = "")
+    std::string Approval(const std::string& arguments = "") const
     {
-        return Reg(kUser, kApprovedRunKey, kProgram + arguments);
+        return Reg(kUser, kApprovedRunKey, program_ + arguments);
     }
     static std::string Entry() { return Reg(kUser, kUserRun, "VlScenario"); }
 };
@@ -36,14 +45,14 @@ TEST_F(Scenario, NewRunEntryIsApprovedRemovedAndAtItsThirdReturnDisabled)
 {
     OnlyChecks({{"Start", "1"}});
     ASSERT_TRUE(Start());
-    const std::string command = "\"" + kProgram + "\" /scenario";
+    const std::string command = "\"" + program_ + "\" /scenario";
     ASSERT_TRUE(SetText(kUser, kUserRun, "VlScenario", command));
 
     BeginPasses();
     HWND alert = Alert(kProgramAlert);
     ASSERT_TRUE(alert);
     EXPECT_EQ(Text(alert, IDC_NAME), "Startup Fixture Suite");
-    EXPECT_EQ(Text(alert, IDC_PATH), kProgram + " /scenario");
+    EXPECT_EQ(Text(alert, IDC_PATH), program_ + " /scenario");
     EXPECT_EQ(Text(alert, IDC_COMPANY), "Startup Fixture Works");
     EXPECT_EQ(Text(alert, IDC_MESSAGE).rfind("A new auto Startup Program has been detected.\n"
                                              "This program will run each time you login",
@@ -59,7 +68,7 @@ TEST_F(Scenario, NewRunEntryIsApprovedRemovedAndAtItsThirdReturnDisabled)
     Passes();
     EXPECT_FALSE(FindWindowA("#32770", kProgramAlert));
 
-    ASSERT_TRUE(DeleteRegValue(kUser, kApprovedRunKey, (kProgram + " /scenario").c_str()));
+    ASSERT_TRUE(DeleteRegValue(kUser, kApprovedRunKey, (program_ + " /scenario").c_str()));
     BeginPasses();
     ASSERT_TRUE(alert = Alert(kProgramAlert));
     Click(alert, IDNO);
@@ -77,28 +86,34 @@ TEST_F(Scenario, NewRunEntryIsApprovedRemovedAndAtItsThirdReturnDisabled)
     EXPECT_EQ(Entry(), kMissing);
     EXPECT_TRUE(IsDisabledEntry("VlScenario"));
     EXPECT_EQ(Reg(HKEY_LOCAL_MACHINE, kParkedRunKey, "VlScenario"), command);
+    // Listed as disabled from now on, and not asked about again.
+    BeginPasses();
+    HWND again = Alert(kProgramAlert, 5000);
+    if (again) Click(again, IDYES);
+    EndPasses();
+    EXPECT_FALSE(again);
 }
 
 TEST_F(Scenario, DelayedProgramThatPutItselfBackGoesBackToTheStartupList)
 {
     OnlyChecks({{"Start", "1"}});
-    const std::string command = "\"" + kProgram + "\"";
+    const std::string command = "\"" + program_ + "\"";
     ASSERT_TRUE(SetText(kUser, kUserRun, "VlScenario", command));
     ASSERT_TRUE(Start());
     // The explorer moved it to delayed start; it wrote itself back since.
-    ASSERT_TRUE(SetText(kUser, kApprovedRunKey, kProgram.c_str(), "1103"));
-    ASSERT_TRUE(SetText(kUser, kDelayKey, kProgram.c_str(), "11"));
-    ASSERT_TRUE(SetText(kUser, (std::string(kDelayKey) + "\\Time").c_str(), kProgram.c_str(), "30"));
+    ASSERT_TRUE(SetText(kUser, kApprovedRunKey, program_.c_str(), "1103"));
+    ASSERT_TRUE(SetText(kUser, kDelayKey, program_.c_str(), "11"));
+    ASSERT_TRUE(SetText(kUser, (std::string(kDelayKey) + "\\Time").c_str(), program_.c_str(), "30"));
 
     BeginPasses();
     HWND alert = Alert("This Program doesn't want to be Delayed");
     ASSERT_TRUE(alert);
-    EXPECT_EQ(Text(alert, IDC_PATH), kProgram);
+    EXPECT_EQ(Text(alert, IDC_PATH), program_);
     Click(alert, IDYES);
     EndPasses();
     EXPECT_EQ(Approval(), "11");
-    EXPECT_EQ(Reg(kUser, kDelayKey, kProgram), kMissing);
-    EXPECT_EQ(Reg(kUser, std::string(kDelayKey) + "\\Time", kProgram), kMissing);
+    EXPECT_EQ(Reg(kUser, kDelayKey, program_), kMissing);
+    EXPECT_EQ(Reg(kUser, std::string(kDelayKey) + "\\Time", program_), kMissing);
     EXPECT_EQ(Entry(), command);
 }
 
@@ -107,7 +122,7 @@ TEST_F(Scenario, RunKeyWriteAndProcessStartBringTheStartupCheckWithoutItsPeriod)
     // The startup check never runs on its period; only real-time events bring it.
     OnlyChecks({});
     ASSERT_TRUE(Start());
-    const std::string command = "\"" + kProgram + "\" /realtime";
+    const std::string command = "\"" + program_ + "\" /realtime";
 
     // A write to a watched key, with the monitor's own timer running.
     const DWORD written = GetTickCount();
@@ -120,7 +135,7 @@ TEST_F(Scenario, RunKeyWriteAndProcessStartBringTheStartupCheckWithoutItsPeriod)
     // An entry that came while the monitor was away is found when a program
     // starts, since the process count changed.
     EndMonitors();
-    ASSERT_TRUE(DeleteRegValue(kUser, kApprovedRunKey, (kProgram + " /realtime").c_str()));
+    ASSERT_TRUE(DeleteRegValue(kUser, kApprovedRunKey, (program_ + " /realtime").c_str()));
     ASSERT_TRUE(Start());
     EXPECT_FALSE(Alert(kProgramAlert, 5000));
     UniqueHandle child(StartProgram(FixturePath("fixture_app.exe")));
