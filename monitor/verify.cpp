@@ -2,6 +2,7 @@
 // half of the checks runs, and a process start makes the real-time checks
 // due at once. Everything runs on the UI thread; the alerts pump messages,
 // so the busy flags keep a tick that arrives meanwhile from nesting a pass.
+#include <cstdlib>
 #include <iterator>
 
 #include "monitor/monitor.h"
@@ -127,13 +128,34 @@ struct StartupEntry {
     bool parked;
 };
 
-void ReadStartupEntry(int i, StartupEntry* entry)
+// One handle on the disabled markers serves the list; none at all when no
+// entry is parked, which is the usual case.
+void OpenParkedMarkers(UniqueKey* markers)
+{
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 0, KEY_READ, markers->put()) !=
+        ERROR_SUCCESS)
+        return;
+    DWORD values = 0;
+    if (RegQueryInfoKeyA(markers->get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
+        values == 0)
+        *markers = UniqueKey();
+}
+
+int ParkedCode(HKEY markers, const char* title)
+{
+    char code[16];
+    if (!markers || !title[0] || QueryRegText(markers, title, code) <= 0) return 0;
+    return static_cast<int>(strtol(code, nullptr, 10));
+}
+
+void ReadStartupEntry(HKEY markers, int i, StartupEntry* entry)
 {
     GetItemTitle(i, entry->title);
     GetItemPath(i, entry->path);
     GetItemEntryName(i, entry->entryName);
     entry->type = GetItemType(i);
-    entry->parked = entry->type != 0 && GetDisabledCode(entry->title) == entry->type;
+    entry->parked = entry->type != 0 && ParkedCode(markers, entry->title) == entry->type;
 }
 
 void DisableUnlessParked(const StartupEntry& e)
@@ -196,11 +218,11 @@ bool AskAboutStartupEntry(const StartupEntry& e)
     return true;
 }
 
-bool StartupListChanged(const ApprovalReader& approvals)
+bool StartupListChanged(HKEY markers, const ApprovalReader& approvals)
 {
     StartupEntry e;
     for (int i = 0; i < ItemCount(); ++i) {
-        ReadStartupEntry(i, &e);
+        ReadStartupEntry(markers, i, &e);
         if (e.parked) continue;
         const int approval = StartupApproval(approvals, e.path, e.title);
         if (approval == 0 || approval == kApprovedDelayed) return true;
@@ -245,13 +267,15 @@ void CheckStartupPrograms()
     // One handle for every look-up of the list.
     ApprovalReader approvals;
     OpenApprovalReader(kStoreRun, &approvals);
-    if (!StartupListChanged(approvals)) {
+    UniqueKey markers;
+    OpenParkedMarkers(&markers);
+    if (!StartupListChanged(markers.get(), approvals)) {
         TraceLog("Startup Programs", "No Startup Change Detected.");
         return;
     }
     StartupEntry e;
     for (int i = 0; i < ItemCount(); ++i) {
-        ReadStartupEntry(i, &e);
+        ReadStartupEntry(markers.get(), i, &e);
         if (e.parked) continue;
         const int approval = StartupApproval(approvals, e.path, e.title);
         if (approval == kApprovedDelayed) {
