@@ -69,3 +69,64 @@
 #define IDC_FILENAME_LABEL      1174
 #define IDC_FILE_NAME           1175
 #define IDC_FILE_LOCATION       1176
+
+// ---------------------------------------------------------------------------
+// The explorer. Dialogs of the sheet's pages and of the explorer's windows.
+#define IDD_PAGE_STARTUP        102
+#define IDD_PAGE_ABOUT          103
+#define IDD_PAGE_COOKIES        108
+#define IDD_PAGE_ACTIVE_TASKS   110
+#define IDD_PAGE_OPTIONS        114
+#define IDD_INFO                121
+#define IDD_PAGE_SERVICES       132
+#define IDD_PAGE_SCHEDULED      137
+#define IDD_PAGE_IEHELPERS      139
+#define IDD_HISTORY             141
+#define IDD_PAGE_FILETYPES      142
+#define IDD_PATROL              160
+#define IDD_MESSAGE             184
+#define IDD_PAGE_HIDDEN         195
+#define IDD_PAGE_DELAYED        197
+#define IDD_DELAY_OPTIONS       198
+#define IDD_DELAY_TYPE          199
+
+// Tab icons (and icon 115, the stand-in for a file without an icon).
+#define IDI_FILE_FALLBACK       115
+#define IDI_TAB_ABOUT           167
+#define IDI_TAB_SERVICES        173
+#define IDI_TAB_STARTUP         174
+#define IDI_TAB_ACTIVE_TASKS    176
+#define IDI_TAB_FILETYPES       179
+#define IDI_TAB_IEHELPERS       180
+#define IDI_TAB_OPTIONS         181
+#define IDI_TAB_SCHEDULED       182
+#define IDI_TAB_COOKIES         183
+#define IDI_TAB_HIDDEN          198
+#define IDI_TAB_DELAYED         200
+
+// Bitmaps: the Help image (normal, pressed, hover), the Monitor image (off,
+// pressed, on, real time) and the status images.
+#define IDB_HELP                133
+#define IDB_HELP_PRESSED        134
+#define IDB_HELP_HOVER          135
+#define IDB_MONITOR_OFF         154
+#define IDB_MONITOR_PRESSED     155
+#define IDB_MONITOR_ON          156
+#define IDB_STATUS_1            158
+#define IDB_STATUS_2            159
+#define IDB_STATUS_3            160
+#define IDB_MONITOR_REALTIME    193
+
+// Controls shared by the pages (each page's own are in its source file).
+#define IDC_LIST                1000
+#define IDC_REMOVE              1003
+#define IDC_CLOSE               1004
+#define IDC_INFO_BUTTON         1008
+#define IDC_HELP_IMAGE          1077
+#define IDC_MONITOR_IMAGE       1112
+#define IDC_HELP_LABEL          1134
+#define IDC_MONITOR_LABEL       1135
+#define IDC_EXPLORE_FOLDER      1201
+#define IDC_PROGRAM_PROPERTIES  1202
+#define IDC_VIEW_NOTE           1164
+#define IDC_HTML_REPORT         9

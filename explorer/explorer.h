@@ -1,0 +1,218 @@
+// The explorer: start-up, the property sheet and its page framework, the
+// pages, the program information dialog and the history window. One section
+// per source file. Every page is a PageSpec and a few functions: the
+// framework's page procedure runs the life cycle every list page shares and
+// calls the page for what is its own.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "monitor/monitor.h"
+
+// ---------------------------------------------------------------------------
+// Page and action command identifiers: WM_COMMAND ids of the main window,
+// values posted between explorer instances, values of the option "StartTab".
+enum ExplorerCommand {
+    kPageStartup = 6026,
+    kPageAbout = 6027,
+    kPageCookies = 6028,
+    kPageActiveTasks = 6029,
+    kCmdCloseExplorer = 6030,
+    kCmdToggleMonitorAutostart = 6031,
+    kPageOptions = 6033,
+    kCmdShowRestartCommands = 6034,
+    kPageServices = 6038,
+    kPageScheduledTasks = 6039,
+    kPageIEHelpers = 6040,
+    kListHistory = 6041,          // the history window's list (no sheet page)
+    kPageFileTypes = 6042,
+    kListCookieFiles = 6044,      // the cookie list dialog's list (no sheet page)
+    kPageCookiesForced = 6045,
+    kCmdFirstPage = 6046,
+    kCmdFirstPageToo = 6047,
+    kCmdExitRequest = 6048,
+    kMsgRelayout = 6049,          // a page lays out its controls again
+    kStatusBarId = 6050,
+    kHelpGeneral = 6051,
+    kPageHiddenFiles = 6052,
+    kPageDelayed = 6055,
+};
+
+// ---------------------------------------------------------------------------
+// gdi.cpp: fonts and bitmaps shared by every page, made once after the main
+// window and released at exit.
+enum ExplorerFont {
+    kFontHeading,       // Verdana 18/600
+    kFontSubHeading,    // Arial 18/500
+    kFontLink,          // Arial 18/500 underlined
+    kFontBoldSmall,     // MS Sans Serif 14/600
+    kFontBoldTiny,      // MS Sans Serif 10/600
+    kFontPlain,         // Arial 14/400
+    kFontMediumSmall,   // MS Sans Serif 12/500
+    kFontDialogBold,    // MS Shell Dlg 14/700
+    kFontDialog,        // MS Shell Dlg 14/500
+    kFontNote,          // options "NoteFont", "NoteSize"
+    kFontCount
+};
+void CreateSharedGdi();
+void DeleteSharedGdi();
+// Null before CreateSharedGdi (callers then leave the control's own font).
+HFONT GetSharedFont(ExplorerFont font);
+// Bitmaps 133-135, 154-156, 158-160 and 193; null for others or before
+// CreateSharedGdi.
+HBITMAP GetSharedBitmap(int id);
+
+// ---------------------------------------------------------------------------
+// listview.cpp: list views of the pages, their columns, rows and sorting.
+constexpr int kMaxColumns = 6;
+
+struct PageSpec;
+// Inserts the spec's columns with their widths from the list's width.
+void InsertColumns(HWND list, const PageSpec& spec);
+// Sets the widths again after the list was resized.
+void SizeColumns(HWND list, const PageSpec& spec);
+// Appends a row whose lParam is the item index; returns the row or -1. The
+// text is shown as given (never a format) and cut to the list's buffer.
+int InsertRow(HWND list, const char* text, int image, int item);
+void SetRowText(HWND list, int row, int column, const char* text);
+// The item index (lParam) of the first selected row, or -1.
+int SelectedItem(HWND list);
+int SelectedRow(HWND list);
+int SelectedCount(HWND list);
+// The item index of a row, or -1.
+int RowItem(HWND list, int row);
+// Clears every selection, selects and focuses the row, scrolls it into view.
+void SelectRow(HWND list, int row);
+// The text of a row's cell (out holds capacity).
+int GetRowText(HWND list, int row, int column, char* out, int capacity);
+
+// The small-icon image list of a list view: image 0 is icon 101. Replaces
+// (and destroys) the list's previous image list.
+HIMAGELIST CreateRowImages(HWND list);
+// Adds icon 0 of a file (icon 115 when it has none); the image index.
+int AddFileIcon(HIMAGELIST images, const char* path);
+
+// Sort keys: one text per item and column, set by the page while it fills
+// its rows, read by the comparator. "bottom" items (disabled startup
+// entries) sort after all others in the spec's bottom columns.
+void ClearSortKeys();
+void SetSortKey(int item, int column, const char* key);
+void SetSortBottom(int item, int bottom);
+// The shared direction flags (one per column): zeroed when a page's dialog
+// is created, inverted after each click.
+void ResetSortDirections();
+int SortDirection(int column);
+// A column click: sorts by the column's current direction, inverts it and
+// stores column + 1 in the spec's sort option.
+void SortByColumnClick(HWND list, const PageSpec& spec, int column);
+// After a refill: sorts by the stored column with its current direction.
+void SortByStoredColumn(HWND list, const PageSpec& spec);
+// The twelve-digit key of a stored first-detected date ("MM/DD/YYYY H:MM"),
+// or " " for a text of 11 characters or fewer (out holds 16).
+void DateSortKey(const char* stored, char* out);
+
+// ---------------------------------------------------------------------------
+// messages.cpp: what the explorer says to the user.
+// Text of string id, caption string 31 "Velmora Help", question icon,
+// topmost, in the message language.
+int ShowMessage(HWND owner, int stringId);
+// A question whose text is already made (never a format): the program
+// caption, the given MB_ flags plus MB_TOPMOST, the message language.
+int AskUser(HWND owner, const char* text, UINT flags);
+// The message dialog 184, centred on the screen; OK or Cancel closes it.
+int ShowMessageDialog(HWND owner, int stringId);
+
+// ---------------------------------------------------------------------------
+// sheet.cpp: the property sheet and the state every page shares.
+int GetActivePage();
+void SetActivePage(int commandId);
+// Opens the sheet on the page of a command id, or brings an open sheet to
+// the front (Active Tasks refills). Returns when the sheet closes.
+void OpenSheet(int commandId);
+HWND GetSheetWindow();
+// The status bar text: shown as given, cut to its buffer. font may be null.
+void SetStatusText(const char* text, HFONT font);
+// The hidden main window that owns the sheet.
+HWND GetExplorerWindow();
+
+// ---------------------------------------------------------------------------
+// pageproc.cpp: the framework's page procedure. A page's PROPSHEETPAGE
+// lParam (or a dialog's init parameter) is its PageSpec.
+struct PageSpec {
+    int commandId;                    // ExplorerCommand of the page (or list)
+    int dialogId;
+    int titleId;                      // tab title
+    int iconId;                       // tab icon
+    const char* sortOption;           // "SortStartup", ...; null: no sorting
+    int columnCount;
+    int columnTitles[kMaxColumns];    // string ids
+    double columnWidths[kMaxColumns]; // fractions of the available width
+    bool fullWidth;                   // no room kept for a vertical scroll bar
+    bool keepOrder;                   // comparisons are all equal (history)
+    int bottomColumns;                // columns 0..n-1 keep bottom items last
+    int buttons[8];                   // relayout order, 0-terminated
+    int companions[8];                // a button sharing the place of buttons[i]
+    int patrolTitleId;                // Monitor image: patrol dialog title, 0 none
+    // Page hooks; any may be null.
+    void (*init)(HWND page);                  // WM_INITDIALOG: texts, controls
+    int (*fill)(HWND page, HWND list);        // rows and sort keys; row count
+    void (*update)(HWND page, HWND list);     // buttons for the selection
+    int (*command)(HWND page, int id);        // 1 when handled
+    // The page's own part of the row context menu (the framework appends the
+    // common end); item is the selected item.
+    void (*menu)(HWND page, HMENU menu, int item);
+};
+INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// The spec of a page window (null before WM_INITDIALOG).
+const PageSpec* GetPageSpec(HWND page);
+// Refills the page's list, re-sorts it and selects row 0.
+void RefillPage(HWND page);
+// Context menu helpers for the pages' menu hooks.
+void AppendMenuText(HMENU menu, int stringId, int commandId);
+void AppendProgramBlock(HMENU menu, int item);   // Info, Explore, Properties, Note
+
+// ---------------------------------------------------------------------------
+// patrol.cpp: the patrol-time dialog (160) behind every Monitor image.
+// The chosen minutes (0 = off), or -1 when cancelled.
+int ShowPatrolDialog(HWND owner, int titleId);
+// Applies the dialog's answer to the option of the title; bitmap 193, 156 or
+// 154 for the state the title's options now have.
+void StorePatrolMinutes(int titleId, int minutes);
+int PatrolBitmap(int titleId);
+
+// ---------------------------------------------------------------------------
+// infodlg.cpp, notes.cpp: the program information dialog (121) and notes.
+void ShowInfoDialog(HWND owner, int item);
+// Note file of a program (out holds MAX_PATH): 1 when it exists.
+int GetNotePath(const char* program, char* out);
+int NoteExists(const char* program);
+
+// ---------------------------------------------------------------------------
+// history.cpp: the history window (141).
+void ShowHistoryWindow(HWND owner);
+
+// ---------------------------------------------------------------------------
+// The pages. Each returns its spec; the sheet lists them in tab order.
+const PageSpec& StartupPageSpec();     // startpage.cpp (102)
+const PageSpec& DelayedPageSpec();     // delaypage.cpp (197)
+// Pages whose content comes later: registered with dialog, title and icon,
+// an empty list (placeholders.cpp).
+const PageSpec& IEHelpersPageSpec();
+const PageSpec& ScheduledTasksPageSpec();
+const PageSpec& ServicesPageSpec();
+const PageSpec& ActiveTasksPageSpec();
+const PageSpec& CookiesPageSpec();
+const PageSpec& FileTypesPageSpec();
+const PageSpec& HiddenFilesPageSpec();
+const PageSpec& AboutPageSpec();
+const PageSpec& OptionsPageSpec();
+
+// ---------------------------------------------------------------------------
+// vxmain.cpp / explorer.cpp: start-up and the main window.
+// The start page of a command line (the switch table); 0 for "-Restore".
+int StartPageOfCommandLine(const char* commandLine, int startTab);
+// Puts every delayed program back into the normal startup list.
+void RestoreAllDelayed();
+// The explorer-side initialization of the stores.
+void InitExplorerValues();
