@@ -1,0 +1,9 @@
+// STUB (replaced by its owner): The property sheet and the state every page shares.
+#include "explorer/explorer.h"
+
+int GetActivePage() { return 0; }
+void SetActivePage(int) {}
+void OpenSheet(int) {}
+HWND GetSheetWindow() { return nullptr; }
+void SetStatusText(const char*, HFONT) {}
+HWND GetExplorerWindow() { return nullptr; }
