@@ -135,6 +135,38 @@ HWND GetSheetWindow();
 void SetStatusText(const char* text, HFONT font);
 // The hidden main window that owns the sheet.
 HWND GetExplorerWindow();
+// Every page's WM_INITDIALOG: the first one subclasses the sheet (minimum
+// track size, relayout on WM_SIZE), makes the status bar and places the
+// sheet from "xPos", "yPos", "dxPos", "dyPos".
+void RestoreSheetPlacement(HWND page);
+void SaveSheetPlacement(HWND page);
+// Every activation: no context help, OK hidden, Cancel reads "Close", the
+// main window's caption, an empty status bar, and the sheet's layout (which
+// sends the page kMsgRelayout).
+void SetupSheetForPage(HWND page);
+// 1 when the tab control shows its tabs in one row.
+int SheetTabRows();
+
+// ---------------------------------------------------------------------------
+// buttons.cpp: image buttons (static images with window properties 10000 to
+// 10004) and owner-drawn link buttons.
+// Gives the Help image (1077) its bitmaps and command, and the Monitor image
+// (1112) its command and the bitmap of the page's patrol state (hidden when
+// patrolTitleId is 0).
+void SetupPageImages(HWND page, int patrolTitleId);
+// Removes the image properties (page deactivation and destruction).
+void ClearPageImages(HWND page);
+// Shows a bitmap in the Monitor image as its normal (and hover) image.
+void ShowMonitorImage(HWND page, int bitmapId);
+// WM_MOUSEMOVE to WM_LBUTTONDBLCLK of a page: hover and pressed images; a
+// release sends the page WM_COMMAND with the image's command. 1 when handled.
+int HandleImageMouse(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+// WM_SETCURSOR over a link button: the hover colour. 1 when handled.
+int HandleLinkCursor(HWND page, WPARAM wParam, LPARAM lParam);
+// WM_DRAWITEM of an owner-drawn link button; 1 when drawn.
+int DrawLinkButton(const DRAWITEMSTRUCT* draw);
+// Opens the help document of a page id.
+int OpenPageHelp(int pageId);
 
 // ---------------------------------------------------------------------------
 // pageproc.cpp: the framework's page procedure. A page's PROPSHEETPAGE

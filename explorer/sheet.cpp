@@ -7,3 +7,7 @@ void OpenSheet(int) {}
 HWND GetSheetWindow() { return nullptr; }
 void SetStatusText(const char*, HFONT) {}
 HWND GetExplorerWindow() { return nullptr; }
+void RestoreSheetPlacement(HWND) {}
+void SaveSheetPlacement(HWND) {}
+void SetupSheetForPage(HWND) {}
+int SheetTabRows() { return 1; }
