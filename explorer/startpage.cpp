@@ -229,15 +229,13 @@ void AddEntryRow(HWND list, FillState& state, int item)
     SetSortBottom(item, parked);
 }
 
+// The framework has emptied the list with drawing off; it sorts afterwards.
 int FillStartupList(HWND page, HWND list)
 {
     (void)page;
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     const int count = BuildStartupList(1);
 
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    ListView_DeleteAllItems(list);
-    ClearSortKeys();
     FillState state;
     state.images = CreateRowImages(list);
     RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 0, KEY_READ, state.markers.put());
@@ -246,8 +244,6 @@ int FillStartupList(HWND page, HWND list)
         RegOpenKeyExA(HKEY_CURRENT_USER, state.detectedKey, 0, KEY_READ, state.detected.put());
     ListView_SetItemCount(list, count);
     for (int item = 0; item < count; ++item) AddEntryRow(list, state, item);
-    ListView_SetExtendedListViewStyleEx(list, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     SetCursor(previous ? previous : LoadCursor(nullptr, IDC_ARROW));
     return ListView_GetItemCount(list);
 }

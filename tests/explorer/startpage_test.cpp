@@ -307,6 +307,7 @@ TEST_F(StartPage, AddRefusesAMissingPathAndBadDataDoesNotCrash)
     EXPECT_EQ(ItemCount(), ListView_GetItemCount(list));
 
     const std::string missing = "C:\\" + Prefix() + "missing\\nothing.exe";
+    std::string said;
     std::thread chooser([&] {
         HWND open = nullptr;
         for (int i = 0; i < 200 && !(open = FindWindowA("#32770", "Add AutoStart Program")); ++i)
@@ -314,19 +315,37 @@ TEST_F(StartPage, AddRefusesAMissingPathAndBadDataDoesNotCrash)
         if (!open) return;
         // The name box of the Explorer-style dialog (cmb13), or its edit (edt1).
         if (!SetDlgItemTextA(open, 0x47C, missing.c_str())) SetDlgItemTextA(open, 0x480, missing.c_str());
-        SendMessageA(GetDlgItem(open, IDOK), BM_CLICK, 0, 0);
-        // Whoever refuses it (the dialog or the page) says so; close every box.
-        for (int i = 0; i < 40; ++i) {
+        PostMessageA(open, WM_COMMAND, IDOK, 0);
+        // Whoever refuses it (the dialog itself or the page) says so: every
+        // box of the page's thread is read and closed, then the dialog.
+        struct Boxes {
+            HWND open;
+            std::string* said;
+        } boxes{open, &said};
+        for (int i = 0; i < 30; ++i) {
             Sleep(100);
-            for (const char* caption : {GetAppCaption(), "Add AutoStart Program"}) {
-                HWND box = FindWindowA("#32770", caption);
-                if (box && box != open) SendMessageA(box, WM_COMMAND, IDOK, 0);
-            }
-            if (IsWindow(open)) SendMessageA(open, WM_COMMAND, IDCANCEL, 0);
+            EnumThreadWindows(
+                GetWindowThreadProcessId(open, nullptr),
+                [](HWND w, LPARAM p) -> BOOL {
+                    auto* b = reinterpret_cast<Boxes*>(p);
+                    char cls[16] = "";
+                    GetClassNameA(w, cls, sizeof(cls));
+                    if (w == b->open || !IsWindowVisible(w) || lstrcmpA(cls, "#32770") != 0 ||
+                        !GetDlgItem(w, 0xFFFF))
+                        return TRUE;
+                    char text[2048] = "";
+                    GetDlgItemTextA(w, 0xFFFF, text, sizeof(text));
+                    *b->said += text;
+                    PostMessageA(w, WM_COMMAND, IDOK, 0);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&boxes));
         }
+        if (IsWindow(open)) PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
     });
     SendMessageA(page, WM_COMMAND, 1064, 0);
     chooser.join();
+    EXPECT_NE("", said) << "the refusal is told";
     char approval[64] = "";
     EXPECT_EQ(0, GetRegValue(HKEY_CURRENT_USER, "Software\\Corvath\\Velmora\\Run", missing.c_str(),
                              approval));
