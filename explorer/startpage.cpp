@@ -3,6 +3,7 @@
 // catalogue does the work; the page fills rows, asks, and refills.
 #include <windows.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <cstring>
 #include <string>
@@ -106,15 +107,19 @@ void ResolveProgram(const char* command, char (&normalized)[kPathLen], char (&ou
     if (out[0] && !FileExistsInPath(out)) StrCopy(out, normalized);
 }
 
-// Whether the entry itself is the one parked under its title. A marker
-// names one entry; another entry of the same title (another location, or
-// another command in the same list) is active and is shown so.
-int IsParked(HKEY markers, const Entry& entry)
+// The code the marker of a title records; 0 when there is none.
+int MarkerCode(const char* title)
 {
-    if (!markers || !entry.title[0]) return 0;
-    char marker[16];
-    if (QueryRegText(markers, entry.title, marker) <= 0) return 0;
-    if (strtol(marker, nullptr, 10) != entry.code) return 0;
+    return title[0] ? GetDisabledCode(title) : 0;
+}
+
+// Whether the entry itself is the one parked under its title, given the
+// code its title's marker records. A marker names one entry; another entry
+// of the same title (another location, or another command in the same
+// list) is active and is shown so.
+int IsParked(int markerCode, const Entry& entry)
+{
+    if (markerCode == 0 || markerCode != entry.code) return 0;
     if (entry.code == kCodeStartupGroup) {
         // A parked Startup-folder file lives in the program's "Disabled" folder.
         char folder[MAX_PATH];
@@ -132,11 +137,39 @@ int IsParked(HKEY markers, const Entry& entry)
 
 int IsParkedEntry(const Entry& entry)
 {
-    UniqueKey markers;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 0, KEY_READ, markers.put()) !=
-        ERROR_SUCCESS)
-        return 0;
-    return IsParked(markers.get(), entry);
+    return IsParked(MarkerCode(entry.title), entry);
+}
+
+// Registry value names are compared without regard to case.
+std::string FoldedName(const char* name)
+{
+    std::string folded = name;
+    CharUpperBuffA(folded.data(), static_cast<DWORD>(folded.size()));
+    return folded;
+}
+
+// Every marker at once: a list of thousands of rows would otherwise ask
+// the registry once per row.
+void ReadMarkers(std::unordered_map<std::string, int>* markers)
+{
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return;
+    for (DWORD index = 0;; ++index) {
+        char name[kTitleLen + 1];
+        DWORD nameLength = sizeof(name);
+        char data[16];
+        DWORD dataLength = sizeof(data) - 1;
+        DWORD type = REG_NONE;
+        const LONG read = RegEnumValueA(key.get(), index, name, &nameLength, nullptr, &type,
+                                        reinterpret_cast<BYTE*>(data), &dataLength);
+        if (read == ERROR_NO_MORE_ITEMS) break;
+        // A name longer than any title, or data that is no short text, marks nothing listed.
+        if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) continue;
+        data[dataLength] = '\0';
+        const int code = static_cast<int>(strtol(data, nullptr, 10));
+        if (code != 0) markers->emplace(FoldedName(name), code);
+    }
 }
 
 void TypeText(const Entry& entry, int parked, char (&out)[64])
@@ -153,54 +186,151 @@ void TypeText(const Entry& entry, int parked, char (&out)[64])
     if (lstrcmpA(name, "TYPE_UNKNOWN") != 0) StrCopy(out, name);
 }
 
-// What the rows of one program file share, looked up once per fill: a
-// list of thousands of entries names few distinct files.
+// What the rows of one program file share, kept for the life of the
+// process and looked at again only when the file changed: a list of
+// thousands of entries names few distinct files, the page refills after
+// every command, and finding a file, extracting its icon and reading its
+// version record cost milliseconds each under a busy system.
 struct ProgramFacts {
-    int image = 0;
+    std::string resolved;
+    FILETIME written = {};
+    bool found = false;
+    int image = -1;   // in the program images, -1 when not yet added
     std::string company;
     std::string detected;
 };
+constexpr size_t kMaxPrograms = kMaxItems;
+
+bool Unchanged(const ProgramFacts& facts)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!facts.found || !GetFileAttributesExA(facts.resolved.c_str(), GetFileExInfoStandard, &data))
+        return false;
+    return CompareFileTime(&facts.written, &data.ftLastWriteTime) == 0;
+}
+
+void ReadProgramFacts(const char* command, char (&normalized)[kPathLen], ProgramFacts* facts)
+{
+    char resolved[kPathLen];
+    ResolveProgram(command, normalized, resolved);
+    facts->resolved = resolved;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    facts->found = resolved[0] && GetFileAttributesExA(resolved, GetFileExInfoStandard, &data) &&
+                   !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (facts->found) facts->written = data.ftLastWriteTime;
+    VersionRecord version;
+    if (facts->found && GetVersionStrings(resolved, &version)) facts->company = version.field[kCompanyName];
+}
 
 struct FillState {
-    HIMAGELIST images = nullptr;
-    UniqueKey markers;
+    std::unordered_map<std::string, int> markers;
     UniqueKey detected;
     const char* detectedKey = nullptr;
-    std::unordered_map<std::string, ProgramFacts> programs;
+    std::unordered_map<std::string, bool> seen;   // normalized paths looked at
 };
+
+// The program images: image 0 the program's own icon, then every program
+// file's icon once. Each fill gives the list a copy, which it owns.
+struct ProgramImages {
+    HIMAGELIST images = nullptr;
+    int fallback = 0;
+    ~ProgramImages()
+    {
+        if (images) ImageList_Destroy(images);
+    }
+};
+
+ProgramImages& Images()
+{
+    static ProgramImages images;
+    return images;
+}
+
+std::unordered_map<std::string, ProgramFacts>& ProgramCache()
+{
+    static std::unordered_map<std::string, ProgramFacts> cache;
+    return cache;
+}
+
+// Drops every remembered program with its images (the cache is full).
+void ForgetPrograms(HWND list)
+{
+    ProgramCache().clear();
+    ProgramImages& images = Images();
+    if (images.images) ImageList_Destroy(images.images);
+    images.images = nullptr;
+    // The framework's image list for the page: image 0 and the stand-in.
+    HIMAGELIST made = CreateRowImages(list);
+    if (!made) return;
+    images.images = ImageList_Duplicate(made);
+    images.fallback = images.images ? AddFileIcon(images.images, "") : 0;
+}
+
+// Gives the list its copy of the program images.
+void GiveListImages(HWND list)
+{
+    if (!Images().images) return;
+    HIMAGELIST copy = ImageList_Duplicate(Images().images);
+    HIMAGELIST previous = reinterpret_cast<HIMAGELIST>(
+        SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(copy)));
+    if (previous && previous != copy) ImageList_Destroy(previous);
+}
+
+// The program's icon in the program images, added on its first sight.
+int ProgramImage(ProgramFacts* facts)
+{
+    ProgramImages& images = Images();
+    if (facts->image >= 0 || !images.images) return facts->image < 0 ? 0 : facts->image;
+    HICON small = nullptr;
+    if (facts->found && ExtractIconExA(facts->resolved.c_str(), 0, nullptr, &small, 1) > 0 && small) {
+        UniqueIcon icon(small);
+        facts->image = ImageList_AddIcon(images.images, icon.get());
+    }
+    if (facts->image < 0) facts->image = images.fallback;
+    return facts->image;
+}
+
+// The first sight of a program is recorded when the page first lists it.
+void ReadDetected(FillState& state, const char* normalized, ProgramFacts* facts)
+{
+    if (!normalized[0] || !state.detectedKey) return;
+    char date[64] = "";
+    if (!state.detected || QueryRegText(state.detected.get(), normalized, date) <= 0) {
+        StampFirstDetected(normalized, state.detectedKey);
+        GetRegValue(HKEY_CURRENT_USER, state.detectedKey, normalized, date);
+    }
+    facts->detected = date;
+}
 
 const ProgramFacts& FactsOf(FillState& state, const char* command)
 {
     char normalized[kPathLen];
-    char resolved[kPathLen];
     NormalizeProgramPath(command, normalized);
-    auto found = state.programs.find(normalized);
-    if (found != state.programs.end()) return found->second;
-
-    ResolveProgram(command, normalized, resolved);
-    ProgramFacts facts;
-    facts.image = state.images ? AddFileIcon(state.images, resolved) : 0;
-    if (facts.image < 0) facts.image = 0;
-    VersionRecord version;
-    if (resolved[0] && GetVersionStrings(resolved, &version))
-        facts.company = version.field[kCompanyName];
-    // The first sight of a program is recorded when the page first lists it.
-    char date[64] = "";
-    if (normalized[0] && state.detectedKey) {
-        if (!state.detected || QueryRegText(state.detected.get(), normalized, date) <= 0) {
-            StampFirstDetected(normalized, state.detectedKey);
-            GetRegValue(HKEY_CURRENT_USER, state.detectedKey, normalized, date);
-        }
+    auto& cache = ProgramCache();
+    auto found = cache.find(normalized);
+    const bool seen = state.seen.count(normalized) != 0;
+    // Looked at once per fill: the file may have changed or appeared since.
+    if (found != cache.end() && !seen && !Unchanged(found->second)) found = cache.end();
+    if (found == cache.end()) {
+        ProgramFacts facts;
+        ReadProgramFacts(command, normalized, &facts);
+        found = cache.insert_or_assign(normalized, std::move(facts)).first;
     }
-    facts.detected = date;
-    return state.programs.emplace(normalized, std::move(facts)).first->second;
+    ProgramFacts& facts = found->second;
+    if (!seen) {
+        if (facts.detected.empty()) ReadDetected(state, normalized, &facts);
+        ProgramImage(&facts);
+        state.seen[normalized] = true;
+    }
+    return facts;
 }
 
 void AddEntryRow(HWND list, FillState& state, int item)
 {
     Entry entry;
     ReadEntry(item, &entry);
-    const int parked = IsParked(state.markers.get(), entry);
+    const auto marker = state.markers.find(FoldedName(entry.title));
+    const int parked = IsParked(marker == state.markers.end() ? 0 : marker->second, entry);
     const ProgramFacts& facts = FactsOf(state, entry.path);
 
     const char* fileName = entry.path + FileNameOffset(entry.path);
@@ -210,7 +340,7 @@ void AddEntryRow(HWND list, FillState& state, int item)
     char type[64];
     TypeText(entry, parked, type);
 
-    const int row = InsertRow(list, entry.title, facts.image, item);
+    const int row = InsertRow(list, entry.title, facts.image < 0 ? 0 : facts.image, item);
     if (row < 0) return;
     SetRowText(list, row, 1, command);
     SetRowText(list, row, 2, facts.company.c_str());
@@ -236,14 +366,18 @@ int FillStartupList(HWND page, HWND list)
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     const int count = BuildStartupList(1);
 
+    // Forgotten only between fills, so that no row keeps an image index
+    // of images that are gone.
+    if (ProgramCache().size() >= kMaxPrograms || !Images().images) ForgetPrograms(list);
     FillState state;
-    state.images = CreateRowImages(list);
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 0, KEY_READ, state.markers.put());
+    ReadMarkers(&state.markers);
     state.detectedKey = DetectedStoreOfType(1);
     if (state.detectedKey)
         RegOpenKeyExA(HKEY_CURRENT_USER, state.detectedKey, 0, KEY_READ, state.detected.put());
     ListView_SetItemCount(list, count);
     for (int item = 0; item < count; ++item) AddEntryRow(list, state, item);
+    // Given after the rows: a first sight adds its icon to the program images.
+    GiveListImages(list);
     SetCursor(previous ? previous : LoadCursor(nullptr, IDC_ARROW));
     return ListView_GetItemCount(list);
 }
