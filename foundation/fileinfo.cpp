@@ -39,6 +39,19 @@ void FormatFileTime(const FILETIME& time, char* out)
     FormatLocalDateTime(&system, out);
 }
 
+// The split upper-cases the program part; where the command holds it as
+// written, the user sees it as written.
+void KeepWrittenCase(const char* command, char* program)
+{
+    const size_t length = strlen(program);
+    for (const char* p = command; strlen(p) >= length; ++p) {
+        if (_strnicmp(p, program, length) == 0) {
+            memcpy(program, p, length);
+            return;
+        }
+    }
+}
+
 }  // namespace
 
 const char* DetectedStoreOfType(int typeCode)
@@ -70,6 +83,7 @@ int ResolveProgramFile(const char* command, char* out)
     char arguments[MAX_PATH];
     SplitProgramAndArguments(command, program, arguments);
     if (program[0] == '\0') return 0;
+    KeepWrittenCase(command, program);
     // A bare name runs from the Windows or System folder: show that file.
     if (!strchr(program, '\\') && strlen(program) < 32) {
         char folder[MAX_PATH];

@@ -75,13 +75,26 @@ void AppendPercentEncoded(char* out, size_t capacity, const char* text)
     out[j] = '\0';
 }
 
-// Appends "name" and the value in the information server's own encoding.
+// Appends "name" and the value in the information server's own encoding:
+// blanks as %20 and "&" as "+". A "%" or "#" from a name or a version
+// string is escaped as well, so that it can neither read as an escape nor
+// cut the query short at a fragment mark.
 void AppendEncoded(char* out, size_t capacity, const char* name, const char* value)
 {
-    char encoded[1024];
-    EncodeForUrl(encoded, value);
     StrAppend(out, capacity, name);
-    StrAppend(out, capacity, encoded);
+    size_t j = strlen(out);
+    for (const char* p = value; *p != '\0'; ++p) {
+        const char* escape = *p == ' ' ? "%20" : *p == '%' ? "%25" : *p == '#' ? "%23" : nullptr;
+        if (escape) {
+            if (j + 3 >= capacity) break;   // never split an escape
+            memcpy(out + j, escape, 3);
+            j += 3;
+            continue;
+        }
+        if (j + 1 >= capacity) break;
+        out[j++] = *p == '&' ? '+' : *p;
+    }
+    out[j] = '\0';
 }
 
 // What one lookup knows of its program.
