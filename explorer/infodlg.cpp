@@ -257,6 +257,12 @@ void ShowIcon(HWND dialog, InfoState& state)
         // ExtractIconA gives 1 for a file without icons; that is no handle.
         if (reinterpret_cast<INT_PTR>(state.icon.get()) == 1) state.icon.release();
     }
+    // A file without icons shows the stand-in the lists show; a copy of its
+    // own, so that the holder may destroy it.
+    if (!state.icon)
+        state.icon = UniqueIcon(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+                                                              MAKEINTRESOURCEA(IDI_FILE_FALLBACK),
+                                                              IMAGE_ICON, 0, 0, LR_DEFAULTSIZE)));
     SendDlgItemMessageA(dialog, IDC_INFO_ICON, BM_SETIMAGE, IMAGE_ICON,
                         reinterpret_cast<LPARAM>(state.icon.get()));
 }

@@ -60,6 +60,14 @@ void Drive(int item, const char* caption, std::map<std::string, std::string>& se
     driver.join();
 }
 
+// The history file as it stood before the test, put back afterwards (the
+// dialog's Kill Task writes a line).
+struct SavedHistory {
+    std::string path = HistoryPath(), text = ReadTextFile(path);
+    bool existed = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    ~SavedHistory() { existed ? (void)WriteTextFile(path, text) : (void)DeleteFileA(path.c_str()); }
+};
+
 std::string NoteOf(const std::string& program)
 {
     char path[MAX_PATH] = "";
@@ -72,6 +80,7 @@ std::string NoteOf(const std::string& program)
 TEST(InfoDialog, ShowsEachKindWalksTheListAndKeepsNotes)
 {
     const std::string app = FixturePath("fixture_app.exe");
+    SavedHistory history;
     ScratchDir dir("vltest_infodlg");
     const std::string hidden = dir.file("secret.dat");
     ASSERT_TRUE(WriteTextFile(hidden, "hidden"));
@@ -102,6 +111,13 @@ TEST(InfoDialog, ShowsEachKindWalksTheListAndKeepsNotes)
         RECT r;
         GetWindowRect(h, &r);
         seen["height"] = std::to_string(r.bottom - r.top);
+        Click(h, 4);   // Run
+        for (int i = 0; i < 200 && !IsProgramRunning(app.c_str()); ++i) Sleep(25);
+        Click(h, 1082);
+        Click(h, 1083);   // refilled: the program now runs
+        seen["running"] = Text(h, 1010) + (Visible(h, 3) ? " " + Text(h, 3) : "") + (Visible(h, 4) ? " run" : "");
+        Click(h, 3);      // Kill Task, without a question
+        seen["killed"] = Text(h, 1010) + (Visible(h, 3) ? " kill" : "") + (Visible(h, 4) ? " " + Text(h, 4) : "");
         Click(h, 1082);   // the service
         seen["service"] = Text(h);
         seen["startType"] = Text(h, 1090);
@@ -142,6 +158,10 @@ TEST(InfoDialog, ShowsEachKindWalksTheListAndKeepsNotes)
     EXPECT_EQ("Shrin&k Window", seen["5"]);
     EXPECT_EQ("yes", seen["expanded"]);
     EXPECT_FALSE(seen["1181"].empty());
+    EXPECT_EQ("Running &Kill Task", seen["running"]);
+    EXPECT_EQ("Ready Run", seen["killed"]);
+    EXPECT_FALSE(IsProgramRunning(app.c_str()));
+    EndProcessByPath(app.c_str(), "", 0);
     EXPECT_EQ(service.title, seen["service"]);
     EXPECT_EQ(service.entry, seen["startType"]);
     EXPECT_EQ("combo apply &Stop", seen["serviceControls"]);
