@@ -231,9 +231,11 @@ void ToggleExpansion(HWND dialog)
 // Step 2: the item's own data.
 void CopyItem(InfoState& state)
 {
-    char raw[kPathLen] = "";
-    GetItemPath(state.item, raw);
-    ResolveProgramFile(raw, state.path);
+    // The file the pages name for the item (a shortcut's target), without
+    // its arguments: notes and lookups from the lists find the same file.
+    char file[MAX_PATH] = "";
+    ItemProgramFile(state.item, file);
+    ResolveProgramFile(file, state.path);
     GetItemTitle(state.item, state.title);
     GetItemEntryName(state.item, state.entryName);
     GetItemDetail(state.item, state.detail, sizeof(state.detail));
