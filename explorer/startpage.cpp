@@ -59,6 +59,7 @@ constexpr int kUnnamedTypes[] = {6, 7, 256, 370, 400, 450, 3000};
 constexpr int kAddPathLen = 512;
 constexpr int kCodeStartupGroup = 200;
 
+
 // One selected entry as the catalogue wants it.
 struct Entry {
     char title[kTitleLen + 1] = "";
@@ -359,10 +360,22 @@ void AddEntryRow(HWND list, FillState& state, int item)
     SetSortBottom(item, parked);
 }
 
+// The row the buttons were last set for; a refill forgets it.
+struct ShownRow {
+    HWND page = nullptr;
+    int row = -1;
+};
+ShownRow& LastShownRow()
+{
+    static ShownRow shown;
+    return shown;
+}
+
 // The framework has emptied the list with drawing off; it sorts afterwards.
 int FillStartupList(HWND page, HWND list)
 {
     (void)page;
+    LastShownRow() = {};
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     const int count = BuildStartupList(1);
 
@@ -629,6 +642,12 @@ void ShowButton(HWND page, int id, bool shown)
 void UpdateStartupButtons(HWND page, HWND list)
 {
     const int row = SelectedRow(list);
+    // Selecting every row sends one change per row, and the buttons follow
+    // the first selected row, which then stays the same.
+    ShownRow& shown = LastShownRow();
+    const bool same = shown.page == page && shown.row == row;
+    shown = {page, row};
+    if (row >= 0 && same && SelectedCount(list) > 1) return;
     if (row < 0) {
         ShowWindow(GetDlgItem(page, IDC_ENABLE), SW_HIDE);
         ShowWindow(GetDlgItem(page, IDC_DISABLE), SW_HIDE);
