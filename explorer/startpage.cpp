@@ -452,8 +452,8 @@ void EnableOrDisable(HWND page, HWND list, bool enable)
             if (parked) DisableRunProgram(entry.title, entry.path, entry.entryName, entry.code);
             continue;
         }
-        if (parked) continue;
         EndProcessByPath(entry.path, NameOf(entry), ask);
+        if (parked) continue;
         if (!DisableRunProgram(entry.title, entry.path, entry.entryName, entry.code) &&
             IsDisabledEntry(entry.title)) {
             // Parking it would overwrite the copy of the entry parked under

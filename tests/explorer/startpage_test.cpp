@@ -352,4 +352,42 @@ TEST_F(StartPage, AddRefusesAMissingPathAndBadDataDoesNotCrash)
     EXPECT_EQ(0, GetRegValue(HKEY_CURRENT_USER, kUserRun, "nothing", approval));
 }
 
+TEST_F(StartPage, StopsRunningProgramsAskingOnlyForOneRowAndMovesToDelayedStart)
+{
+    ScratchDir dir((Prefix() + "dir").c_str());
+    std::vector<std::string> programs;
+    std::vector<HANDLE> running;
+    for (const char* name : {"one", "two", "three"}) {
+        programs.push_back(dir.file((std::string(name) + ".exe").c_str()));
+        ASSERT_TRUE(CopyFileA(FixturePath("fixture_app.exe").c_str(), programs.back().c_str(), FALSE));
+        AddRun(HKEY_CURRENT_USER, name, programs.back());
+        if (std::string(name) != "three") running.push_back(StartProgram("\"" + programs.back() + "\""));
+    }
+    Sleep(500);
+    Open();
+    EXPECT_EQ("Fixture Works", Cell(RowOf("one"), 2));
+
+    Select({"one"});
+    const std::string asked = CommandAnswered(11, GetAppCaption(), IDNO);
+    EXPECT_NE(std::string::npos, asked.find(Prefix() + "one")) << asked;
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(running[0], 0)) << "No keeps it running";
+    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "one")) << "but it is disabled";
+
+    Select({"one", "two"});
+    ASSERT_TRUE(Command(11)) << "two rows: stopped without a question";
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(running[0], 5000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(running[1], 5000));
+    for (HANDLE process : running) {
+        TerminateProcess(process, 0);
+        CloseHandle(process);
+    }
+
+    Select({"three"});
+    ASSERT_TRUE(Command(1195));
+    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "three"));
+    char delayed[64] = "";
+    EXPECT_GT(GetRegValue(HKEY_CURRENT_USER, kDelayKey, programs[2].c_str(), delayed), 0);
+    RemoveDelayValues(HKEY_CURRENT_USER, programs[2].c_str());
+}
+
 }  // namespace
