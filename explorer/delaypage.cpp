@@ -193,16 +193,12 @@ void AddDelayedRow(HWND list, HIMAGELIST images, int item)
     SetSortKey(item, 3, delayKey);
 }
 
+// The framework has emptied the list and its sort keys.
 int FillDelayedList(HWND, HWND list)
 {
     const int count = GetDelayedPrograms();
     HIMAGELIST images = CreateRowImages(list);
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    ClearSortKeys();
     for (int i = 0; i < count; ++i) AddDelayedRow(list, images, i);
-    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     return count;
 }
 

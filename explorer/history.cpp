@@ -410,6 +410,9 @@ INT_PTR CALLBACK HistoryProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         case IDC_HELP_IMAGE:
             OpenPageHelp(kListHistory);
             return TRUE;
+        case IDC_PRIME_INFO:
+            LookUpItem(SelectedItem(GetDlgItem(dialog, IDC_LIST)));
+            return TRUE;
         case IDOK:
         case IDCANCEL:
             EndHistoryDialog(dialog);
