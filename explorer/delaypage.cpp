@@ -277,6 +277,10 @@ HWND PageList(HWND page)
 struct OptionsContext {
     HKEY root;
     const char* program;
+    // A stored text longer than its box is written back only when the user
+    // has edited it, so that opening and applying loses nothing.
+    bool parametersCut;
+    bool titleCut;
 };
 
 void FillCombo(HWND combo, int first, int count, int step)
@@ -288,17 +292,20 @@ void FillCombo(HWND combo, int first, int count, int step)
     }
 }
 
-void ShowStoredText(HWND dialog, int control, HKEY root, const char* subkey, const char* program)
+// 1 when the stored text had to be cut to fit the box.
+bool ShowStoredText(HWND dialog, int control, HKEY root, const char* subkey, const char* program)
 {
     char stored[1024];
     GetRegValue(root, subkey, program, stored);
     char shown[kOptionTextLen + 1];
-    StrCopy(shown, stored);
+    const bool cut = StrCopy(shown, stored) != 0;
     SendDlgItemMessageA(dialog, control, EM_LIMITTEXT, kOptionTextLen, 0);
     SetDlgItemTextA(dialog, control, shown);
+    SendDlgItemMessageA(dialog, control, EM_SETMODIFY, FALSE, 0);
+    return cut;
 }
 
-void InitOptionsDialog(HWND dialog, const OptionsContext& context)
+void InitOptionsDialog(HWND dialog, OptionsContext& context)
 {
     char caption[256];
     if (LoadLocalizedString(IDS_OPTIONS_CAPTION, caption) > 0) SetWindowTextA(dialog, caption);
@@ -330,14 +337,24 @@ void InitOptionsDialog(HWND dialog, const OptionsContext& context)
     int state = ParseStoredNumber(stored);
     if (state >= static_cast<int>(std::size(kOpenAsTexts))) state = 0;
     SendMessageA(openAs, CB_SETCURSEL, state, 0);
-    ShowStoredText(dialog, IDC_PARAMETERS, context.root, kDelayParametersKey, context.program);
-    ShowStoredText(dialog, IDC_TITLE, context.root, kDelayTitleKey, context.program);
+    context.parametersCut =
+        ShowStoredText(dialog, IDC_PARAMETERS, context.root, kDelayParametersKey, context.program);
+    context.titleCut = ShowStoredText(dialog, IDC_TITLE, context.root, kDelayTitleKey, context.program);
 }
 
 int ComboChoice(HWND dialog, int control)
 {
     const LRESULT choice = SendDlgItemMessageA(dialog, control, CB_GETCURSEL, 0, 0);
     return choice == CB_ERR ? 0 : static_cast<int>(choice);
+}
+
+void StoreEditedText(HWND dialog, int control, bool cut, const OptionsContext& context,
+                     const char* subkey)
+{
+    if (cut && !SendDlgItemMessageA(dialog, control, EM_GETMODIFY, 0, 0)) return;
+    char text[kOptionTextLen + 1];
+    GetDlgItemTextA(dialog, control, text, sizeof(text));
+    SetRegValue(context.root, subkey, context.program, text);
 }
 
 void ApplyOptions(HWND dialog, const OptionsContext& context)
@@ -348,11 +365,8 @@ void ApplyOptions(HWND dialog, const OptionsContext& context)
     SetRegValue(context.root, kDelayTimeKey, context.program, number);
     StrFormatA(number, "%d", ComboChoice(dialog, IDC_OPEN_AS));
     SetRegValue(context.root, kDelayOpenAsKey, context.program, number);
-    char text[kOptionTextLen + 1];
-    GetDlgItemTextA(dialog, IDC_PARAMETERS, text, sizeof(text));
-    SetRegValue(context.root, kDelayParametersKey, context.program, text);
-    GetDlgItemTextA(dialog, IDC_TITLE, text, sizeof(text));
-    SetRegValue(context.root, kDelayTitleKey, context.program, text);
+    StoreEditedText(dialog, IDC_PARAMETERS, context.parametersCut, context, kDelayParametersKey);
+    StoreEditedText(dialog, IDC_TITLE, context.titleCut, context, kDelayTitleKey);
 }
 
 INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
@@ -360,7 +374,7 @@ INT_PTR CALLBACK OptionsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
-        InitOptionsDialog(dialog, *reinterpret_cast<const OptionsContext*>(lParam));
+        InitOptionsDialog(dialog, *reinterpret_cast<OptionsContext*>(lParam));
         return TRUE;
     case WM_COMMAND: {
         const auto* context = reinterpret_cast<const OptionsContext*>(
@@ -394,7 +408,7 @@ void DelayOptions(HWND page)
     DelayedEntry entry;
     GetItemPath(item, entry.program);
     entry.flag = GetItemFlag(item);
-    OptionsContext context = {StoreRoot(entry.flag), entry.program};
+    OptionsContext context = {StoreRoot(entry.flag), entry.program, false, false};
     DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_DELAY_OPTIONS), page,
                     OptionsProc, reinterpret_cast<LPARAM>(&context));
     RefillPage(page);

@@ -259,11 +259,13 @@ void UpdateUndoButton(HWND dialog)
     EnableWindow(GetDlgItem(dialog, IDC_UNDO), enable);
 }
 
+// The path is quoted, so that a folder with blanks stays one argument; a
+// path that carries quotes of its own is no file name.
 void RegisterHelperAgain(const char* program)
 {
-    if (!program[0]) return;
+    if (!program[0] || std::strchr(program, '"')) return;
     char command[MAX_PATH + 32];
-    if (StrFormatA(command, "regsvr32 /s %s", program) != 0) return;
+    if (StrFormatA(command, "regsvr32 /s \"%s\"", program) != 0) return;
     WinExec(command, SW_SHOW);
 }
 
