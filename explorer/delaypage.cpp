@@ -97,12 +97,16 @@ constexpr int kOptionTextLen = 256;
 constexpr size_t kMaxProgramLen = 255;
 constexpr int kFileDialogLen = 512;
 
-constexpr int kTextButtons[][2] = {
-    {IDS_HEADING, IDC_HEADING},      {IDS_HINT, IDC_HINT},   {IDS_INFO, IDC_INFO_BUTTON},
-    {IDS_ADD, IDC_ADD},              {IDS_DELAY_OPTIONS, IDC_DELAY_OPTIONS},
-    {IDS_REMOVE, IDC_REMOVE},        {IDS_CLOSE, IDC_CLOSE},
+struct ControlText {
+    int stringId;
+    int controlId;
 };
-static_assert(std::size(kTextButtons) == 7);
+constexpr ControlText kPageTexts[] = {
+    {IDS_HEADING, IDC_HEADING}, {IDS_HINT, IDC_HINT},   {IDS_INFO, IDC_INFO_BUTTON},
+    {IDS_ADD, IDC_ADD},         {IDS_DELAY_OPTIONS, IDC_DELAY_OPTIONS},
+    {IDS_REMOVE, IDC_REMOVE},   {IDS_CLOSE, IDC_CLOSE},
+};
+static_assert(std::size(kPageTexts) == 7);
 
 HKEY StoreRoot(int flag)
 {
@@ -585,7 +589,7 @@ void RemoveSelected(HWND page)
 // Page hooks.
 void InitDelayedPage(HWND page)
 {
-    for (const auto& text : kTextButtons) SetDialogText(page, text[0], text[1]);
+    for (const ControlText& text : kPageTexts) SetDialogText(page, text.stringId, text.controlId);
     if (!IsNtPlatform()) ShowWindow(GetDlgItem(page, IDC_CLOSE), SW_HIDE);
 }
 
