@@ -165,6 +165,32 @@ TEST_F(Explorer, RestorePutsDelayedProgramsBackWithoutAWindowAndKeepsWhatItCanno
     EXPECT_TRUE(Quit());
 }
 
+TEST_F(Explorer, StartRunsTheMonitorBesideItOnlyWhenNoneRuns)
+{
+    // A stand-in named Velmora.exe notes each start in "started.txt".
+    ScratchDir dir("vltest_exsheet");
+    const std::string copy = dir.file("VelmoraEx.exe"), started = dir.file("started.txt");
+    ASSERT_TRUE(CopyFileA(exe_.c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(FixturePath("explorer_standin.exe").c_str(), dir.file("Velmora.exe").c_str(), FALSE));
+    for (bool monitorRuns : {true, false}) {
+        WNDCLASSA monitorClass = {};
+        monitorClass.lpfnWndProc = DefWindowProcA;
+        monitorClass.hInstance = GetModuleHandleA(nullptr);
+        monitorClass.lpszClassName = "Velmora";
+        HWND monitor = nullptr;
+        if (monitorRuns && RegisterClassA(&monitorClass))
+            monitor = CreateWindowA("Velmora", "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_EQ(monitor != nullptr, monitorRuns);
+        process_ = UniqueHandle(StartProgram("\"" + copy + "\" -START"));
+        sheet_ = nullptr;
+        ASSERT_TRUE(WaitFor([&] { return (sheet_ = SheetWindow()) != nullptr; }, 60000));
+        EXPECT_EQ(WaitFor([&] { return !ReadTextFile(started).empty(); }, monitorRuns ? 300 : 5000), !monitorRuns);
+        EXPECT_TRUE(Quit());
+        if (monitor) DestroyWindow(monitor);
+        UnregisterClassA("Velmora", GetModuleHandleA(nullptr));
+    }
+}
+
 // The patrol-time dialog, in this process; a helper thread plays the user.
 TEST(PatrolDialog, OkStoresTheMinutesAndCancelPutsTheRealtimeFlagBack)
 {
