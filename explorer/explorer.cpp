@@ -63,7 +63,6 @@ struct ExplorerWindowState {
     HWND window = nullptr;
     char className[kNameLen] = "";
     char caption[kNameLen] = "";
-    int delayedCount = 0;
     bool closed = false;
 };
 ExplorerWindowState g_explorer;
@@ -272,8 +271,6 @@ void InitExplorerValues()
     // files, build check, file types, options, autostart flag and the
     // delayed-start count.
     GetInitialValues();
-    g_explorer.delayedCount = ResetDelayedLaunch();
-    ClearItems();
 }
 
 int RunExplorer(HINSTANCE instance, const char* commandLine)
