@@ -200,6 +200,13 @@ INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 const PageSpec* GetPageSpec(HWND page);
 // Refills the page's list, re-sorts it and selects row 0.
 void RefillPage(HWND page);
+// The program file of an item (out holds MAX_PATH): quotes removed, a
+// shortcut resolved to its target, a bare name found along the path. 0 when
+// the item has no path.
+int ItemProgramFile(int item, char* out);
+// The online lookup of an item of the shared list.
+void LookUpItem(int item);
+int OnlineLookup(int typeCode, const char* path, const char* title);
 // Context menu helpers for the pages' menu hooks.
 void AppendMenuText(HMENU menu, int stringId, int commandId);
 void AppendProgramBlock(HMENU menu, int item);   // Info, Explore, Properties, Note
