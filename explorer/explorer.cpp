@@ -138,8 +138,9 @@ void ShowSheet(HWND window, int command)
 // to close, and the explorer ends when that loop returns.
 void CloseExplorerWindow(HWND window)
 {
+    // A page that closes marks the sheet closed before the sheet is gone.
     HWND sheet = GetSheetWindow();
-    if (GetActivePage() != 0 && sheet && IsWindow(sheet)) {
+    if (sheet && IsWindow(sheet)) {
         PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
         return;
     }
