@@ -221,7 +221,9 @@ HIMAGELIST MakeTabImages()
     return images;
 }
 
-void LayoutSheet(HWND sheet)
+// page: the page being shown; null for the sheet's current page. While a
+// page is being activated the sheet does not name it as current yet.
+void LayoutSheet(HWND sheet, HWND page)
 {
     RECT rect = {};
     if (!GetWindowRect(sheet, &rect)) return;
@@ -245,7 +247,7 @@ void LayoutSheet(HWND sheet)
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         ShowWindow(close, SW_HIDE);
     }
-    HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+    if (!page) page = PropSheet_GetCurrentPageHwnd(sheet);
     if (page) {
         const int extra = g_sheet.tabRows == 1 ? 10 : 0;
         SetWindowPos(page, nullptr, 0, 0, w - 28, h - 112 + extra, kSizeOnly);
@@ -263,7 +265,7 @@ LRESULT CALLBACK SheetSubclassProc(HWND sheet, UINT message, WPARAM wParam, LPAR
     }
     const LRESULT result = original ? CallWindowProcA(original, sheet, message, wParam, lParam)
                                     : DefWindowProcA(sheet, message, wParam, lParam);
-    if (message == WM_SIZE && wParam != SIZE_MINIMIZED) LayoutSheet(sheet);
+    if (message == WM_SIZE && wParam != SIZE_MINIMIZED) LayoutSheet(sheet, nullptr);
     if (message == WM_NCDESTROY && original) {
         SetWindowLongPtrA(sheet, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
         g_sheet.sheetProc = nullptr;
@@ -419,7 +421,7 @@ void SetupSheetForPage(HWND page)
     SetDialogText(sheet, IDS_CLOSE, IDCANCEL);
     if (HWND main = GetExplorerWindow()) SetWindowTextA(main, GetAppCaption());
     SetStatusText("", nullptr);
-    if (IsNtPlatform()) LayoutSheet(sheet);
+    if (IsNtPlatform()) LayoutSheet(sheet, page);
 }
 
 void OpenSheet(int commandId)

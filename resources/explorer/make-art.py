@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the explorer's artwork: the page images and the tab icons.
 
-Images (32x32, 24-bit .bmp on the dialog face colour): the Help image
+Images (22x22, 24-bit .bmp on the dialog face colour; the page layout puts
+each image's label 22 pixels below its top): the Help image
 (normal, pressed, hover), the Monitor image (off, pressed, on, real time) and
 the folder image (normal, pressed, hover). Icons (.ico with a 16x16 and a
 32x32 image, 32-bit with alpha): one per tab, and the stand-in for a file
@@ -72,7 +73,7 @@ def help_image(colour, shift=0.0, glow=False):
         c = shaded_badge(x, y, colour, shift)
         if c is None:
             return None
-        if glyph_at("?", x, y, 0.345 + shift, 0.28 + shift, 0.062):
+        if glyph_at("?", x, y, 6 / 22 + shift, 4 / 22 + shift, 2 / 22):
             return (255, 255, 255)
         return c
     return shade
@@ -282,7 +283,7 @@ def render(shade, size):
     return [[sample(shade, size, i, j) for i in range(size)] for j in range(size)]
 
 
-def write_bmp(name, shade, size=32):
+def write_bmp(name, shade, size=22):
     pixels = render(shade, size)
     row_bytes = (size * 3 + 3) & ~3
     data = bytearray()
@@ -331,14 +332,14 @@ def main():
     os.makedirs(HERE, exist_ok=True)
     blue, green, grey = (45, 110, 190), (40, 150, 70), (150, 150, 155)
     write_bmp("help.bmp", help_image(blue))
-    write_bmp("help-pressed.bmp", help_image(mix(blue, -0.3), shift=1 / 32))
+    write_bmp("help-pressed.bmp", help_image(mix(blue, -0.3), shift=1 / 22))
     write_bmp("help-hover.bmp", help_image(mix(blue, 0.2), glow=True))
     write_bmp("monitor-off.bmp", monitor_image(grey, open_eye=False))
-    write_bmp("monitor-pressed.bmp", monitor_image(mix(green, -0.3), shift=1 / 32))
+    write_bmp("monitor-pressed.bmp", monitor_image(mix(green, -0.3), shift=1 / 22))
     write_bmp("monitor-on.bmp", monitor_image(green))
     write_bmp("monitor-realtime.bmp", monitor_image(green, bolt=True))
     write_bmp("folder.bmp", folder_image())
-    write_bmp("folder-pressed.bmp", folder_image(-0.25, shift=1 / 32))
+    write_bmp("folder-pressed.bmp", folder_image(-0.25, shift=1 / 22))
     write_bmp("folder-hover.bmp", folder_image(0.2))
     icons = {
         "tab-startup.ico": startup_icon, "tab-delayed.ico": clock_icon,
