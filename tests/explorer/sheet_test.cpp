@@ -94,6 +94,10 @@ TEST_F(Explorer, SwitchesOpenTheirPageTheLastMatchWinsAndQuitEndsIt)
     // Without an explorer, "-Q" ends at once and starts nothing.
     EXPECT_EQ(Run("-Q"), 0);
     EXPECT_FALSE(FindWindowA(kExplorerClass, nullptr));
+    // "-EXIT" without "ConfirmExit" ends the explorer it reaches.
+    ASSERT_TRUE(Open("-OPTION"));
+    EXPECT_EQ(Run("-EXIT"), 0);
+    EXPECT_TRUE(Ended(20000));
 }
 
 TEST_F(Explorer, CommandLinesBeyond772CharactersNameNoSwitch)
@@ -144,6 +148,34 @@ TEST_F(Explorer, SecondStartShowsThePageInTheRunningExplorerAndEnds)
     EXPECT_TRUE(GetExitCodeProcess(process_.get(), &code) && code == 0);
     EXPECT_EQ(Reg(HKEY_CURRENT_USER, kOptionsKey, "RealtimeHidden"), "0");
     EXPECT_EQ(Reg(HKEY_CURRENT_USER, kOptionsKey, "StartTab"), "6033");
+}
+
+TEST_F(Explorer, MonitorImageClickOpensThePatrolDialogOfThePage)
+{
+    ASSERT_TRUE(SetText(HKEY_CURRENT_USER, kOptionsKey, "Tasks", "11"));
+    ASSERT_TRUE(Open("-SCHEDULE"));
+    HWND page = Page();
+    RECT image = {};
+    ASSERT_TRUE(GetWindowRect(GetDlgItem(page, 1112), &image));
+    POINT centre = {(image.left + image.right) / 2, (image.top + image.bottom) / 2};
+    ScreenToClient(page, &centre);
+    // The image is a static picture: the page takes the mouse over it.
+    const LPARAM at = MAKELPARAM(centre.x, centre.y);
+    PostMessageA(page, WM_MOUSEMOVE, 0, at);
+    PostMessageA(page, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(page, WM_LBUTTONUP, 0, at);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (dialog = FindWindowA("#32770", "Patrol Time for Tasks")) != nullptr; }));
+    char minutes[8] = "";
+    GetDlgItemTextA(dialog, 1004, minutes, sizeof(minutes));
+    EXPECT_STREQ(minutes, "11");
+    // Tasks have no real-time check.
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 1014)));
+    SetDlgItemTextA(dialog, 1004, "5");
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kOptionsKey, "Tasks"), "5");
+    EXPECT_TRUE(Quit());
 }
 
 TEST_F(Explorer, RestorePutsDelayedProgramsBackWithoutAWindowAndKeepsWhatItCannot)
