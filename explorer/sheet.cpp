@@ -288,10 +288,11 @@ int ReadPlacementValue(const char* name, bool* present)
 }
 
 // A coordinate beyond the virtual screen (a monitor that is gone, a damaged
-// value) becomes 0.
-int OnScreen(int value, int virtualSize)
+// value) becomes 0. Screens left of or above the main one have negative
+// coordinates.
+int OnScreen(int value, int virtualOrigin, int virtualSize)
 {
-    return value > virtualSize || value < 0 ? 0 : value;
+    return value > virtualOrigin + virtualSize || value < virtualOrigin ? 0 : value;
 }
 
 void PlaceSheet(HWND sheet)
@@ -325,7 +326,8 @@ void PlaceSheet(HWND sheet)
     } else {
         flags |= SWP_NOSIZE;
     }
-    SetWindowPos(sheet, nullptr, OnScreen(x, screenW), OnScreen(y, screenH), w, h, flags);
+    SetWindowPos(sheet, nullptr, OnScreen(x, GetSystemMetrics(SM_XVIRTUALSCREEN), screenW),
+                 OnScreen(y, GetSystemMetrics(SM_YVIRTUALSCREEN), screenH), w, h, flags);
 }
 
 // The page shown is what the next start opens.

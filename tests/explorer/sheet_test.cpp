@@ -115,12 +115,18 @@ TEST_F(Explorer, CommandLinesBeyond772CharactersNameNoSwitch)
     }
 }
 
-TEST_F(Explorer, DamagedStartTabOpensTheFirstPage)
+TEST_F(Explorer, DamagedStartTabAndPlacementOpenTheFirstPageOnScreen)
 {
+    for (auto [name, value] : {std::pair{"xPos", "99999"}, {"yPos", "garbage"}, {"dxPos", "-50"}, {"dyPos", "100000"}})
+        ASSERT_TRUE(SetText(HKEY_CURRENT_USER, "Software\\Corvath\\Velmora", name, value));
     for (const char* stored : {"garbage", "-5", "6000", "6030", "6031", "99999999999", "65535"}) {
         ASSERT_TRUE(SetText(HKEY_CURRENT_USER, kOptionsKey, "StartTab", stored));
         ASSERT_TRUE(Open("")) << stored;
         EXPECT_EQ(Tab(), 0) << stored;
+        RECT placed = {};
+        GetWindowRect(sheet_, &placed);
+        EXPECT_TRUE(placed.left >= 0 && placed.top >= 0 && placed.right - placed.left > 200 &&
+                    placed.bottom <= GetSystemMetrics(SM_CYVIRTUALSCREEN) + 1) << stored;
         EXPECT_TRUE(Quit()) << stored;
         const int written = ReadOption("StartTab", 0);
         EXPECT_TRUE(written >= kPageStartup && written <= kPageDelayed) << stored << " " << written;
