@@ -414,8 +414,13 @@ void SetupSheetForPage(HWND page)
 {
     HWND sheet = SheetOf(page);
     if (!sheet) return;
-    SetWindowLongPtrA(sheet, GWL_EXSTYLE,
-                      GetWindowLongPtrA(sheet, GWL_EXSTYLE) & ~static_cast<LONG_PTR>(WS_EX_CONTEXTHELP));
+    const LONG_PTR exStyle = GetWindowLongPtrA(sheet, GWL_EXSTYLE);
+    if (exStyle & WS_EX_CONTEXTHELP) {
+        SetWindowLongPtrA(sheet, GWL_EXSTYLE, exStyle & ~static_cast<LONG_PTR>(WS_EX_CONTEXTHELP));
+        // The caption keeps its "?" button until the frame is drawn anew.
+        SetWindowPos(sheet, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    }
     if (HWND ok = GetDlgItem(sheet, IDOK)) {
         ShowWindow(ok, SW_HIDE);
         EnableWindow(ok, FALSE);
