@@ -199,6 +199,14 @@ int ItemCount();
 constexpr const char* kVelmoraKey = "Software\\Corvath\\Velmora";
 constexpr const char* kOptionsKey = "Software\\Corvath\\Velmora\\Options";
 constexpr const char* kDetectedKey = "Software\\Corvath\\Detected";
+// The first-detected stores (under HKEY_CURRENT_USER), one per kind of item.
+constexpr const char* kDetectedStartupKey = "Software\\Corvath\\Detected\\Startup";
+constexpr const char* kDetectedIEHelperKey = "Software\\Corvath\\Detected\\IEHelper";
+constexpr const char* kDetectedServicesKey = "Software\\Corvath\\Detected\\Services";
+constexpr const char* kDetectedTasksKey = "Software\\Corvath\\Detected\\Tasks";
+constexpr const char* kDetectedActiveTasksKey = "Software\\Corvath\\Detected\\ActiveTasks";
+constexpr const char* kDetectedFileTypesKey = "Software\\Corvath\\Detected\\FileTypes";
+constexpr const char* kDetectedHiddenKey = "Software\\Corvath\\Detected\\Hidden";
 
 int ReadOption(const char* name, int defaultValue);
 // The default of a named option in this program (the monitor's and the
@@ -266,3 +274,60 @@ int GetVersionStrings(const char* path, VersionRecord* record);
 // from the walk instead of another look at the file.
 int GetVersionStrings(const char* path, const WIN32_FIND_DATAA* found, VersionRecord* record);
 int GetSystemVersionText(char* out);
+
+// ---------------------------------------------------------------------------
+// fileinfo.cpp: the file behind a listed command, its dates and size, and
+// the day Velmora first saw it.
+// The program file a command names (out holds MAX_PATH): quotes and
+// arguments removed, the long form, and a bare name that runs from the
+// Windows or System folder with that folder. Its length; 0 and "" for none.
+int ResolveProgramFile(const char* command, char* out);
+// The first-detected key of a type code; null for codes without one.
+const char* DetectedStoreOfType(int typeCode);
+// The stored first-detected date of a program for a type code; its length,
+// or 0 and "" when none is recorded.
+int ReadFirstDetected(const char* program, int typeCode, char* out, size_t capacity);
+struct FileInformation {
+    char created[24];
+    char accessed[24];
+    char written[24];
+    char detected[24];
+    char size[24];   // grouped by thousands, or string 923 when unreadable
+};
+// 1 and every text that could be read; 0 and all texts empty when the file
+// cannot be opened for reading.
+int GetFileInformation(const char* path, int typeCode, FileInformation* info);
+
+// ---------------------------------------------------------------------------
+// lookup.cpp: the online lookup of a program and the help pages. Addresses
+// come from HKLM "Software\Corvath\Velmora" "LookupSite", "LookupSearch" and
+// "HelpSite" (http and https only; see docs/settings.md).
+constexpr size_t kLookupAddressLen = 4096;
+// The knowledge-base key of a program file name (lower case, blanks, "?" and
+// ":" as "_", cut before ".", "-", "~" or "," from the second character on);
+// its length.
+int LookupKey(const char* fileName, char* out, size_t capacity);
+// 1 and the page (out holds MAX_PATH) when the program folder's "kbase"
+// folder holds the page of the program's key; 0 and "" otherwise.
+int KnowledgeBasePage(const char* path, char* out);
+// The address a lookup opens: with "LookupSite", its information script
+// ("primeinfo12.pl" with every detail when detailed is set); without it, a
+// web search ("LookupSearch", by default https://duckduckgo.com/?q=) for the
+// file's name and company. title stands in for an empty path. 1 when made.
+int BuildLookupAddress(int typeCode, const char* path, const char* title, int detailed,
+                       char* out, size_t capacity);
+// LookupSite + "/stats.html"; 0 and "" without LookupSite.
+int LookupStatsAddress(char* out, size_t capacity);
+// Opens an http or https address, in AOL's browser when AOL runs; 1 when
+// something was started.
+int OpenWebPage(const char* address);
+int OpenInAol(const char* address);
+// The knowledge-base page, or the address above in the browser (AOL, the
+// shell, Internet Explorer). 1 when a page was opened; never shows anything.
+int OnlineLookup(int typeCode, const char* path, const char* title);
+// The help document of a page id (out holds kPathLen): the page's file with
+// the language code and "_" in front unless it is "us"; its length.
+int HelpDocumentName(int pageId, char* out);
+// Opens the help document from the program folder, else under "HelpSite";
+// 1 when something was opened.
+int OpenHelpPage(int pageId);

@@ -17,4 +17,5 @@ enum StringId {
     IDS_LOC_BHO = 725,
     IDS_LOC_TASKSCHED = 726,
     IDS_LOCAL_FILE_NOT_FOUND = 730,
+    IDS_FILE_IN_USE = 923,
 };

@@ -1,4 +1,4 @@
-// The alert dialogs, their sounds and the help page. Every alert is modal and
+// The alert dialogs and their sounds. Every alert is modal and
 // owned by the hidden main window; while one is open the timer keeps ticking,
 // so the alert-showing flag is what keeps the cycle from nesting a pass.
 #include "monitor/monitor.h"
@@ -208,16 +208,6 @@ struct RepeatGuard {
 };
 RepeatGuard g_repeat = {};
 
-// The online lookup of the information dialog belongs to the explorer's
-// information server, which is not built yet: until it is, asking starts
-// nothing. It answers 1 when a page was opened.
-int StartOnlineLookup(int typeCode, const char* path)
-{
-    (void)typeCode;
-    (void)path;
-    return 0;
-}
-
 // The browser (or editor) must be able to come in front of the alert.
 void DropTopmost(HWND dialog)
 {
@@ -226,7 +216,8 @@ void DropTopmost(HWND dialog)
 
 void LookUp(HWND dialog, const char* path)
 {
-    StartOnlineLookup(GetAlertContext().typeCode + kLookupFromAlert, path);
+    const AlertContext& context = GetAlertContext();
+    OnlineLookup(context.typeCode + kLookupFromAlert, path, context.title);
     DropTopmost(dialog);
 }
 
@@ -696,72 +687,13 @@ INT_PTR CALLBACK RestartCommandsProc(HWND dialog, UINT message, WPARAM wParam, L
 }
 
 // ---------------------------------------------------------------------------
-// Sounds and help pages.
+// Sounds.
 
 constexpr const char* kSoundEvents[] = {
     "Open", "Startup Alert", "Cookie Alert", "Task Alert", "IE Helper", "FileType Alert",
     "SystemFile Alert",
 };
 static_assert(std::size(kSoundEvents) == kSoundSystemFile + 1);
-
-struct HelpDocument {
-    int topic;
-    const char* file;
-};
-constexpr HelpDocument kHelpDocuments[] = {
-    {6026, "startup.html"},  {6028, "cookies.html"},  {6029, "tasks.html"},
-    {6033, "options.html"},  {6038, "services.html"}, {6039, "scheduler.html"},
-    {6040, "bho.html"},      {6042, "filetype.html"}, {6051, "helpme.html"},
-    {6052, "hidden.html"},   {6055, "delay.html"},
-};
-constexpr const char* kHelpDocumentOther = "features.html";
-
-// The help document's name in the user's language: "us" is the original,
-// every other language code prefixes its own translation.
-void HelpDocumentName(int topic, char (&out)[kPathLen])
-{
-    const char* file = kHelpDocumentOther;
-    for (const HelpDocument& d : kHelpDocuments)
-        if (d.topic == topic) file = d.file;
-    char language[9] = "";
-    LoadLocalizedString(IDS_LANGUAGE_CODE, language);
-    if (language[0] != '\0' && lstrcmpiA(language, "us") != 0) {
-        StrFormatA(out, "%s_%s", language, file);
-    } else {
-        StrCopy(out, file);
-    }
-}
-
-int OpenDocument(const char* target)
-{
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteA(nullptr, "open", target, nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32 ? 1 : 0;
-}
-
-// AOL users browse inside AOL, so the page goes to its window there.
-int OpenInAol(const char* address)
-{
-    char folder[kPathLen] = "";
-    GetProfileStringA("WAOL", "AppPath", "", folder, sizeof(folder));
-    char command[2 * kPathLen + 32];
-    const int32_t made = folder[0] != '\0'
-                             ? StrFormatA(command, "\"%s\\WAOL.EXE\" -u\"%s\"", folder, address)
-                             : StrFormatA(command, "waol.exe -u\"%s\"", address);
-    return made == 0 && WinExec(command, SW_SHOWNORMAL) > 31 ? 1 : 0;
-}
-
-// The address under which an installation keeps its help pages online;
-// only web addresses are taken, so the setting can never start a program.
-int HelpSiteAddress(const char* document, char (&out)[1024])
-{
-    char site[768];
-    if (ReadRegText(HKEY_LOCAL_MACHINE, kVelmoraKey, "HelpSite", site) <= 0) return 0;
-    if (_strnicmp(site, "http://", 7) != 0 && _strnicmp(site, "https://", 8) != 0) return 0;
-    const size_t length = strlen(site);
-    const char* slash = site[length - 1] == '/' ? "" : "/";
-    return StrFormatA(out, "%s%s%s", site, slash, document) == 0;
-}
 
 }  // namespace
 
@@ -827,21 +759,6 @@ int AskAlertQuestion(const char* text)
                                      static_cast<WORD>(MessageLanguageId()));
     state.alertShowing = false;
     return answer == IDYES ? IDYES : IDNO;
-}
-
-int OpenHelpPage(int topic)
-{
-    char document[kPathLen];
-    HelpDocumentName(topic, document);
-    char folder[MAX_PATH] = "";
-    char local[MAX_PATH + kPathLen];
-    if (GetProgramFolder(folder) && StrFormatA(local, "%s\\%s", folder, document) == 0 &&
-        FileExists(local) && OpenDocument(local))
-        return 1;
-    char address[1024];
-    if (!HelpSiteAddress(document, address)) return 0;
-    if (FindAolWindow() && OpenInAol(address)) return 1;
-    return OpenDocument(address);
 }
 
 void ResetStartupRepeatGuard()

@@ -108,13 +108,6 @@ constexpr const char* kApprovedTasksKey = "Software\\Corvath\\Velmora\\Tasks";
 constexpr const char* kApprovedServicesKey = "Software\\Corvath\\Velmora\\Services";
 constexpr const char* kApprovedHiddenKey = "Software\\Corvath\\Velmora\\Hidden";
 constexpr const char* kApprovedCookiesKey = "Software\\Corvath\\Velmora\\Cookies";
-constexpr const char* kDetectedStartupKey = "Software\\Corvath\\Detected\\Startup";
-constexpr const char* kDetectedIEHelperKey = "Software\\Corvath\\Detected\\IEHelper";
-constexpr const char* kDetectedServicesKey = "Software\\Corvath\\Detected\\Services";
-constexpr const char* kDetectedTasksKey = "Software\\Corvath\\Detected\\Tasks";
-constexpr const char* kDetectedActiveTasksKey = "Software\\Corvath\\Detected\\ActiveTasks";
-constexpr const char* kDetectedFileTypesKey = "Software\\Corvath\\Detected\\FileTypes";
-constexpr const char* kDetectedHiddenKey = "Software\\Corvath\\Detected\\Hidden";
 
 enum ApprovalStore {
     kStoreRun,         // program path ("=" as ":"), type code
@@ -148,8 +141,6 @@ int IsApproved(ApprovalStore store, const char* name);
 // "Hidden", "1" for "Cookies". 1 when written; a failed write is traced.
 int WriteApproval(ApprovalStore store, const char* name, int typeCode);
 int RemoveApproval(ApprovalStore store, const char* name);
-// The first-detected key the explorer looks an item up under, by type code.
-const char* DetectedStoreOfType(int typeCode);
 
 // Each returns 1 when its stores are complete (built now or before), 0 when a
 // registry write failed; the failure is traced and the next start retries
@@ -256,7 +247,8 @@ void FilterMozillaCookies();    // B5
 void CheckNewCookies();         // B6
 
 // ---------------------------------------------------------------------------
-// alerts.cpp: the alert dialogs, their sounds and the help page.
+// alerts.cpp: the alert dialogs and their sounds (the help page and the
+// online lookup they open are the foundation's).
 constexpr int kAnswerApprove = 6;
 constexpr int kAnswerReject = 7;
 constexpr int kAnswerDisable = 11;
@@ -282,9 +274,6 @@ int ShowAlert(int dialogId);
 // language, the program's caption), with the alert-showing flag held.
 // Returns IDYES or IDNO.
 int AskAlertQuestion(const char* text);
-// Opens the help document of a page command (6051: "helpme.html"); 1 when
-// something was opened.
-int OpenHelpPage(int topic);
 // The startup alert's repeat guard starts over (command 6025).
 void ResetStartupRepeatGuard();
 // Installs the file-change alert and the restart-commands viewer of the

@@ -32,20 +32,6 @@ constexpr StoreForm kStores[] = {
 };
 static_assert(std::size(kStores) == kStoreCount);
 
-struct DetectedRange {
-    int first;
-    int last;
-    const char* key;
-};
-
-// Codes from 300 up that fall in none of these are running processes.
-constexpr DetectedRange kDetectedRanges[] = {
-    {0, 299, kDetectedStartupKey},      {900, 902, kDetectedIEHelperKey},
-    {700, 701, kDetectedServicesKey},   {800, 800, kDetectedTasksKey},
-    {400, 400, kDetectedFileTypesKey},  {370, 370, kDetectedHiddenKey},
-};
-static_assert(std::size(kDetectedRanges) == 6);
-
 constexpr const char* kDetectedSubkeys[] = {
     kDetectedStartupKey,   kDetectedIEHelperKey,    kDetectedServicesKey, kDetectedTasksKey,
     kDetectedActiveTasksKey, kDetectedFileTypesKey, kDetectedHiddenKey,
@@ -319,13 +305,6 @@ int RemoveApproval(ApprovalStore store, const char* name)
     char valueName[1024];
     ApprovalValueName(store, name, valueName);
     return DeleteRegValue(HKEY_CURRENT_USER, form->key, valueName);
-}
-
-const char* DetectedStoreOfType(int typeCode)
-{
-    for (const DetectedRange& r : kDetectedRanges)
-        if (typeCode >= r.first && typeCode <= r.last) return r.key;
-    return typeCode >= 300 ? kDetectedActiveTasksKey : nullptr;
 }
 
 int InitRegStartups()
