@@ -49,6 +49,7 @@ struct SheetState {
     int activePage = 0;
     HWND sheet = nullptr;
     HWND statusBar = nullptr;
+    HFONT statusFont = nullptr;   // the status bar's own font, for texts given none
     WNDPROC sheetProc = nullptr;
     POINT minTrack = {};
     HIMAGELIST tabImages = nullptr;
@@ -278,6 +279,8 @@ void MakeStatusBar(HWND sheet)
     if (g_sheet.statusBar && IsWindow(g_sheet.statusBar)) return;
     g_sheet.statusBar =
         CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, "", sheet, kStatusBarId);
+    if (g_sheet.statusBar)
+        g_sheet.statusFont = reinterpret_cast<HFONT>(SendMessageA(g_sheet.statusBar, WM_GETFONT, 0, 0));
 }
 
 int ReadPlacementValue(const char* name, bool* present)
@@ -373,7 +376,9 @@ void SetStatusText(const char* text, HFONT font)
     if (!g_sheet.statusBar) return;
     char shown[256];
     StrCopy(shown, text ? text : "");
-    if (font) SendMessageA(g_sheet.statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    // A text without a font of its own does not keep the last one's.
+    HFONT shownFont = font ? font : g_sheet.statusFont;
+    SendMessageA(g_sheet.statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(shownFont), TRUE);
     SendMessageA(g_sheet.statusBar, SB_SETTEXTA, SBT_POPOUT, reinterpret_cast<LPARAM>(shown));
 }
 
