@@ -206,7 +206,6 @@ void RefillPage(HWND page);
 int ItemProgramFile(int item, char* out);
 // The online lookup of an item of the shared list.
 void LookUpItem(int item);
-int OnlineLookup(int typeCode, const char* path, const char* title);
 // Context menu helpers for the pages' menu hooks.
 void AppendMenuText(HMENU menu, int stringId, int commandId);
 void AppendProgramBlock(HMENU menu, int item);   // Info, Explore, Properties, Note
