@@ -248,6 +248,9 @@ const PageSpec& OptionsPageSpec();
 
 // ---------------------------------------------------------------------------
 // vxmain.cpp / explorer.cpp: start-up and the main window.
+// The whole life of the process: switches, single instance, main window,
+// initialization and the message loop. The process exit code.
+int RunExplorer(HINSTANCE instance, const char* commandLine);
 // The start page of a command line (the switch table); 0 for "-Restore".
 int StartPageOfCommandLine(const char* commandLine, int startTab);
 // Puts every delayed program back into the normal startup list.
