@@ -153,4 +153,52 @@ TEST_F(DelayedPage, LaunchesWithItsParametersAndRestoresToTheStartupList)
     EXPECT_EQ(Reg(HKEY_CURRENT_USER, kDelay, restored), kMissing);
 }
 
+TEST_F(DelayedPage, RemovesWithYesNoAndCancelAndRefusesAnOverlongPath)
+{
+    const std::string names[] = {Program("vldelay_q1.exe"), Program("vldelay_q2.exe"), Program("vldelay_q3.exe")};
+    const char* titles[] = {"VlDelayB", "VlDelayC", "VlDelayD"};
+    for (int i = 0; i < 3; ++i) Delay(names[i], titles[i], "40");
+    // A path longer than a value name can be, of a file that exists.
+    const std::string folder = dir_.file(std::string(240 - dir_.path().size(), 'f').c_str());
+    const std::string tooLong = folder + "\\vldelay_long.exe";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(WriteTextFile(tooLong, "MZ"));
+    bool refused = false, typeAsked = true;
+    std::vector<std::string> order;
+    WithDelayedPage([&](HWND page, HWND list) {
+        ChooseFile(page, tooLong);
+        if (HWND box = WaitWindow(GetAppCaption())) {
+            refused = true;
+            Click(box, IDOK);
+        }
+        SendMessageA(page, WM_NULL, 0, 0);
+        typeAsked = FindWindowA("#32770", "Startup Program Type") != nullptr;
+        Select(list, RowOf(list, "vldelay_q1.exe"));
+        Select(list, RowOf(list, "vldelay_q2.exe"), false);
+        Select(list, RowOf(list, "vldelay_q3.exe"), false);
+        for (int row = 0; row < RowCount(list); ++row)
+            if (Cell(list, row, 1).rfind("vldelay_q", 0) == 0) order.push_back(dir_.file(Cell(list, row, 1).c_str()));
+        Press(page, IDC_REMOVE);
+        for (int answer : {IDYES, IDNO, IDCANCEL}) {
+            HWND box = WaitWindow(GetAppCaption());
+            Click(box, answer);
+            for (int i = 0; i < 40 && IsWindowVisible(box); ++i) Sleep(50);
+        }
+        SendMessageA(page, WM_NULL, 0, 0);
+    });
+    EXPECT_TRUE(refused);
+    EXPECT_FALSE(typeAsked);
+    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kDelay, tooLong.substr(0, 255)), kMissing);
+    ASSERT_EQ(order.size(), 3u);
+    auto titleOf = [&](const std::string& program) { return titles[program[program.size() - 5] - '1']; };
+    // Yes puts the first back into the startup list, No only drops the
+    // second, Cancel leaves the third delayed.
+    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kDelay, order[0]), kMissing);
+    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kRunKey, titleOf(order[0])), order[0]);
+    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kDelay, order[1]), kMissing);
+    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kRunKey, titleOf(order[1])), kMissing);
+    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kDelay, order[2]), "11");
+    EXPECT_EQ(Reg(HKEY_CURRENT_USER, kRunKey, titleOf(order[2])), kMissing);
+}
+
 }   // namespace
