@@ -46,6 +46,11 @@ case "${1:-run}" in
         # The monitor stays resident until it exits (its menu, "-Q") or Ctrl+C.
         VL_TIMEOUT=0 "$build/wine-run.sh" "$build/monitor/Velmora.exe" &
         monitor=$!
+        # The explorer opens on its Startup Programs page once the monitor is
+        # up (given the time to make its window, "-START" finds it and starts
+        # no second one); it ends when its sheet is closed.
+        sleep 3
+        VL_TIMEOUT=0 "$build/wine-run.sh" "$build/monitor/VelmoraEx.exe" -START &
         if [ -f "$build/wine-state/xvfb.pid" ] && command -v import >/dev/null; then
             sleep 8
             import -display "$(cat "$build/wine-state/display")" -window root "$build/screen.png" &&

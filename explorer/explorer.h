@@ -206,7 +206,6 @@ void RefillPage(HWND page);
 int ItemProgramFile(int item, char* out);
 // The online lookup of an item of the shared list.
 void LookUpItem(int item);
-int OnlineLookup(int typeCode, const char* path, const char* title);
 // Context menu helpers for the pages' menu hooks.
 void AppendMenuText(HMENU menu, int stringId, int commandId);
 void AppendProgramBlock(HMENU menu, int item);   // Info, Explore, Properties, Note
@@ -249,6 +248,9 @@ const PageSpec& OptionsPageSpec();
 
 // ---------------------------------------------------------------------------
 // vxmain.cpp / explorer.cpp: start-up and the main window.
+// The whole life of the process: switches, single instance, main window,
+// initialization and the message loop. The process exit code.
+int RunExplorer(HINSTANCE instance, const char* commandLine);
 // The start page of a command line (the switch table); 0 for "-Restore".
 int StartPageOfCommandLine(const char* commandLine, int startTab);
 // Puts every delayed program back into the normal startup list.

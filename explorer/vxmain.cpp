@@ -1,11 +1,8 @@
-// The explorer. The property sheet and its pages arrive with the explorer's
-// own work; for now it starts and exits.
-#include <windows.h>
+// The explorer's entry; everything it does lives in the explorer library,
+// which the tests drive as well.
+#include "explorer/explorer.h"
 
-#include "foundation/foundation.h"
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
-    SetProgramKind(kExplorer);
-    return 0;
+    return RunExplorer(instance, commandLine);
 }

@@ -1,0 +1,52 @@
+// Helpers of the explorer tests, which run in the explorer's own process:
+// windows found by caption, list cells read with plain messages.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "explorer/explorer.h"
+#include "tests/catalogue/startuptest.h"
+
+namespace explorertest {
+
+constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+inline HWND WaitWindow(const char* caption, int tries = 200)
+{
+    for (int i = 0; i < tries; ++i, Sleep(50))
+        if (HWND h = FindWindowA("#32770", caption); h && IsWindowVisible(h)) return h;
+    return nullptr;
+}
+
+inline void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+// Posted, so that the calling thread stays free to answer the modal windows
+// the command opens.
+inline void Press(HWND page, int id) { PostMessageA(page, WM_COMMAND, id, 0); }
+
+inline std::string Cell(HWND list, int row, int column)
+{
+    char text[512] = {};
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof(text);
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+inline int RowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
+
+inline void Select(HWND list, int row, bool alone = true)
+{
+    LVITEMA item = {};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    if (alone) SendMessageA(list, LVM_SETITEMSTATE, -1, reinterpret_cast<LPARAM>(&item));
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
+}   // namespace explorertest
