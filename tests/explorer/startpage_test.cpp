@@ -264,9 +264,9 @@ TEST_F(StartPage, RemoveAsksForOneRowAndNotForThree)
     for (const char* name : {"x", "y", "z"})
         EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + name)) << name;
 
-    ASSERT_TRUE(Command(1003));   // nothing selected: message 57
-    HWND box = FindWindowA("#32770", "Velmora Help");
-    if (box) SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    const std::string told = CommandAnswered(1003, "Velmora Help", IDOK);
+    EXPECT_NE(std::string::npos, told.find("No selection")) << told;
 }
 
 TEST_F(StartPage, DisablingATitleParkedElsewhereIsRefusedWithAMessage)
