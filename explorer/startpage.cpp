@@ -173,11 +173,12 @@ void ReadMarkers(std::unordered_map<std::string, int>* markers)
     }
 }
 
-void TypeText(const Entry& entry, int parked, char (&out)[64])
+// The Type column; `disabled` is the text of a parked entry.
+void TypeText(const Entry& entry, int parked, const char* disabled, char (&out)[64])
 {
     out[0] = '\0';
     if (parked) {
-        LoadLocalizedString(IDS_DISABLED, out);
+        StrCopy(out, disabled);
         return;
     }
     for (int code : kUnnamedTypes)
@@ -228,6 +229,7 @@ struct FillState {
     UniqueKey detected;
     const char* detectedKey = nullptr;
     std::unordered_map<std::string, bool> seen;   // normalized paths looked at
+    char disabledText[64] = "";
 };
 
 // The program images: image 0 the program's own icon, then every program
@@ -339,7 +341,7 @@ void AddEntryRow(HWND list, FillState& state, int item)
     if (entry.flag == 1) StrCopy(command, "RunDLL32.exe ");
     StrAppend(command, fileName);
     char type[64];
-    TypeText(entry, parked, type);
+    TypeText(entry, parked, state.disabledText, type);
 
     const int row = InsertRow(list, entry.title, facts.image < 0 ? 0 : facts.image, item);
     if (row < 0) return;
@@ -384,6 +386,7 @@ int FillStartupList(HWND page, HWND list)
     if (ProgramCache().size() >= kMaxPrograms || !Images().images) ForgetPrograms(list);
     FillState state;
     ReadMarkers(&state.markers);
+    LoadLocalizedString(IDS_DISABLED, state.disabledText);
     state.detectedKey = DetectedStoreOfType(1);
     if (state.detectedKey)
         RegOpenKeyExA(HKEY_CURRENT_USER, state.detectedKey, 0, KEY_READ, state.detected.put());

@@ -29,8 +29,8 @@ bool HasRunValue(HKEY root, const std::string& name)
     return ReadRegText(root, kUserRun, name.c_str(), data) > 0;
 }
 
-// Every value whose name starts with the prefix goes from the keys the page
-// and the catalogue write: Run keys, markers, disabled stores, approvals.
+// Every value whose name holds the prefix goes from the keys the page and
+// the catalogue write: Run keys, markers, disabled stores, approvals.
 void RemovePrefixed(HKEY root, const char* subkey)
 {
     HKEY key;
@@ -41,7 +41,8 @@ void RemovePrefixed(HKEY root, const char* subkey)
         DWORD length = sizeof(name);
         if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        if (std::string(name).find(Prefix()) != std::string::npos) names.push_back(name);
+        // Any run's prefix: a run that was killed left its values behind.
+        if (std::string(name).find("VlSP") != std::string::npos) names.push_back(name);
     }
     for (const std::string& n : names) RegDeleteValueA(key, n.c_str());
     RegCloseKey(key);
