@@ -202,6 +202,8 @@ struct ProgramFacts {
     std::string detected;
 };
 constexpr size_t kMaxPrograms = kMaxItems;
+// A full list's commands, and those of a few fills after it changed.
+constexpr size_t kMaxCommands = 4 * kMaxItems;
 
 bool Unchanged(const ProgramFacts& facts)
 {
@@ -255,10 +257,17 @@ std::unordered_map<std::string, ProgramFacts>& ProgramCache()
     return cache;
 }
 
+std::unordered_map<std::string, std::string>& NormalizedCache()
+{
+    static std::unordered_map<std::string, std::string> cache;
+    return cache;
+}
+
 // Drops every remembered program with its images (the cache is full).
 void ForgetPrograms(HWND list)
 {
     ProgramCache().clear();
+    NormalizedCache().clear();
     ProgramImages& images = Images();
     if (images.images) ImageList_Destroy(images.images);
     images.images = nullptr;
@@ -305,10 +314,24 @@ void ReadDetected(FillState& state, const char* normalized, ProgramFacts* facts)
     facts->detected = date;
 }
 
+// The program path of a command, worked out once per command: the rule
+// reads the whole command, and the same commands come back on every fill.
+void NormalizedOf(const char* command, char (&normalized)[kPathLen])
+{
+    auto& known = NormalizedCache();
+    auto found = known.find(command);
+    if (found != known.end()) {
+        StrCopy(normalized, found->second.c_str());
+        return;
+    }
+    NormalizeProgramPath(command, normalized);
+    known.emplace(command, normalized);
+}
+
 const ProgramFacts& FactsOf(FillState& state, const char* command)
 {
     char normalized[kPathLen];
-    NormalizeProgramPath(command, normalized);
+    NormalizedOf(command, normalized);
     auto& cache = ProgramCache();
     auto found = cache.find(normalized);
     const bool seen = state.seen.count(normalized) != 0;
@@ -383,7 +406,9 @@ int FillStartupList(HWND page, HWND list)
 
     // Forgotten only between fills, so that no row keeps an image index
     // of images that are gone.
-    if (ProgramCache().size() >= kMaxPrograms || !Images().images) ForgetPrograms(list);
+    if (ProgramCache().size() >= kMaxPrograms || NormalizedCache().size() >= kMaxCommands ||
+        !Images().images)
+        ForgetPrograms(list);
     FillState state;
     ReadMarkers(&state.markers);
     LoadLocalizedString(IDS_DISABLED, state.disabledText);
