@@ -688,8 +688,11 @@ void UpdateStartupButtons(HWND page, HWND list)
     char normalized[kPathLen];
     char resolved[kPathLen];
     ResolveProgram(entry.path, normalized, resolved);
-    if (HFONT font = GetSharedFont(NoteExists(resolved) ? kFontDialogBold : kFontDialog))
-        SendDlgItemMessageA(page, IDC_INFO, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    // Bold when the program has a note; otherwise the page's own font, so
+    // that the button matches its neighbours.
+    HFONT font = NoteExists(resolved) ? GetSharedFont(kFontDialogBold) : nullptr;
+    if (!font) font = reinterpret_cast<HFONT>(SendMessageA(page, WM_GETFONT, 0, 0));
+    SendDlgItemMessageA(page, IDC_INFO, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     EnableWindow(GetDlgItem(page, IDC_REMOVE), TRUE);
     const bool parked = IsParkedEntry(entry) != 0;
     ShowButton(page, IDC_ENABLE, parked);
