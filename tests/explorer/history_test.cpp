@@ -106,7 +106,8 @@ TEST_F(HistoryWindow, DoubleClickEnablesADisabledEntryAndRestoreBringsBackADelet
     WithHistoryWindow([&](HWND dialog, HWND list) {
         Select(list, 0);
         undoForDisable = IsWindowEnabled(GetDlgItem(dialog, kUndo));
-        NMITEMACTIVATE click = {{list, 1000, static_cast<UINT>(NM_DBLCLK)}, 0};
+        NMITEMACTIVATE click = {};
+        click.hdr = {list, 1000, static_cast<UINT>(NM_DBLCLK)};
         SendMessageA(dialog, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&click));
         Select(list, 1);
         Click(dialog, kUndo);
