@@ -1,0 +1,394 @@
+// The Startup Programs page hosted in a property sheet on a thread of its
+// own, driven from the test thread with the messages a user's clicks send.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "explorer/explorer.h"
+#include "tests/support/testsupport.h"
+
+namespace {
+
+constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kSheetCaption = "VlStartPageTest";
+constexpr int kList = 1000;
+
+std::string Prefix()
+{
+    return "VlSP" + std::to_string(GetCurrentProcessId()) + "_";
+}
+
+bool HasRunValue(HKEY root, const std::string& name)
+{
+    char data[4096];
+    return ReadRegText(root, kUserRun, name.c_str(), data) > 0;
+}
+
+// Every value whose name holds the prefix goes from the keys the page and
+// the catalogue write: Run keys, markers, disabled stores, approvals.
+void RemovePrefixed(HKEY root, const char* subkey)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subkey, 0, KEY_READ | KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    std::vector<std::string> names;
+    char name[16384];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof(name);
+        if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        // Any run's prefix: a run that was killed left its values behind.
+        if (std::string(name).find("VlSP") != std::string::npos) names.push_back(name);
+    }
+    for (const std::string& n : names) RegDeleteValueA(key, n.c_str());
+    RegCloseKey(key);
+}
+
+void CleanUp()
+{
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RemovePrefixed(root, kUserRun);
+    RemovePrefixed(HKEY_LOCAL_MACHINE, kDisabledMarkerKey);
+    for (int code : {1, 11}) {
+        const char* store = nullptr;
+        if (GetRunLocation(code, nullptr, nullptr, &store)) RemovePrefixed(HKEY_LOCAL_MACHINE, store);
+    }
+    RemovePrefixed(HKEY_CURRENT_USER, "Software\\Corvath\\Velmora\\Run");
+    HKEY options;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, KEY_SET_VALUE, &options) == ERROR_SUCCESS) {
+        RegDeleteValueA(options, "SortStartup");
+        RegCloseKey(options);
+    }
+}
+
+// The first-sight stamp the page writes for the test's program, removed
+// when the test made it.
+std::string DetectedName(const std::string& program)
+{
+    char normalized[MAX_PATH];
+    NormalizeProgramPath(program.c_str(), normalized);
+    return normalized;
+}
+
+// The sheet with the one page, on a thread of its own so that the test can
+// answer the page's questions while it waits for a command.
+class StartPage : public ::testing::Test {
+protected:
+    std::thread sheetThread;
+    HWND sheet = nullptr;
+    HWND page = nullptr;
+    HWND list = nullptr;
+    std::string scratchProgram;
+    bool hadStamp = false;
+
+    void SetUp() override
+    {
+        CleanUp();
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+        InitCommonControlsEx(&icc);
+        char system[MAX_PATH];
+        GetSystemDirectoryA(system, MAX_PATH);
+        scratchProgram = std::string(system) + "\\notepad.exe";
+        char date[64];
+        hadStamp = GetRegValue(HKEY_CURRENT_USER, DetectedStoreOfType(1),
+                               DetectedName(scratchProgram).c_str(), date) > 0;
+    }
+    void TearDown() override
+    {
+        if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        if (sheetThread.joinable()) sheetThread.join();
+        CleanUp();
+        if (!hadStamp)
+            DeleteRegValue(HKEY_CURRENT_USER, DetectedStoreOfType(1), DetectedName(scratchProgram).c_str());
+    }
+
+    void AddRun(HKEY root, const std::string& name, const std::string& data)
+    {
+        ASSERT_TRUE(SetRegValue(root, kUserRun, (Prefix() + name).c_str(), data.c_str()));
+    }
+
+    void Open()
+    {
+        sheetThread = std::thread([] {
+            PROPSHEETPAGEA pageRecord = {};
+            pageRecord.dwSize = sizeof(pageRecord);
+            pageRecord.hInstance = GetModuleHandleA(nullptr);
+            pageRecord.pszTemplate = MAKEINTRESOURCEA(StartupPageSpec().dialogId);
+            pageRecord.pfnDlgProc = PageProc;
+            pageRecord.lParam = reinterpret_cast<LPARAM>(&StartupPageSpec());
+            PROPSHEETHEADERA header = {};
+            header.dwSize = sizeof(header);
+            header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+            header.hInstance = GetModuleHandleA(nullptr);
+            header.pszCaption = kSheetCaption;
+            header.nPages = 1;
+            header.ppsp = &pageRecord;
+            PropertySheetA(&header);
+        });
+        for (int i = 0; i < 200 && !(sheet = FindWindowA("#32770", kSheetCaption)); ++i) Sleep(50);
+        ASSERT_NE(nullptr, sheet);
+        for (int i = 0; i < 200 && !(page = PropSheet_GetCurrentPageHwnd(sheet)); ++i) Sleep(50);
+        ASSERT_NE(nullptr, page);
+        list = GetDlgItem(page, kList);
+        ASSERT_NE(nullptr, list);
+        SendMessageA(page, WM_NULL, 0, 0);
+    }
+
+    std::string Cell(int row, int column)
+    {
+        char text[1024] = "";
+        GetRowText(list, row, column, text, sizeof(text));
+        return text;
+    }
+    int RowOf(const std::string& name)
+    {
+        const int rows = ListView_GetItemCount(list);
+        for (int row = 0; row < rows; ++row)
+            if (Cell(row, 0) == Prefix() + name) return row;
+        return -1;
+    }
+    // Our rows' names (without the prefix) in the order the list shows them.
+    std::vector<std::string> OurOrder()
+    {
+        std::vector<std::string> order;
+        const int rows = ListView_GetItemCount(list);
+        for (int row = 0; row < rows; ++row) {
+            const std::string title = Cell(row, 0);
+            if (title.rfind(Prefix(), 0) == 0) order.push_back(title.substr(Prefix().size()));
+        }
+        return order;
+    }
+    void Select(std::initializer_list<const char*> names)
+    {
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        for (const char* name : names) {
+            const int row = RowOf(name);
+            ASSERT_GE(row, 0) << name;
+            ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED);
+        }
+    }
+    void ClickColumn(int column)
+    {
+        NMLISTVIEW click = {};
+        click.hdr.hwndFrom = list;
+        click.hdr.idFrom = kList;
+        click.hdr.code = LVN_COLUMNCLICK;
+        click.iItem = -1;
+        click.iSubItem = column;
+        SendMessageA(page, WM_NOTIFY, kList, reinterpret_cast<LPARAM>(&click));
+    }
+    // Runs a command; without a question it must end on its own.
+    bool Command(int id)
+    {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(page, WM_COMMAND, id, 0, SMTO_NORMAL, 20000, &result) != 0;
+    }
+    // Runs a command that asks: answers the box of `caption` with `button`
+    // and returns the box's text ("" when none came).
+    std::string CommandAnswered(int id, const char* caption, int button)
+    {
+        std::string text;
+        std::thread answer([&] {
+            HWND box = nullptr;
+            for (int i = 0; i < 200 && !(box = FindWindowA("#32770", caption)); ++i) Sleep(50);
+            if (!box) return;
+            char buffer[2048] = "";
+            GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
+            text = buffer;
+            SendMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
+        });
+        SendMessageA(page, WM_COMMAND, id, 0);
+        answer.join();
+        return text;
+    }
+};
+
+TEST_F(StartPage, SortsByColumnBothWaysKeepingDisabledEntriesLast)
+{
+    for (const char* name : {"b", "ab", "c", "a"}) AddRun(HKEY_CURRENT_USER, name, scratchProgram);
+    AddRun(HKEY_CURRENT_USER, "d", scratchProgram + " /d");
+    Open();
+    ASSERT_EQ(ItemCount(), ListView_GetItemCount(list));
+    const int row = RowOf("d");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ("notepad.exe /d", Cell(row, 1));
+    EXPECT_EQ("CURRENT_RUN", Cell(row, 3));
+    EXPECT_NE("", Cell(row, 4)) << "first sight is stamped when the page lists it";
+
+    Select({"d"});
+    ASSERT_TRUE(Command(11));
+    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "d"));
+    ASSERT_GE(RowOf("d"), 0);
+    EXPECT_EQ("   Disabled", Cell(RowOf("d"), 3));
+
+    // "a" and "ab" compare equal (one is the other's beginning): they stay
+    // side by side; the disabled "d" is last in both directions.
+    ClickColumn(0);
+    std::vector<std::string> up = OurOrder();
+    ASSERT_EQ(5u, up.size());
+    EXPECT_TRUE((up[0] == "a" && up[1] == "ab") || (up[0] == "ab" && up[1] == "a"));
+    EXPECT_EQ("b", up[2]);
+    EXPECT_EQ("c", up[3]);
+    EXPECT_EQ("d", up[4]);
+    EXPECT_EQ(1, ReadOption("SortStartup", 0));
+    ClickColumn(0);
+    std::vector<std::string> down = OurOrder();
+    ASSERT_EQ(5u, down.size());
+    EXPECT_EQ("c", down[0]);
+    EXPECT_EQ("b", down[1]);
+    EXPECT_EQ("d", down[4]);
+
+    Select({"d"});
+    ASSERT_TRUE(Command(10));
+    EXPECT_TRUE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "d"));
+    EXPECT_EQ("CURRENT_RUN", Cell(RowOf("d"), 3));
+}
+
+TEST_F(StartPage, RemoveAsksForOneRowAndNotForThree)
+{
+    for (const char* name : {"one", "x", "y", "z"}) AddRun(HKEY_CURRENT_USER, name, scratchProgram);
+    Open();
+    Select({"one"});
+    std::string question = CommandAnswered(1003, GetAppCaption(), IDNO);
+    EXPECT_NE(std::string::npos, question.find("notepad.exe")) << question;
+    EXPECT_TRUE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "one"));
+    Select({"one"});
+    CommandAnswered(1003, GetAppCaption(), IDYES);
+    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "one"));
+    EXPECT_LT(RowOf("one"), 0);
+
+    Select({"x", "y", "z"});
+    ASSERT_TRUE(Command(1003)) << "several rows are removed without a question";
+    for (const char* name : {"x", "y", "z"})
+        EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + name)) << name;
+
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    const std::string told = CommandAnswered(1003, "Velmora Help", IDOK);
+    EXPECT_NE(std::string::npos, told.find("No selection")) << told;
+}
+
+TEST_F(StartPage, DisablingATitleParkedElsewhereIsRefusedWithAMessage)
+{
+    AddRun(HKEY_CURRENT_USER, "same", scratchProgram + " /user");
+    Open();
+    Select({"same"});
+    ASSERT_TRUE(Command(11));
+    ASSERT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "same"));
+    AddRun(HKEY_LOCAL_MACHINE, "same", scratchProgram + " /machine");
+    ASSERT_TRUE(Command(1014));   // the Show All box's command refills
+
+    // The first row of that title in list order is the machine's active one.
+    Select({"same"});
+    const std::string said = CommandAnswered(11, GetAppCaption(), IDOK);
+    EXPECT_NE(std::string::npos, said.find(Prefix() + "same")) << said;
+    EXPECT_TRUE(HasRunValue(HKEY_LOCAL_MACHINE, Prefix() + "same"));
+    char parked[4096] = "";
+    const char* store = nullptr;
+    ASSERT_TRUE(GetRunLocation(11, nullptr, nullptr, &store));
+    ReadRegText(HKEY_LOCAL_MACHINE, store, (Prefix() + "same").c_str(), parked, kRegTextRaw);
+    EXPECT_STREQ((scratchProgram + " /user").c_str(), parked);
+}
+
+TEST_F(StartPage, AddRefusesAMissingPathAndBadDataDoesNotCrash)
+{
+    // A command far beyond every buffer of the list and the catalogue.
+    AddRun(HKEY_CURRENT_USER, "long", "C:\\" + std::string(10000, 'x') + ".exe");
+    HKEY options;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, nullptr, 0,
+                                             KEY_SET_VALUE, nullptr, &options, nullptr));
+    RegSetValueExA(options, "SortStartup", 0, REG_SZ, reinterpret_cast<const BYTE*>("99"), 3);
+    Open();
+    EXPECT_EQ(ItemCount(), ListView_GetItemCount(list));
+    RegSetValueExA(options, "SortStartup", 0, REG_SZ, reinterpret_cast<const BYTE*>("text"), 5);
+    RegCloseKey(options);
+    ASSERT_TRUE(Command(1014));
+    EXPECT_EQ(ItemCount(), ListView_GetItemCount(list));
+
+    const std::string missing = "C:\\" + Prefix() + "missing\\nothing.exe";
+    std::string said;
+    std::thread chooser([&] {
+        HWND open = nullptr;
+        for (int i = 0; i < 200 && !(open = FindWindowA("#32770", "Add AutoStart Program")); ++i)
+            Sleep(50);
+        if (!open) return;
+        // The name box of the Explorer-style dialog (cmb13), or its edit (edt1).
+        if (!SetDlgItemTextA(open, 0x47C, missing.c_str())) SetDlgItemTextA(open, 0x480, missing.c_str());
+        PostMessageA(open, WM_COMMAND, IDOK, 0);
+        // Whoever refuses it (the dialog itself or the page) says so: every
+        // box of the page's thread is read and closed, then the dialog.
+        struct Boxes {
+            HWND open;
+            std::string* said;
+        } boxes{open, &said};
+        for (int i = 0; i < 30; ++i) {
+            Sleep(100);
+            EnumThreadWindows(
+                GetWindowThreadProcessId(open, nullptr),
+                [](HWND w, LPARAM p) -> BOOL {
+                    auto* b = reinterpret_cast<Boxes*>(p);
+                    char cls[16] = "";
+                    GetClassNameA(w, cls, sizeof(cls));
+                    if (w == b->open || !IsWindowVisible(w) || lstrcmpA(cls, "#32770") != 0 ||
+                        !GetDlgItem(w, 0xFFFF))
+                        return TRUE;
+                    char text[2048] = "";
+                    GetDlgItemTextA(w, 0xFFFF, text, sizeof(text));
+                    *b->said += text;
+                    PostMessageA(w, WM_COMMAND, IDOK, 0);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&boxes));
+        }
+        if (IsWindow(open)) PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
+    });
+    SendMessageA(page, WM_COMMAND, 1064, 0);
+    chooser.join();
+    EXPECT_NE("", said) << "the refusal is told";
+    char approval[64] = "";
+    EXPECT_EQ(0, GetRegValue(HKEY_CURRENT_USER, "Software\\Corvath\\Velmora\\Run", missing.c_str(),
+                             approval));
+    EXPECT_EQ(0, GetRegValue(HKEY_CURRENT_USER, kUserRun, "nothing", approval));
+}
+
+TEST_F(StartPage, StopsRunningProgramsAskingOnlyForOneRowAndMovesToDelayedStart)
+{
+    ScratchDir dir((Prefix() + "dir").c_str());
+    std::vector<std::string> programs;
+    std::vector<HANDLE> running;
+    for (const char* name : {"one", "two", "three"}) {
+        programs.push_back(dir.file((std::string(name) + ".exe").c_str()));
+        ASSERT_TRUE(CopyFileA(FixturePath("fixture_app.exe").c_str(), programs.back().c_str(), FALSE));
+        AddRun(HKEY_CURRENT_USER, name, programs.back());
+        if (std::string(name) != "three") running.push_back(StartProgram("\"" + programs.back() + "\""));
+    }
+    Sleep(500);
+    Open();
+    EXPECT_EQ("Fixture Works", Cell(RowOf("one"), 2));
+
+    Select({"one"});
+    const std::string asked = CommandAnswered(11, GetAppCaption(), IDNO);
+    EXPECT_NE(std::string::npos, asked.find(Prefix() + "one")) << asked;
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(running[0], 0)) << "No keeps it running";
+    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "one")) << "but it is disabled";
+
+    Select({"one", "two"});
+    ASSERT_TRUE(Command(11)) << "two rows: stopped without a question";
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(running[0], 5000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(running[1], 5000));
+    for (HANDLE process : running) {
+        TerminateProcess(process, 0);
+        CloseHandle(process);
+    }
+
+    Select({"three"});
+    ASSERT_TRUE(Command(1195));
+    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "three"));
+    char delayed[64] = "";
+    EXPECT_GT(GetRegValue(HKEY_CURRENT_USER, kDelayKey, programs[2].c_str(), delayed), 0);
+    RemoveDelayValues(HKEY_CURRENT_USER, programs[2].c_str());
+}
+
+}  // namespace
