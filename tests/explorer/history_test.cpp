@@ -14,7 +14,10 @@ std::vector<std::string> ReadRows(HWND list)
 {
     std::vector<std::string> rows(RowCount(list));
     for (size_t row = 0; row < rows.size(); ++row)
-        for (int column = 0; column < 4; ++column) rows[row] += (column ? "|" : "") + Cell(list, row, column);
+        for (int column = 0; column < 4; ++column) {
+            if (column) rows[row] += '|';
+            rows[row] += Cell(list, row, column);
+        }
     return rows;
 }
 
