@@ -183,6 +183,9 @@ void OnSetActive(HWND page, const PageSpec& spec)
     RefillPage(page);
     SetupPageImages(page, spec.patrolTitleId);
     SetupSheetForPage(page);
+    // Setting up the sheet empties the status bar; the selected row's line
+    // comes back.
+    if (spec.update) spec.update(page, PageList(page));
     SetActivePage(spec.commandId);
     SetCursor(LoadCursorA(nullptr, IDC_HAND));
 }
