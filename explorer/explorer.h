@@ -194,6 +194,9 @@ struct PageSpec {
     // The page's own part of the row context menu (the framework appends the
     // common end); item is the selected item.
     void (*menu)(HWND page, HMENU menu, int item);
+    // A control between the list and the buttons (a check box): it keeps
+    // its place above the buttons and the list ends above it.
+    int bandControl = 0;
 };
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // The spec of a page window (null before WM_INITDIALOG).

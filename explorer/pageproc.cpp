@@ -8,6 +8,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -182,6 +183,9 @@ void OnSetActive(HWND page, const PageSpec& spec)
     RefillPage(page);
     SetupPageImages(page, spec.patrolTitleId);
     SetupSheetForPage(page);
+    // Setting up the sheet empties the status bar; the selected row's line
+    // comes back.
+    if (spec.update) spec.update(page, PageList(page));
     SetActivePage(spec.commandId);
     SetCursor(LoadCursorA(nullptr, IDC_HAND));
 }
@@ -308,14 +312,25 @@ void Relayout(HWND page, const PageSpec& spec)
     HWND list = PageList(page);
     const int listWidth = w - static_cast<int>(1.5 * DialogUnits(page, 14)) - 20;
     const int listBase = h - static_cast<int>(1.5 * DialogUnits(page, 90));
-    const int listHeight = oneRow ? listBase + 5 : listBase - 16;
-    if (list && batch && listWidth > 0 && listHeight > 0)
-        batch = DeferWindowPos(batch, list, nullptr, DialogUnits(page, 7), DialogUnits(page, 44) + 5,
-                               listWidth, listHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    int listHeight = oneRow ? listBase + 5 : listBase - 16;
+    const int listTop = DialogUnits(page, 44) + 5;
 
     const int buttonHeight = spec.buttons[0] ? WindowSize(GetDlgItem(page, spec.buttons[0])).cy : 0;
     const int buttonBase = h - static_cast<int>(2.75 * DialogUnits(page, 35));
-    MoveButtons(batch, page, spec, listWidth, oneRow ? buttonBase + buttonHeight / 2 + 14 : buttonBase + 8);
+    const int buttonTop = oneRow ? buttonBase + buttonHeight / 2 + 14 : buttonBase + 8;
+    MoveButtons(batch, page, spec, listWidth, buttonTop);
+    if (HWND band = spec.bandControl ? GetDlgItem(page, spec.bandControl) : nullptr) {
+        const SIZE size = WindowSize(band);
+        const int gap = DialogUnits(page, 4);
+        const int bandTop = buttonTop - gap - size.cy;
+        listHeight = (std::min)(listHeight, bandTop - gap - listTop);
+        if (batch)
+            batch = DeferWindowPos(batch, band, nullptr, DialogUnits(page, 7), bandTop, 0, 0,
+                                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (list && batch && listWidth > 0 && listHeight > 0)
+        batch = DeferWindowPos(batch, list, nullptr, DialogUnits(page, 7), listTop, listWidth, listHeight,
+                               SWP_NOZORDER | SWP_NOACTIVATE);
     if (batch) EndDeferWindowPos(batch);
     if (list) SizeColumns(list, spec);
 }

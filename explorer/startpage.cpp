@@ -786,6 +786,7 @@ const PageSpec& StartupPageSpec()
         UpdateStartupButtons,
         StartupCommand,
         StartupMenu,
+        IDC_SHOW_ALL,
     };
     return spec;
 }

@@ -39,11 +39,15 @@ void WithDelayedPage(const std::function<void(HWND page, HWND list)>& body)
         if (page) body(page, GetDlgItem(page, IDC_LIST));
         if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     });
-    PROPSHEETPAGEA page = {sizeof(page), 0, GetModuleHandleA(nullptr)};
+    PROPSHEETPAGEA page = {};
+    page.dwSize = sizeof(page);
+    page.hInstance = GetModuleHandleA(nullptr);
     page.pszTemplate = MAKEINTRESOURCEA(IDD_PAGE_DELAYED);
     page.pfnDlgProc = PageProc;
     page.lParam = reinterpret_cast<LPARAM>(&DelayedPageSpec());
-    PROPSHEETHEADERA header = {sizeof(header), PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW};
+    PROPSHEETHEADERA header = {};
+    header.dwSize = sizeof(header);
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
     header.pszCaption = kSheet;
     header.nPages = 1;
     header.ppsp = &page;

@@ -14,7 +14,10 @@ std::vector<std::string> ReadRows(HWND list)
 {
     std::vector<std::string> rows(RowCount(list));
     for (size_t row = 0; row < rows.size(); ++row)
-        for (int column = 0; column < 4; ++column) rows[row] += (column ? "|" : "") + Cell(list, row, column);
+        for (int column = 0; column < 4; ++column) {
+            if (column) rows[row] += '|';
+            rows[row] += Cell(list, row, column);
+        }
     return rows;
 }
 
@@ -106,7 +109,8 @@ TEST_F(HistoryWindow, DoubleClickEnablesADisabledEntryAndRestoreBringsBackADelet
     WithHistoryWindow([&](HWND dialog, HWND list) {
         Select(list, 0);
         undoForDisable = IsWindowEnabled(GetDlgItem(dialog, kUndo));
-        NMITEMACTIVATE click = {{list, 1000, static_cast<UINT>(NM_DBLCLK)}, 0};
+        NMITEMACTIVATE click = {};
+        click.hdr = {list, 1000, static_cast<UINT>(NM_DBLCLK)};
         SendMessageA(dialog, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&click));
         Select(list, 1);
         Click(dialog, kUndo);

@@ -17,7 +17,7 @@ const std::string kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // A control only one page's template has: the page shown is the one that
 // holds it.
-enum PageMark { kMarkActiveTasks = 1052, kMarkIEHelpers = 1100, kMarkServices = 1048,
+enum PageMark { kMarkStartup = 10, kMarkActiveTasks = 1052, kMarkIEHelpers = 1100, kMarkServices = 1048,
                 kMarkHidden = 1178, kMarkOptions = 1049, kMarkAbout = 1041, kMarkCookies = 1125 };
 
 void EndExplorers()
@@ -77,7 +77,8 @@ TEST_F(Explorer, SwitchesOpenTheirPageTheLastMatchWinsAndQuitEndsIt)
     for (auto [switches, mark] :
          {std::pair{"-TASK -BHO", int{kMarkActiveTasks}}, {"-bho", kMarkIEHelpers},
           {"-OPTIONS", kMarkOptions}, {"-RESTART", kMarkOptions}, {"-SERVICE", kMarkServices},
-          {"-HIDDEN", kMarkHidden}, {"-PRIME", kMarkAbout}, {"-COOKIES", kMarkCookies}}) {
+          {"-HIDDEN", kMarkHidden}, {"-PRIME", kMarkAbout}, {"-COOKIES", kMarkCookies},
+          {"-start", kMarkStartup}}) {
         ASSERT_TRUE(Open(switches)) << switches;
         EXPECT_TRUE(Shows(mark)) << switches;
         EXPECT_TRUE(Quit()) << switches;
@@ -123,6 +124,7 @@ TEST_F(Explorer, DamagedStartTabAndPlacementOpenTheFirstPageOnScreen)
         ASSERT_TRUE(SetText(HKEY_CURRENT_USER, kOptionsKey, "StartTab", stored));
         ASSERT_TRUE(Open("")) << stored;
         EXPECT_EQ(Tab(), 0) << stored;
+        EXPECT_TRUE(Shows(kMarkStartup)) << stored;
         RECT placed = {};
         GetWindowRect(sheet_, &placed);
         EXPECT_TRUE(placed.left >= 0 && placed.top >= 0 && placed.right - placed.left > 200 &&
