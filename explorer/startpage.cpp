@@ -399,8 +399,11 @@ ShownRow& LastShownRow()
 // The framework has emptied the list with drawing off; it sorts afterwards.
 int FillStartupList(HWND page, HWND list)
 {
-    (void)page;
     LastShownRow() = {};
+    // The box follows the option on every activation: another window may
+    // have changed it meanwhile.
+    CheckDlgButton(page, IDC_SHOW_ALL,
+                   ReadOptionOrDefault("ShowAllStartup") > 0 ? BST_CHECKED : BST_UNCHECKED);
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     const int count = BuildStartupList(1);
 
@@ -592,9 +595,13 @@ void AddProgram(HWND page)
 {
     char title[256];
     LoadLocalizedString(IDS_ADD_TITLE, title);
-    char filter[256];
-    LoadLocalizedString(IDS_ADD_FILTER, filter);
-    ReplaceChar(filter, '%', '\0');
+    // The filter's pairs are separated by "%" in the string table; the
+    // dialog wants them separated by NULs and ended by two.
+    char filter[256] = {};
+    LoadLocalizedString(IDS_ADD_FILTER, filter, static_cast<int>(sizeof(filter)) - 2);
+    for (char* at = filter; *at; ++at) {
+        if (*at == '%') *at = '\0';
+    }
     char path[kAddPathLen] = "Path";
 
     OPENFILENAMEA open = {};

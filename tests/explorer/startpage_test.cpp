@@ -15,6 +15,7 @@
 namespace {
 
 constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kApprovals = "Software\\Corvath\\Velmora\\Run";
 constexpr const char* kSheetCaption = "VlStartPageTest";
 constexpr int kList = 1000;
 
@@ -56,7 +57,7 @@ void CleanUp()
         const char* store = nullptr;
         if (GetRunLocation(code, nullptr, nullptr, &store)) RemovePrefixed(HKEY_LOCAL_MACHINE, store);
     }
-    RemovePrefixed(HKEY_CURRENT_USER, "Software\\Corvath\\Velmora\\Run");
+    RemovePrefixed(HKEY_CURRENT_USER, kApprovals);
     HKEY options;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, KEY_SET_VALUE, &options) == ERROR_SUCCESS) {
         RegDeleteValueA(options, "SortStartup");
@@ -204,6 +205,49 @@ protected:
         answer.join();
         return text;
     }
+    // Chooses a path in the Add dialog; every message box of the page's
+    // thread meanwhile is read (returned) and closed, then the dialog if
+    // it is still open.
+    std::string AddThroughDialog(const std::string& path)
+    {
+        std::string said;
+        std::thread chooser([&] {
+            HWND open = nullptr;
+            for (int i = 0; i < 200 && !(open = FindWindowA("#32770", "Add AutoStart Program")); ++i)
+                Sleep(50);
+            if (!open) return;
+            // The name box of the Explorer-style dialog (cmb13), or its edit (edt1).
+            if (!SetDlgItemTextA(open, 0x47C, path.c_str())) SetDlgItemTextA(open, 0x480, path.c_str());
+            PostMessageA(open, WM_COMMAND, IDOK, 0);
+            struct Boxes {
+                HWND open;
+                std::string* said;
+            } boxes{open, &said};
+            for (int i = 0; i < 30; ++i) {
+                Sleep(100);
+                EnumThreadWindows(
+                    GetWindowThreadProcessId(page, nullptr),
+                    [](HWND w, LPARAM p) -> BOOL {
+                        auto* b = reinterpret_cast<Boxes*>(p);
+                        char cls[16] = "";
+                        GetClassNameA(w, cls, sizeof(cls));
+                        if (w == b->open || !IsWindowVisible(w) || lstrcmpA(cls, "#32770") != 0 ||
+                            !GetDlgItem(w, 0xFFFF))
+                            return TRUE;
+                        char text[2048] = "";
+                        GetDlgItemTextA(w, 0xFFFF, text, sizeof(text));
+                        *b->said += text;
+                        PostMessageA(w, WM_COMMAND, IDOK, 0);
+                        return TRUE;
+                    },
+                    reinterpret_cast<LPARAM>(&boxes));
+            }
+            if (IsWindow(open)) PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
+        });
+        SendMessageA(page, WM_COMMAND, 1064, 0);
+        chooser.join();
+        return said;
+    }
 };
 
 TEST_F(StartPage, SortsByColumnBothWaysKeepingDisabledEntriesLast)
@@ -308,49 +352,21 @@ TEST_F(StartPage, AddRefusesAMissingPathAndBadDataDoesNotCrash)
     EXPECT_EQ(ItemCount(), ListView_GetItemCount(list));
 
     const std::string missing = "C:\\" + Prefix() + "missing\\nothing.exe";
-    std::string said;
-    std::thread chooser([&] {
-        HWND open = nullptr;
-        for (int i = 0; i < 200 && !(open = FindWindowA("#32770", "Add AutoStart Program")); ++i)
-            Sleep(50);
-        if (!open) return;
-        // The name box of the Explorer-style dialog (cmb13), or its edit (edt1).
-        if (!SetDlgItemTextA(open, 0x47C, missing.c_str())) SetDlgItemTextA(open, 0x480, missing.c_str());
-        PostMessageA(open, WM_COMMAND, IDOK, 0);
-        // Whoever refuses it (the dialog itself or the page) says so: every
-        // box of the page's thread is read and closed, then the dialog.
-        struct Boxes {
-            HWND open;
-            std::string* said;
-        } boxes{open, &said};
-        for (int i = 0; i < 30; ++i) {
-            Sleep(100);
-            EnumThreadWindows(
-                GetWindowThreadProcessId(open, nullptr),
-                [](HWND w, LPARAM p) -> BOOL {
-                    auto* b = reinterpret_cast<Boxes*>(p);
-                    char cls[16] = "";
-                    GetClassNameA(w, cls, sizeof(cls));
-                    if (w == b->open || !IsWindowVisible(w) || lstrcmpA(cls, "#32770") != 0 ||
-                        !GetDlgItem(w, 0xFFFF))
-                        return TRUE;
-                    char text[2048] = "";
-                    GetDlgItemTextA(w, 0xFFFF, text, sizeof(text));
-                    *b->said += text;
-                    PostMessageA(w, WM_COMMAND, IDOK, 0);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&boxes));
-        }
-        if (IsWindow(open)) PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
-    });
-    SendMessageA(page, WM_COMMAND, 1064, 0);
-    chooser.join();
-    EXPECT_NE("", said) << "the refusal is told";
+    EXPECT_NE("", AddThroughDialog(missing)) << "the refusal is told";
     char approval[64] = "";
-    EXPECT_EQ(0, GetRegValue(HKEY_CURRENT_USER, "Software\\Corvath\\Velmora\\Run", missing.c_str(),
-                             approval));
-    EXPECT_EQ(0, GetRegValue(HKEY_CURRENT_USER, kUserRun, "nothing", approval));
+    EXPECT_EQ(0, GetRegValue(HKEY_CURRENT_USER, kApprovals, missing.c_str(), approval));
+
+    // A program that exists is added under its description, and approved.
+    ScratchDir dir((Prefix() + "add").c_str());
+    const std::string program = dir.file("app.exe");
+    ASSERT_TRUE(CopyFileA(FixturePath("fixture_app.exe").c_str(), program.c_str(), FALSE));
+    EXPECT_EQ("", AddThroughDialog(program));
+    char added[MAX_PATH] = "";
+    GetRegValue(HKEY_CURRENT_USER, kUserRun, "Fixture Application", added);
+    DeleteRegValue(HKEY_CURRENT_USER, kUserRun, "Fixture Application");
+    EXPECT_STREQ(program.c_str(), added);
+    GetRegValue(HKEY_CURRENT_USER, kApprovals, program.c_str(), approval);
+    EXPECT_STREQ("1", approval);
 }
 
 TEST_F(StartPage, StopsRunningProgramsAskingOnlyForOneRowAndMovesToDelayedStart)
