@@ -58,11 +58,7 @@ void CleanUp()
         if (GetRunLocation(code, nullptr, nullptr, &store)) RemovePrefixed(HKEY_LOCAL_MACHINE, store);
     }
     RemovePrefixed(HKEY_CURRENT_USER, kApprovals);
-    HKEY options;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, KEY_SET_VALUE, &options) == ERROR_SUCCESS) {
-        RegDeleteValueA(options, "SortStartup");
-        RegCloseKey(options);
-    }
+    DeleteRegValue(HKEY_CURRENT_USER, kOptionsKey, "SortStartup");
 }
 
 // The first-sight stamp the page writes for the test's program, removed
@@ -340,14 +336,10 @@ TEST_F(StartPage, AddRefusesAMissingPathAndBadDataDoesNotCrash)
 {
     // A command far beyond every buffer of the list and the catalogue.
     AddRun(HKEY_CURRENT_USER, "long", "C:\\" + std::string(10000, 'x') + ".exe");
-    HKEY options;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kOptionsKey, 0, nullptr, 0,
-                                             KEY_SET_VALUE, nullptr, &options, nullptr));
-    RegSetValueExA(options, "SortStartup", 0, REG_SZ, reinterpret_cast<const BYTE*>("99"), 3);
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kOptionsKey, "SortStartup", "99"));
     Open();
     EXPECT_EQ(ItemCount(), ListView_GetItemCount(list));
-    RegSetValueExA(options, "SortStartup", 0, REG_SZ, reinterpret_cast<const BYTE*>("text"), 5);
-    RegCloseKey(options);
+    ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kOptionsKey, "SortStartup", "text"));
     ASSERT_TRUE(Command(1014));
     EXPECT_EQ(ItemCount(), ListView_GetItemCount(list));
 
