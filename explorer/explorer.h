@@ -68,10 +68,10 @@ HBITMAP GetSharedBitmap(int id);
 constexpr int kMaxColumns = 6;
 
 struct PageSpec;
-// Inserts the spec's columns with their widths from the list's width.
-void InsertColumns(HWND list, const PageSpec& spec);
+// Inserts the page's columns with their widths from the list's width.
+void InsertColumns(HWND list, const PageSpec& desc);
 // Sets the widths again after the list was resized.
-void SizeColumns(HWND list, const PageSpec& spec);
+void SizeColumns(HWND list, const PageSpec& desc);
 // Appends a row whose lParam is the item index; returns the row or -1. The
 // text is shown as given (never a format) and cut to the list's buffer.
 int InsertRow(HWND list, const char* text, int image, int item);
@@ -95,7 +95,7 @@ int AddFileIcon(HIMAGELIST images, const char* path);
 
 // Sort keys: one text per item and column, set by the page while it fills
 // its rows, read by the comparator. "bottom" items (disabled startup
-// entries) sort after all others in the spec's bottom columns.
+// entries) sort after all others in the page's bottom columns.
 void ClearSortKeys();
 void SetSortKey(int item, int column, const char* key);
 void SetSortBottom(int item, int bottom);
@@ -104,10 +104,10 @@ void SetSortBottom(int item, int bottom);
 void ResetSortDirections();
 int SortDirection(int column);
 // A column click: sorts by the column's current direction, inverts it and
-// stores column + 1 in the spec's sort option.
-void SortByColumnClick(HWND list, const PageSpec& spec, int column);
+// stores column + 1 in the page's sort option.
+void SortByColumnClick(HWND list, const PageSpec& desc, int column);
 // After a refill: sorts by the stored column with its current direction.
-void SortByStoredColumn(HWND list, const PageSpec& spec);
+void SortByStoredColumn(HWND list, const PageSpec& desc);
 // The twelve-digit key of a stored first-detected date ("MM/DD/YYYY H:MM"),
 // or " " for a text of 11 characters or fewer (out holds 16).
 void DateSortKey(const char* stored, char* out);
@@ -199,7 +199,7 @@ struct PageSpec {
     int bandControl = 0;
 };
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-// The spec of a page window (null before WM_INITDIALOG).
+// The PageSpec of a page window (null before WM_INITDIALOG).
 const PageSpec* GetPageSpec(HWND page);
 // Refills the page's list, re-sorts it and selects row 0.
 void RefillPage(HWND page);
@@ -234,7 +234,7 @@ int NoteExists(const char* program);
 void ShowHistoryWindow(HWND owner);
 
 // ---------------------------------------------------------------------------
-// The pages. Each returns its spec; the sheet lists them in tab order.
+// The pages. Each returns its desc; the sheet lists them in tab order.
 const PageSpec& StartupPageSpec();     // startpage.cpp (102)
 const PageSpec& DelayedPageSpec();     // delaypage.cpp (197)
 // Pages whose content comes later: registered with dialog, title and icon,

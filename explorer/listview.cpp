@@ -69,21 +69,21 @@ int CALLBACK CompareRows(LPARAM a, LPARAM b, LPARAM context)
     return run.direction == 0 ? sign : -sign;
 }
 
-void SortRows(HWND list, const PageSpec& spec, int column)
+void SortRows(HWND list, const PageSpec& desc, int column)
 {
-    if (spec.keepOrder) return;
-    SortRun run = {column, g_directions[column], spec.bottomColumns};
+    if (desc.keepOrder) return;
+    SortRun run = {column, g_directions[column], desc.bottomColumns};
     SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&run),
                  reinterpret_cast<LPARAM>(CompareRows));
 }
 
-int AvailableWidth(HWND list, const PageSpec& spec)
+int AvailableWidth(HWND list, const PageSpec& desc)
 {
     RECT box = {};
     GetWindowRect(list, &box);
     int width = box.right - box.left;
-    if (!spec.fullWidth)
-        width -= GetSystemMetrics(spec.commandId == kPageFileTypes ? SM_CXVSCROLL : SM_CYVSCROLL);
+    if (!desc.fullWidth)
+        width -= GetSystemMetrics(desc.commandId == kPageFileTypes ? SM_CXVSCROLL : SM_CYVSCROLL);
     return width > 0 ? width : 0;
 }
 
@@ -95,28 +95,28 @@ void CopyCell(const char* text, char (&out)[kCellLen])
 
 }  // namespace
 
-void InsertColumns(HWND list, const PageSpec& spec)
+void InsertColumns(HWND list, const PageSpec& desc)
 {
-    const int width = AvailableWidth(list, spec);
-    for (int i = 0; i < spec.columnCount && i < kMaxColumns; ++i) {
+    const int width = AvailableWidth(list, desc);
+    for (int i = 0; i < desc.columnCount && i < kMaxColumns; ++i) {
         char title[128] = "";
-        LoadLocalizedString(spec.columnTitles[i], title);
+        LoadLocalizedString(desc.columnTitles[i], title);
         LVCOLUMNA column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
-        column.cx = static_cast<int>(width * spec.columnWidths[i]);
+        column.cx = static_cast<int>(width * desc.columnWidths[i]);
         column.pszText = title;
         column.iSubItem = i;
         SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
     }
 }
 
-void SizeColumns(HWND list, const PageSpec& spec)
+void SizeColumns(HWND list, const PageSpec& desc)
 {
-    const int width = AvailableWidth(list, spec);
-    for (int i = 0; i < spec.columnCount && i < kMaxColumns; ++i)
+    const int width = AvailableWidth(list, desc);
+    for (int i = 0; i < desc.columnCount && i < kMaxColumns; ++i)
         SendMessageA(list, LVM_SETCOLUMNWIDTH, i,
-                     MAKELPARAM(static_cast<int>(width * spec.columnWidths[i]), 0));
+                     MAKELPARAM(static_cast<int>(width * desc.columnWidths[i]), 0));
 }
 
 int InsertRow(HWND list, const char* text, int image, int item)
@@ -254,22 +254,22 @@ int SortDirection(int column)
     return column >= 0 && column < kMaxColumns ? g_directions[column] : 0;
 }
 
-void SortByColumnClick(HWND list, const PageSpec& spec, int column)
+void SortByColumnClick(HWND list, const PageSpec& desc, int column)
 {
-    if (!spec.sortOption || column < 0 || column >= spec.columnCount || column >= kMaxColumns) return;
-    SortRows(list, spec, column);
+    if (!desc.sortOption || column < 0 || column >= desc.columnCount || column >= kMaxColumns) return;
+    SortRows(list, desc, column);
     g_directions[column] = g_directions[column] ? 0 : 1;
-    WriteOption(spec.sortOption, column + 1);
+    WriteOption(desc.sortOption, column + 1);
 }
 
-void SortByStoredColumn(HWND list, const PageSpec& spec)
+void SortByStoredColumn(HWND list, const PageSpec& desc)
 {
-    if (!spec.sortOption) return;
-    const int column = ReadOption(spec.sortOption, 0) - 1;
+    if (!desc.sortOption) return;
+    const int column = ReadOption(desc.sortOption, 0) - 1;
     // A stored column the list does not have (a damaged or foreign value)
     // leaves the rows in the order they were found.
-    if (column < 0 || column >= spec.columnCount || column >= kMaxColumns) return;
-    SortRows(list, spec, column);
+    if (column < 0 || column >= desc.columnCount || column >= kMaxColumns) return;
+    SortRows(list, desc, column);
 }
 
 void DateSortKey(const char* stored, char* out)

@@ -31,9 +31,9 @@ HWND PageList(HWND page)
     return GetDlgItem(page, IDC_LIST);
 }
 
-void SetPageSpec(HWND page, const PageSpec* spec)
+void SetPageSpec(HWND page, const PageSpec* desc)
 {
-    SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(spec));
+    SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(desc));
 }
 
 INT_PTR NotifyResult(HWND page, LONG_PTR result)
@@ -86,16 +86,16 @@ void OpenNoteOfItem(int item)
     ShellExecuteA(nullptr, "open", note, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-void ShowContextMenu(HWND page, const PageSpec& spec)
+void ShowContextMenu(HWND page, const PageSpec& desc)
 {
     const int item = SelectedItem(PageList(page));
     if (item < 0) return;
     UniqueMenu menu(CreatePopupMenu());
     if (!menu) return;
-    if (spec.menu) spec.menu(page, menu.get(), item);
+    if (desc.menu) desc.menu(page, menu.get(), item);
     AppendMenuA(menu.get(), MF_SEPARATOR, 0, nullptr);
     AppendMenuText(menu.get(), IDS_LOOKUP, kCmdLookup);
-    if (spec.commandId != kPageCookies) AppendMenuText(menu.get(), IDS_LOG, IDC_HTML_REPORT);
+    if (desc.commandId != kPageCookies) AppendMenuText(menu.get(), IDS_LOG, IDC_HTML_REPORT);
     AppendMenuText(menu.get(), IDS_HELP, IDC_HELP_IMAGE);
     POINT at = {};
     GetCursorPos(&at);
@@ -104,16 +104,16 @@ void ShowContextMenu(HWND page, const PageSpec& spec)
     PostMessageA(page, WM_NULL, 0, 0);
 }
 
-void RunMonitorImage(HWND page, const PageSpec& spec)
+void RunMonitorImage(HWND page, const PageSpec& desc)
 {
-    if (spec.patrolTitleId == 0) return;
-    const int minutes = ShowPatrolDialog(page, spec.patrolTitleId);
-    if (minutes >= 0) StorePatrolMinutes(spec.patrolTitleId, minutes);
-    ShowMonitorImage(page, PatrolBitmap(spec.patrolTitleId));
+    if (desc.patrolTitleId == 0) return;
+    const int minutes = ShowPatrolDialog(page, desc.patrolTitleId);
+    if (minutes >= 0) StorePatrolMinutes(desc.patrolTitleId, minutes);
+    ShowMonitorImage(page, PatrolBitmap(desc.patrolTitleId));
 }
 
 // The commands every page has; 1 when handled.
-int RunCommonCommand(HWND page, const PageSpec& spec, int id)
+int RunCommonCommand(HWND page, const PageSpec& desc, int id)
 {
     const int item = SelectedItem(PageList(page));
     switch (id) {
@@ -125,10 +125,10 @@ int RunCommonCommand(HWND page, const PageSpec& spec, int id)
         PostMessageA(page, WM_CLOSE, 0, 0);
         return 1;
     case IDC_HELP_IMAGE:
-        OpenPageHelp(spec.commandId);
+        OpenPageHelp(desc.commandId);
         return 1;
     case IDC_MONITOR_IMAGE:
-        RunMonitorImage(page, spec);
+        RunMonitorImage(page, desc);
         return 1;
     case kCmdLookup:
         LookUpItem(item);
@@ -151,20 +151,20 @@ int RunCommonCommand(HWND page, const PageSpec& spec, int id)
     }
 }
 
-INT_PTR OnListNotify(HWND page, const PageSpec& spec, const NMHDR* header)
+INT_PTR OnListNotify(HWND page, const PageSpec& desc, const NMHDR* header)
 {
     HWND list = header->hwndFrom;
     switch (header->code) {
     case LVN_COLUMNCLICK:
-        SortByColumnClick(list, spec, reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
+        SortByColumnClick(list, desc, reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
         return TRUE;
     case LVN_ITEMCHANGED:
     case NM_CLICK:
     case NM_CHAR:
-        if (spec.update) spec.update(page, list);
+        if (desc.update) desc.update(page, list);
         return TRUE;
     case NM_RCLICK:
-        ShowContextMenu(page, spec);
+        ShowContextMenu(page, desc);
         return TRUE;
     case NM_DBLCLK:
         LookUpItem(SelectedItem(list));
@@ -177,16 +177,16 @@ INT_PTR OnListNotify(HWND page, const PageSpec& spec, const NMHDR* header)
     }
 }
 
-void OnSetActive(HWND page, const PageSpec& spec)
+void OnSetActive(HWND page, const PageSpec& desc)
 {
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     RefillPage(page);
-    SetupPageImages(page, spec.patrolTitleId);
+    SetupPageImages(page, desc.patrolTitleId);
     SetupSheetForPage(page);
     // Setting up the sheet empties the status bar; the selected row's line
     // comes back.
-    if (spec.update) spec.update(page, PageList(page));
-    SetActivePage(spec.commandId);
+    if (desc.update) desc.update(page, PageList(page));
+    SetActivePage(desc.commandId);
     SetCursor(LoadCursorA(nullptr, IDC_HAND));
 }
 
@@ -199,12 +199,12 @@ void OnKillActive(HWND page)
     SaveSheetPlacement(page);
 }
 
-INT_PTR OnNotify(HWND page, const PageSpec& spec, const NMHDR* header)
+INT_PTR OnNotify(HWND page, const PageSpec& desc, const NMHDR* header)
 {
-    if (header->idFrom == IDC_LIST) return OnListNotify(page, spec, header);
+    if (header->idFrom == IDC_LIST) return OnListNotify(page, desc, header);
     switch (header->code) {
     case PSN_SETACTIVE:
-        OnSetActive(page, spec);
+        OnSetActive(page, desc);
         return NotifyResult(page, 0);
     case PSN_KILLACTIVE:
         OnKillActive(page);
@@ -214,17 +214,17 @@ INT_PTR OnNotify(HWND page, const PageSpec& spec, const NMHDR* header)
     }
 }
 
-void OnInitDialog(HWND page, const PageSpec& spec)
+void OnInitDialog(HWND page, const PageSpec& desc)
 {
-    SetPageSpec(page, &spec);
-    if (spec.init) spec.init(page);
+    SetPageSpec(page, &desc);
+    if (desc.init) desc.init(page);
     HWND list = PageList(page);
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    InsertColumns(list, spec);
+    InsertColumns(list, desc);
     ResetSortDirections();
     SetDialogText(page, IDS_HELP_LABEL, IDC_HELP_LABEL);
     SetDialogText(page, IDS_MONITOR_LABEL, IDC_MONITOR_LABEL);
-    SetActivePage(spec.commandId);
+    SetActivePage(desc.commandId);
     RestoreSheetPlacement(page);
 }
 
@@ -267,16 +267,16 @@ void MoveImage(HDWP& batch, HWND page, int id, double widths, int y, int sheetWi
     batch = DeferWindowPos(batch, control, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void MoveButtons(HDWP& batch, HWND page, const PageSpec& spec, int listWidth, int y)
+void MoveButtons(HDWP& batch, HWND page, const PageSpec& desc, int listWidth, int y)
 {
     int count = 0;
-    while (count < 8 && spec.buttons[count] != 0) ++count;
+    while (count < 8 && desc.buttons[count] != 0) ++count;
     if (count == 0) return;
-    const SIZE first = WindowSize(GetDlgItem(page, spec.buttons[0]));
+    const SIZE first = WindowSize(GetDlgItem(page, desc.buttons[0]));
     const int left = DialogUnits(page, 7);
     for (int i = 0; i < count && batch; ++i) {
         int x = left;
-        int width = WindowSize(GetDlgItem(page, spec.buttons[i])).cx;
+        int width = WindowSize(GetDlgItem(page, desc.buttons[i])).cx;
         if (count < 2) {
             x = left + (listWidth - width) / 2;
         } else {
@@ -286,7 +286,7 @@ void MoveButtons(HDWP& batch, HWND page, const PageSpec& spec, int listWidth, in
                 width -= 25;
             }
         }
-        for (int id : {spec.buttons[i], spec.companions[i]}) {
+        for (int id : {desc.buttons[i], desc.companions[i]}) {
             HWND button = id ? GetDlgItem(page, id) : nullptr;
             if (!button || !batch) continue;
             const SIZE size = WindowSize(button);
@@ -295,7 +295,7 @@ void MoveButtons(HDWP& batch, HWND page, const PageSpec& spec, int listWidth, in
     }
 }
 
-void Relayout(HWND page, const PageSpec& spec)
+void Relayout(HWND page, const PageSpec& desc)
 {
     HWND sheet = GetParent(page);
     if (!sheet) return;
@@ -315,11 +315,11 @@ void Relayout(HWND page, const PageSpec& spec)
     int listHeight = oneRow ? listBase + 5 : listBase - 16;
     const int listTop = DialogUnits(page, 44) + 5;
 
-    const int buttonHeight = spec.buttons[0] ? WindowSize(GetDlgItem(page, spec.buttons[0])).cy : 0;
+    const int buttonHeight = desc.buttons[0] ? WindowSize(GetDlgItem(page, desc.buttons[0])).cy : 0;
     const int buttonBase = h - static_cast<int>(2.75 * DialogUnits(page, 35));
     const int buttonTop = oneRow ? buttonBase + buttonHeight / 2 + 14 : buttonBase + 8;
-    MoveButtons(batch, page, spec, listWidth, buttonTop);
-    if (HWND band = spec.bandControl ? GetDlgItem(page, spec.bandControl) : nullptr) {
+    MoveButtons(batch, page, desc, listWidth, buttonTop);
+    if (HWND band = desc.bandControl ? GetDlgItem(page, desc.bandControl) : nullptr) {
         const SIZE size = WindowSize(band);
         const int gap = DialogUnits(page, 4);
         const int bandTop = buttonTop - gap - size.cy;
@@ -332,7 +332,7 @@ void Relayout(HWND page, const PageSpec& spec)
         batch = DeferWindowPos(batch, list, nullptr, DialogUnits(page, 7), listTop, listWidth, listHeight,
                                SWP_NOZORDER | SWP_NOACTIVATE);
     if (batch) EndDeferWindowPos(batch);
-    if (list) SizeColumns(list, spec);
+    if (list) SizeColumns(list, desc);
 }
 
 }  // namespace
@@ -394,46 +394,46 @@ void AppendProgramBlock(HMENU menu, int item)
 
 void RefillPage(HWND page)
 {
-    const PageSpec* spec = GetPageSpec(page);
+    const PageSpec* desc = GetPageSpec(page);
     HWND list = PageList(page);
-    if (!spec || !list) return;
+    if (!desc || !list) return;
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     ClearSortKeys();
-    if (spec->fill) spec->fill(page, list);
-    SortByStoredColumn(list, *spec);
+    if (desc->fill) desc->fill(page, list);
+    SortByStoredColumn(list, *desc);
     SelectRow(list, 0);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
-    if (spec->update) spec->update(page, list);
+    if (desc->update) desc->update(page, list);
 }
 
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG) {
         const auto* sheetPage = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
-        const auto* spec = sheetPage ? reinterpret_cast<const PageSpec*>(sheetPage->lParam) : nullptr;
-        if (!spec) return FALSE;
-        OnInitDialog(page, *spec);
+        const auto* desc = sheetPage ? reinterpret_cast<const PageSpec*>(sheetPage->lParam) : nullptr;
+        if (!desc) return FALSE;
+        OnInitDialog(page, *desc);
         return TRUE;
     }
-    const PageSpec* spec = GetPageSpec(page);
-    if (!spec) return FALSE;
+    const PageSpec* desc = GetPageSpec(page);
+    if (!desc) return FALSE;
     if (message >= WM_MOUSEFIRST && message <= WM_LBUTTONDBLCLK)
         return HandleImageMouse(page, message, wParam, lParam) ? TRUE : FALSE;
     switch (message) {
     case WM_NOTIFY:
-        return OnNotify(page, *spec, reinterpret_cast<const NMHDR*>(lParam));
+        return OnNotify(page, *desc, reinterpret_cast<const NMHDR*>(lParam));
     case WM_COMMAND:
-        if (spec->command && spec->command(page, LOWORD(wParam))) return TRUE;
-        return RunCommonCommand(page, *spec, LOWORD(wParam)) ? TRUE : FALSE;
+        if (desc->command && desc->command(page, LOWORD(wParam))) return TRUE;
+        return RunCommonCommand(page, *desc, LOWORD(wParam)) ? TRUE : FALSE;
     case WM_SETCURSOR:
         if (!HandleLinkCursor(page, wParam, lParam)) return FALSE;
         return NotifyResult(page, TRUE);
     case WM_DRAWITEM:
         return DrawLinkButton(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)) ? TRUE : FALSE;
     case kMsgRelayout:
-        Relayout(page, *spec);
+        Relayout(page, *desc);
         return TRUE;
     case WM_CLOSE:
         OnClosePage(page);

@@ -21,7 +21,7 @@ constexpr int kSheetOpening = 1;   // active page while the sheet is being built
 constexpr DWORD kFullSizeComctl = 0x40046;
 
 struct PageEntry {
-    const PageSpec& (*spec)();
+    const PageSpec& (*desc)();
     bool ntOnly;
 };
 constexpr PageEntry kPages[] = {
@@ -109,22 +109,22 @@ int BuildPages(SheetPages& pages, bool fullSizes)
     pages.count = 0;
     for (const PageEntry& entry : kPages) {
         if (entry.ntOnly && !nt) continue;
-        const PageSpec& spec = entry.spec();
+        const PageSpec& desc = entry.desc();
         // A page without a template cannot be shown; the others still can.
-        if (spec.dialogId == 0) continue;
+        if (desc.dialogId == 0) continue;
         const int i = pages.count++;
-        TabTitle(spec.titleId, pages.titles[i]);
-        pages.icons[i] = UniqueIcon(LoadTabIcon(spec.iconId));
-        pages.specs[i] = &spec;
+        TabTitle(desc.titleId, pages.titles[i]);
+        pages.icons[i] = UniqueIcon(LoadTabIcon(desc.iconId));
+        pages.specs[i] = &desc;
         PROPSHEETPAGEA& record = pages.records[i];
         record.dwSize = fullSizes ? sizeof(PROPSHEETPAGEA) : PROPSHEETPAGEA_V1_SIZE;
         record.dwFlags = PSP_USEHICON | PSP_USETITLE;
         record.hInstance = instance;
-        record.pszTemplate = MAKEINTRESOURCEA(spec.dialogId);
+        record.pszTemplate = MAKEINTRESOURCEA(desc.dialogId);
         record.hIcon = pages.icons[i].get();
         record.pszTitle = pages.titles[i];
         record.pfnDlgProc = PageProc;
-        record.lParam = reinterpret_cast<LPARAM>(&spec);
+        record.lParam = reinterpret_cast<LPARAM>(&desc);
     }
     return pages.count;
 }

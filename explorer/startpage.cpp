@@ -773,7 +773,7 @@ void StartupMenu(HWND page, HMENU menu, int item)
 
 const PageSpec& StartupPageSpec()
 {
-    static const PageSpec spec = {
+    static const PageSpec desc = {
         kPageStartup,
         102,
         606,
@@ -795,5 +795,5 @@ const PageSpec& StartupPageSpec()
         StartupMenu,
         IDC_SHOW_ALL,
     };
-    return spec;
+    return desc;
 }

@@ -13,16 +13,16 @@ namespace {
 
 PageSpec TwoColumns()
 {
-    PageSpec spec = {};
-    spec.commandId = kPageStartup;
-    spec.sortOption = "SortStartup";
-    spec.columnCount = 2;
-    spec.columnTitles[0] = 627;
-    spec.columnTitles[1] = 628;
-    spec.columnWidths[0] = 0.5;
-    spec.columnWidths[1] = 0.5;
-    spec.bottomColumns = 1;
-    return spec;
+    PageSpec desc = {};
+    desc.commandId = kPageStartup;
+    desc.sortOption = "SortStartup";
+    desc.columnCount = 2;
+    desc.columnTitles[0] = 627;
+    desc.columnTitles[1] = 628;
+    desc.columnWidths[0] = 0.5;
+    desc.columnWidths[1] = 0.5;
+    desc.bottomColumns = 1;
+    return desc;
 }
 
 std::string Order(HWND list)
@@ -45,8 +45,8 @@ TEST(ListSort, DirectionsPrefixBottomAndStoredColumn)
     HWND list = CreateWindowExA(0, WC_LISTVIEWA, "", WS_POPUP | LVS_REPORT, 0, 0, 400, 300, nullptr,
                                 nullptr, nullptr, nullptr);
     ASSERT_NE(list, nullptr);
-    const PageSpec spec = TwoColumns();
-    InsertColumns(list, spec);
+    const PageSpec desc = TwoColumns();
+    InsertColumns(list, desc);
     ClearSortKeys();
     // "beta" and "Beta2" differ only after the shorter one ends: equal.
     const char* titles[] = {"gamma", "Beta2", "alpha", "beta", "Disabled"};
@@ -59,26 +59,26 @@ TEST(ListSort, DirectionsPrefixBottomAndStoredColumn)
     SetSortBottom(4, 1);
     ResetSortDirections();
 
-    SortByColumnClick(list, spec, 0);
+    SortByColumnClick(list, desc, 0);
     EXPECT_EQ(Order(list), "alpha,Beta2,beta,gamma,Disabled");
     EXPECT_EQ(ReadOption("SortStartup", 0), 1);
-    SortByColumnClick(list, spec, 0);
+    SortByColumnClick(list, desc, 0);
     EXPECT_EQ(Order(list), "gamma,Beta2,beta,alpha,Disabled");
     // A refill sorts by the stored column in its current (now ascending)
     // direction, without turning it.
-    SortByStoredColumn(list, spec);
+    SortByStoredColumn(list, desc);
     EXPECT_EQ(Order(list), "alpha,Beta2,beta,gamma,Disabled");
     // Column 1 keeps no bottom items.
-    SortByColumnClick(list, spec, 1);
+    SortByColumnClick(list, desc, 1);
     EXPECT_EQ(Order(list), "Beta2,beta,gamma,Disabled,alpha");
 
     // Columns the list does not have, stored or clicked, change nothing.
     for (const char* damaged : {"7", "-3", "abc", "99999999999"}) {
         SetText(HKEY_CURRENT_USER, kOptionsKey, "SortStartup", damaged);
-        SortByStoredColumn(list, spec);
+        SortByStoredColumn(list, desc);
         EXPECT_EQ(Order(list), "Beta2,beta,gamma,Disabled,alpha") << damaged;
     }
-    SortByColumnClick(list, spec, 5);
+    SortByColumnClick(list, desc, 5);
     EXPECT_EQ(Order(list), "Beta2,beta,gamma,Disabled,alpha");
     DestroyWindow(list);
 }
