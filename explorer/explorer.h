@@ -209,6 +209,18 @@ void RefillPage(HWND page);
 int ItemProgramFile(int item, char* out);
 // The online lookup of an item of the shared list.
 void LookUpItem(int item);
+// A page's control texts from the string table; the Close button is hidden
+// where the sheet has its own (Windows 9x).
+struct ControlText {
+    int controlId;
+    int stringId;
+};
+void SetPageTexts(HWND page, const ControlText* texts, size_t count);
+template <size_t N>
+void SetPageTexts(HWND page, const ControlText (&texts)[N])
+{
+    SetPageTexts(page, texts, N);
+}
 // Context menu helpers for the pages' menu hooks.
 void AppendMenuText(HMENU menu, int stringId, int commandId);
 void AppendProgramBlock(HMENU menu, int item);   // Info, Explore, Properties, Note
@@ -237,8 +249,7 @@ void ShowHistoryWindow(HWND owner);
 // The pages. Each returns its desc; the sheet lists them in tab order.
 const PageSpec& StartupPageSpec();     // startpage.cpp (102)
 const PageSpec& DelayedPageSpec();     // delaypage.cpp (197)
-// Pages whose content comes later: registered with dialog, title and icon,
-// an empty list (placeholders.cpp).
+// The other pages, one file each.
 const PageSpec& IEHelpersPageSpec();
 const PageSpec& ScheduledTasksPageSpec();
 const PageSpec& ServicesPageSpec();

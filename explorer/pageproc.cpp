@@ -376,6 +376,13 @@ void LookUpItem(int item)
     OnlineLookup(GetItemType(item), file, title);
 }
 
+void SetPageTexts(HWND page, const ControlText* texts, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) SetDialogText(page, texts[i].stringId, texts[i].controlId);
+    if (!IsNtPlatform())
+        if (HWND close = GetDlgItem(page, IDC_CLOSE)) ShowWindow(close, SW_HIDE);
+}
+
 void AppendMenuText(HMENU menu, int stringId, int commandId)
 {
     char text[256] = "";
