@@ -197,11 +197,14 @@ struct PageSpec {
     // A control between the list and the buttons (a check box): it keeps
     // its place above the buttons and the list ends above it.
     int bandControl = 0;
+    // A refill selects no row: the page's commands act at once on the
+    // selection, without a question.
+    bool selectNoRow = false;
 };
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // The PageSpec of a page window (null before WM_INITDIALOG).
 const PageSpec* GetPageSpec(HWND page);
-// Refills the page's list, re-sorts it and selects row 0.
+// Refills the page's list, re-sorts it and selects row 0 (or no row).
 void RefillPage(HWND page);
 // The program file of an item (out holds MAX_PATH): quotes removed, a
 // shortcut resolved to its target, a bare name found along the path. 0 when
@@ -244,6 +247,24 @@ int NoteExists(const char* program);
 // ---------------------------------------------------------------------------
 // history.cpp: the history window (141).
 void ShowHistoryWindow(HWND owner);
+
+// ---------------------------------------------------------------------------
+// taskspage.cpp: what the Active Tasks and Scheduled Tasks pages share.
+// The icons of the program files they list, kept for the life of the
+// process and read again only when a file changed: a page refills after
+// every command and extracting an icon costs more than listing its row.
+// BeginKeptIcons prepares them for a fill of the list; KeptFileIcon gives
+// the image of a file's icon 0 (the stand-in when it has none, image 0
+// before BeginKeptIcons); GiveKeptIcons hands the list its own copy.
+void BeginKeptIcons(HWND list);
+int KeptFileIcon(const char* path);
+void GiveKeptIcons(HWND list);
+// The selected item's program path in the status bar, and "Info..." bold
+// when the program has a note.
+void ShowSelectedProgram(HWND page, HWND list);
+// Asks string 800, then schedules the selected item's program file for
+// deletion at the next restart; message 57 without a selection.
+void DeleteSelectedOnReboot(HWND page, HWND list);
 
 // ---------------------------------------------------------------------------
 // The pages. Each returns its desc; the sheet lists them in tab order.

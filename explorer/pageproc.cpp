@@ -409,7 +409,7 @@ void RefillPage(HWND page)
     ClearSortKeys();
     if (desc->fill) desc->fill(page, list);
     SortByStoredColumn(list, *desc);
-    SelectRow(list, 0);
+    SelectRow(list, desc->selectNoRow ? -1 : 0);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     if (desc->update) desc->update(page, list);

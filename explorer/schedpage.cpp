@@ -1,31 +1,146 @@
-// STUB page: The Scheduled Tasks page. Its list comes with its catalogue's page work; for now it has
-// its tab, template, columns and Monitor image, and lists nothing.
+// The Scheduled Tasks page: the work items of the Task Scheduler with their
+// programs and run times, and Remove, which takes a task out of the
+// scheduler and out of the monitor's approvals.
+#include "catalogue/catalogue.h"
 #include "explorer/explorer.h"
 #include "resources/resource.h"
 
+#include <cstring>
+
 namespace {
 
-constexpr int IDC_REFRESH = 1006;
-constexpr int IDC_SECOND_ACTION = 1007;   // "&Kill Task", "&Unhide"
-constexpr int IDC_ADD = 1064;
-constexpr int IDC_OPTION_CHECK = 1014;
-constexpr int IDC_ABOUT_HEADING = 1041;
+constexpr int kCmdDeleteOnReboot = 1144;
+
+constexpr int IDS_NO_SELECTION = 57;
+constexpr int IDS_REMOVE = 302;
+constexpr int IDS_DELETE_ON_REBOOT = 801;
+constexpr int IDS_REMOVE_FAILED = 2610;
+
+// The scheduler names its work items after their files ("name.job").
+constexpr size_t kJobSuffixLen = 4;
 
 constexpr ControlText kScheduledTexts[] = {
     {1095, 678}, {1096, 679}, {IDC_INFO_BUTTON, 301}, {IDC_REMOVE, 302}, {IDC_CLOSE, 304}};
 
-void InitScheduled(HWND page) { SetPageTexts(page, kScheduledTexts); }
-
-int FillNothing(HWND, HWND)
+void InitScheduled(HWND page)
 {
-    return 0;
+    SetPageTexts(page, kScheduledTexts);
+}
+
+// Puts `argument` in place of the pattern's one "%s". Patterns may be
+// overridden from the registry, so they never reach a printf-style routine.
+void FillPattern(int stringId, const char* argument, char (&out)[2048])
+{
+    char pattern[1024];
+    LoadLocalizedString(stringId, pattern);
+    out[0] = '\0';
+    const char* mark = strstr(pattern, "%s");
+    if (!mark) {
+        StrCopy(out, pattern);
+        return;
+    }
+    char head[1024];
+    StrCopy(head, pattern);
+    head[mark - pattern] = '\0';
+    StrAppend(out, head);
+    StrAppend(out, argument);
+    StrAppend(out, mark + 2);
+}
+
+void AddScheduledRow(HWND list, int item)
+{
+    char title[kTitleLen + 1];
+    char path[kPathLen];
+    char next[kEntryLen];
+    char last[kDetailLen];
+    GetItemTitle(item, title);
+    GetItemPath(item, path);
+    GetItemEntryName(item, next);
+    GetItemDetail(item, last, kDetailLen);
+    char name[kTitleLen + 1];
+    StrCopy(name, title);
+    const size_t length = strlen(name);
+    if (length > kJobSuffixLen) name[length - kJobSuffixLen] = '\0';
+    const char* program = path + FileNameOffset(path);
+    char file[MAX_PATH];
+    VersionRecord version;
+    if (!ItemProgramFile(item, file) || !GetVersionStrings(file, &version))
+        version.field[kCompanyName][0] = '\0';
+
+    const int row = InsertRow(list, name, KeptFileIcon(file), item);
+    if (row < 0) return;
+    SetRowText(list, row, 1, program);
+    SetRowText(list, row, 2, version.field[kCompanyName]);
+    SetRowText(list, row, 3, next);
+    SetRowText(list, row, 4, last);
+    SetSortKey(item, 0, title);
+    SetSortKey(item, 1, program);
+    SetSortKey(item, 2, version.field[kCompanyName]);
+    SetSortKey(item, 3, next);
+    SetSortKey(item, 4, last);
+}
+
+int FillScheduled(HWND, HWND list)
+{
+    const int count = BuildTaskList();
+    BeginKeptIcons(list);
+    for (int item = 0; item < count; ++item) AddScheduledRow(list, item);
+    GiveKeptIcons(list);
+    return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+// A task that is gone, however, is not approved any longer: should it come
+// back, the monitor asks about it again.
+void RemoveSelected(HWND page, HWND list)
+{
+    const int item = SelectedItem(list);
+    if (item < 0 || item >= ItemCount()) {
+        ShowMessage(page, IDS_NO_SELECTION);
+        return;
+    }
+    char title[kTitleLen + 1];
+    GetItemTitle(item, title);
+    char text[2048];
+    FillPattern(IDS_TASK_REMOVE_CONFIRM, title, text);
+    if (AskUser(page, text, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
+    const HRESULT removed = RemoveScheduledTask(title);
+    // Removed meanwhile by someone else is removed all the same.
+    if (SUCCEEDED(removed) || removed == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) {
+        RemoveApproval(kStoreTasks, title);
+    } else {
+        FillPattern(IDS_REMOVE_FAILED, title, text);
+        AskUser(page, text, MB_OK | MB_ICONEXCLAMATION);
+    }
+    RefillPage(page);
+}
+
+int ScheduledCommand(HWND page, int id)
+{
+    HWND list = GetDlgItem(page, IDC_LIST);
+    switch (id) {
+    case IDC_REMOVE:
+        RemoveSelected(page, list);
+        return 1;
+    case kCmdDeleteOnReboot:
+        DeleteSelectedOnReboot(page, list);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+void ScheduledMenu(HWND, HMENU menu, int item)
+{
+    AppendProgramBlock(menu, item);
+    AppendMenuText(menu, IDS_REMOVE, IDC_REMOVE);
+    AppendMenuText(menu, IDS_DELETE_ON_REBOOT, kCmdDeleteOnReboot);
 }
 
 constexpr PageSpec kScheduled = {
     kPageScheduledTasks, IDD_PAGE_SCHEDULED, 680, IDI_TAB_SCHEDULED, "SortScheduledTask", 5,
     {681, 684, 699, 683, 682}, {0.3, 0.2, 0.2, 0.18, 0.16}, true, false, 0,
     {IDC_INFO_BUTTON, IDC_REMOVE, IDC_CLOSE}, {}, 786,
-    InitScheduled, FillNothing, nullptr, nullptr, nullptr};
+    InitScheduled, FillScheduled, ShowSelectedProgram, ScheduledCommand, ScheduledMenu};
 
 }  // namespace
 
