@@ -103,9 +103,9 @@ void RemoveSelected(HWND page, HWND list)
     char text[2048];
     FillPattern(IDS_TASK_REMOVE_CONFIRM, title, text);
     if (AskUser(page, text, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
-    const HRESULT removed = RemoveScheduledTask(title);
-    // Removed meanwhile by someone else is removed all the same.
-    if (SUCCEEDED(removed) || removed == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) {
+    // A title the list could hold only cut names no task: that is told too,
+    // rather than refilling to a list that still shows it.
+    if (SUCCEEDED(RemoveScheduledTask(title))) {
         RemoveApproval(kStoreTasks, title);
     } else {
         FillPattern(IDS_REMOVE_FAILED, title, text);

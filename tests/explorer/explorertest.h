@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "explorer/explorer.h"
+#include "resources/resource.h"
 #include "tests/catalogue/startuptest.h"
 
 namespace explorertest {
@@ -48,5 +49,88 @@ inline void Select(HWND list, int row, bool alone = true)
     item.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
+
+// The row whose cell of `column` reads `text`, or -1.
+inline int RowWith(HWND list, int column, const std::string& text)
+{
+    for (int row = 0; row < RowCount(list); ++row)
+        if (Cell(list, row, column) == text) return row;
+    return -1;
+}
+
+// One page in a property sheet of its own, on a thread of its own: the test
+// thread sends it commands and answers its questions from a helper thread.
+class PageHost {
+    std::thread thread_;
+
+public:
+    HWND sheet = nullptr;
+    HWND page = nullptr;
+    HWND list = nullptr;
+
+    PageHost(const PageSpec& desc, const char* caption)
+    {
+        thread_ = std::thread([&desc, caption] {
+            PROPSHEETPAGEA record = {};
+            record.dwSize = sizeof(record);
+            record.hInstance = GetModuleHandleA(nullptr);
+            record.pszTemplate = MAKEINTRESOURCEA(desc.dialogId);
+            record.pfnDlgProc = PageProc;
+            record.lParam = reinterpret_cast<LPARAM>(&desc);
+            PROPSHEETHEADERA header = {};
+            header.dwSize = sizeof(header);
+            header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+            header.hInstance = GetModuleHandleA(nullptr);
+            header.pszCaption = caption;
+            header.nPages = 1;
+            header.ppsp = &record;
+            PropertySheetA(&header);
+        });
+        sheet = WaitWindow(caption);
+        for (int i = 0; sheet && i < 200 && !(page = PropSheet_GetCurrentPageHwnd(sheet)); ++i) Sleep(50);
+        list = page ? GetDlgItem(page, IDC_LIST) : nullptr;
+        if (page) SendMessageA(page, WM_NULL, 0, 0);
+    }
+    ~PageHost()
+    {
+        if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+        if (thread_.joinable()) thread_.join();
+    }
+    PageHost(const PageHost&) = delete;
+    PageHost& operator=(const PageHost&) = delete;
+
+    // A command that asks nothing: true when it ended within 20 s.
+    bool Command(int id)
+    {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutA(page, WM_COMMAND, id, 0, SMTO_NORMAL, 20000, &result) != 0;
+    }
+    // A command that asks: the box of `caption` is answered with `button`;
+    // returns the box's text ("" when none came).
+    std::string Answered(int id, const char* caption, int button)
+    {
+        std::string text;
+        std::thread answer([&] {
+            HWND box = WaitWindow(caption);
+            if (!box) return;
+            char buffer[2048] = "";
+            GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
+            text = buffer;
+            Click(box, button);
+        });
+        SendMessageA(page, WM_COMMAND, id, 0);
+        answer.join();
+        return text;
+    }
+    void ClickColumn(int column)
+    {
+        NMLISTVIEW click = {};
+        click.hdr = {list, static_cast<UINT_PTR>(IDC_LIST), static_cast<UINT>(LVN_COLUMNCLICK)};
+        click.iItem = -1;
+        click.iSubItem = column;
+        SendMessageA(page, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&click));
+    }
+    int RowWith(int column, const std::string& text) { return explorertest::RowWith(list, column, text); }
+};
 
 }   // namespace explorertest
