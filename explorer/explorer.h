@@ -250,14 +250,16 @@ void ShowHistoryWindow(HWND owner);
 
 // ---------------------------------------------------------------------------
 // taskspage.cpp: what the Active Tasks and Scheduled Tasks pages share.
-// The icons of the program files they list, kept for the life of the
-// process and read again only when a file changed: a page refills after
-// every command and extracting an icon costs more than listing its row.
-// BeginKeptIcons prepares them for a fill of the list; KeptFileIcon gives
-// the image of a file's icon 0 (the stand-in when it has none, image 0
-// before BeginKeptIcons); GiveKeptIcons hands the list its own copy.
+// The icons and company names of the program files they list, kept for
+// the life of the process and read again only when a file changed: a page
+// refills after every command, and reading a file's icon and version record
+// costs more than listing its row. BeginKeptIcons prepares them for a fill
+// of the list; KeptFileIcon gives the image of a file's icon 0 (the
+// stand-in when it has none, image 0 before BeginKeptIcons) and points
+// company at its CompanyName ("" when none; valid until the next
+// BeginKeptIcons); GiveKeptIcons hands the list its own copy of the images.
 void BeginKeptIcons(HWND list);
-int KeptFileIcon(const char* path);
+int KeptFileIcon(const char* path, const char** company);
 void GiveKeptIcons(HWND list);
 // The selected item's program path in the status bar, and "Info..." bold
 // when the program has a note.

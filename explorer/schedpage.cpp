@@ -63,19 +63,19 @@ void AddScheduledRow(HWND list, int item)
     if (length > kJobSuffixLen) name[length - kJobSuffixLen] = '\0';
     const char* program = path + FileNameOffset(path);
     char file[MAX_PATH];
-    VersionRecord version;
-    if (!ItemProgramFile(item, file) || !GetVersionStrings(file, &version))
-        version.field[kCompanyName][0] = '\0';
+    ItemProgramFile(item, file);
+    const char* company = "";
+    const int image = KeptFileIcon(file, &company);
 
-    const int row = InsertRow(list, name, KeptFileIcon(file), item);
+    const int row = InsertRow(list, name, image, item);
     if (row < 0) return;
     SetRowText(list, row, 1, program);
-    SetRowText(list, row, 2, version.field[kCompanyName]);
+    SetRowText(list, row, 2, company);
     SetRowText(list, row, 3, next);
     SetRowText(list, row, 4, last);
     SetSortKey(item, 0, title);
     SetSortKey(item, 1, program);
-    SetSortKey(item, 2, version.field[kCompanyName]);
+    SetSortKey(item, 2, company);
     SetSortKey(item, 3, next);
     SetSortKey(item, 4, last);
 }

@@ -37,6 +37,7 @@ constexpr size_t kMaxKeptIcons = 1024;
 struct KeptIcon {
     FILETIME written;
     int image;
+    std::string company;
 };
 
 struct KeptIcons {
@@ -105,22 +106,22 @@ void AddTaskRow(HWND list, HKEY detected, int item)
     if (!strchr(task.path, '\\')) return;
     char file[MAX_PATH];
     if (!ItemProgramFile(item, file)) StrCopy(file, task.path);
-    VersionRecord version;
-    if (!GetVersionStrings(file, &version)) version.field[kCompanyName][0] = '\0';
+    const char* company = "";
+    const int image = KeptFileIcon(file, &company);
     char date[64];
     FirstDetected(detected, file, date);
 
     const char* module = task.path + FileNameOffset(task.path);
-    const int row = InsertRow(list, module, KeptFileIcon(file), item);
+    const int row = InsertRow(list, module, image, item);
     if (row < 0) return;
     SetRowText(list, row, 1, task.title);
-    SetRowText(list, row, 2, version.field[kCompanyName]);
+    SetRowText(list, row, 2, company);
     SetRowText(list, row, 3, date);
     char dateKey[16];
     DateSortKey(date, dateKey);
     SetSortKey(item, 0, module);
     SetSortKey(item, 1, task.title);
-    SetSortKey(item, 2, version.field[kCompanyName]);
+    SetSortKey(item, 2, company);
     SetSortKey(item, 3, dateKey);
 }
 
@@ -245,8 +246,10 @@ void BeginKeptIcons(HWND list)
     kept.fallback = kept.images ? AddFileIcon(kept.images, "") : 0;
 }
 
-int KeptFileIcon(const char* path)
+int KeptFileIcon(const char* path, const char** company)
 {
+    static const char kNone[] = "";
+    if (company) *company = kNone;
     KeptIcons& kept = Kept();
     if (!kept.images) return 0;
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -255,18 +258,21 @@ int KeptFileIcon(const char* path)
         return kept.fallback;
     std::string name = path;
     CharUpperBuffA(name.data(), static_cast<DWORD>(name.size()));
-    const auto found = kept.files.find(name);
-    if (found != kept.files.end() && CompareFileTime(&found->second.written, &data.ftLastWriteTime) == 0)
-        return found->second.image;
-    HICON small = nullptr;
-    int image = -1;
-    if (ExtractIconExA(path, 0, nullptr, &small, 1) > 0 && small) {
-        UniqueIcon icon(small);
-        image = ImageList_AddIcon(kept.images, icon.get());
+    auto found = kept.files.find(name);
+    if (found == kept.files.end() || CompareFileTime(&found->second.written, &data.ftLastWriteTime) != 0) {
+        KeptIcon facts = {data.ftLastWriteTime, -1, ""};
+        HICON small = nullptr;
+        if (ExtractIconExA(path, 0, nullptr, &small, 1) > 0 && small) {
+            UniqueIcon icon(small);
+            facts.image = ImageList_AddIcon(kept.images, icon.get());
+        }
+        if (facts.image < 0) facts.image = kept.fallback;
+        VersionRecord version;
+        if (GetVersionStrings(path, &version)) facts.company = version.field[kCompanyName];
+        found = kept.files.insert_or_assign(name, std::move(facts)).first;
     }
-    if (image < 0) image = kept.fallback;
-    kept.files.insert_or_assign(name, KeptIcon{data.ftLastWriteTime, image});
-    return image;
+    if (company) *company = found->second.company.c_str();
+    return found->second.image;
 }
 
 void GiveKeptIcons(HWND list)

@@ -58,65 +58,48 @@ inline int RowWith(HWND list, int column, const std::string& text)
     return -1;
 }
 
-// One page in a property sheet of its own, on a thread of its own: the test
-// thread sends it commands and answers its questions from a helper thread.
-class PageHost {
-    std::thread thread_;
-
-public:
-    HWND sheet = nullptr;
-    HWND page = nullptr;
-    HWND list = nullptr;
+// One page in a property sheet on a thread of its own: the test thread
+// sends it commands and answers its questions from a helper thread.
+struct PageHost {
+    std::thread thread;
+    HWND sheet = nullptr, page = nullptr, list = nullptr;
 
     PageHost(const PageSpec& desc, const char* caption)
     {
-        thread_ = std::thread([&desc, caption] {
-            PROPSHEETPAGEA record = {};
-            record.dwSize = sizeof(record);
-            record.hInstance = GetModuleHandleA(nullptr);
+        thread = std::thread([&desc, caption] {
+            PROPSHEETPAGEA record = {sizeof(record)};
             record.pszTemplate = MAKEINTRESOURCEA(desc.dialogId);
             record.pfnDlgProc = PageProc;
             record.lParam = reinterpret_cast<LPARAM>(&desc);
-            PROPSHEETHEADERA header = {};
-            header.dwSize = sizeof(header);
-            header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
-            header.hInstance = GetModuleHandleA(nullptr);
+            PROPSHEETHEADERA header = {sizeof(header), PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW};
             header.pszCaption = caption;
             header.nPages = 1;
             header.ppsp = &record;
             PropertySheetA(&header);
         });
         sheet = WaitWindow(caption);
-        for (int i = 0; sheet && i < 200 && !(page = PropSheet_GetCurrentPageHwnd(sheet)); ++i) Sleep(50);
+        page = sheet ? PropSheet_GetCurrentPageHwnd(sheet) : nullptr;
         list = page ? GetDlgItem(page, IDC_LIST) : nullptr;
-        if (page) SendMessageA(page, WM_NULL, 0, 0);
     }
     ~PageHost()
     {
         if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-        if (thread_.joinable()) thread_.join();
+        thread.join();
     }
-    PageHost(const PageHost&) = delete;
-    PageHost& operator=(const PageHost&) = delete;
-
     // A command that asks nothing: true when it ended within 20 s.
-    bool Command(int id)
-    {
-        DWORD_PTR result = 0;
-        return SendMessageTimeoutA(page, WM_COMMAND, id, 0, SMTO_NORMAL, 20000, &result) != 0;
-    }
-    // A command that asks: the box of `caption` is answered with `button`;
-    // returns the box's text ("" when none came).
+    bool Command(int id) { return SendMessageTimeoutA(page, WM_COMMAND, id, 0, SMTO_NORMAL, 20000, nullptr) != 0; }
+    // A command whose box of `caption` is answered with `button`; the box's
+    // text, "" when none came.
     std::string Answered(int id, const char* caption, int button)
     {
         std::string text;
         std::thread answer([&] {
-            HWND box = WaitWindow(caption);
-            if (!box) return;
             char buffer[2048] = "";
-            GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
+            if (HWND box = WaitWindow(caption)) {
+                GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
+                Click(box, button);
+            }
             text = buffer;
-            Click(box, button);
         });
         SendMessageA(page, WM_COMMAND, id, 0);
         answer.join();
@@ -124,10 +107,7 @@ public:
     }
     void ClickColumn(int column)
     {
-        NMLISTVIEW click = {};
-        click.hdr = {list, static_cast<UINT_PTR>(IDC_LIST), static_cast<UINT>(LVN_COLUMNCLICK)};
-        click.iItem = -1;
-        click.iSubItem = column;
+        NMLISTVIEW click = {{list, static_cast<UINT_PTR>(IDC_LIST), static_cast<UINT>(LVN_COLUMNCLICK)}, -1, column};
         SendMessageA(page, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&click));
     }
     int RowWith(int column, const std::string& text) { return explorertest::RowWith(list, column, text); }
