@@ -118,7 +118,10 @@ void SetHoveredLink(HWND link)
 
 void SetupPageImages(HWND page, int patrolTitleId)
 {
-    if (HWND help = GetDlgItem(page, IDC_HELP_IMAGE)) {
+    // The About page's 1077 is the search box's label, not an image.
+    HWND help = GetDlgItem(page, IDC_HELP_IMAGE);
+    if (help && (GetWindowLongPtrA(help, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) help = nullptr;
+    if (help) {
         SetImageProp(help, kPropNormal, BitmapProp(IDB_HELP));
         SetImageProp(help, kPropPressed, BitmapProp(IDB_HELP_PRESSED));
         SetImageProp(help, kPropHover, BitmapProp(IDB_HELP_HOVER));
@@ -154,6 +157,17 @@ void ShowMonitorImage(HWND page, int bitmapId)
     SetImageProp(monitor, kPropNormal, BitmapProp(bitmapId));
     SetImageProp(monitor, kPropPressed, BitmapProp(bitmapId));
     ShowImage(monitor, kPropNormal);
+}
+
+void SetupMonitorTypeImage(HWND page, int controlId, int bitmapId)
+{
+    HWND image = GetDlgItem(page, controlId);
+    if (!image) return;
+    SetImageProp(image, kPropNormal, BitmapProp(bitmapId));
+    SetImageProp(image, kPropPressed, BitmapProp(IDB_MONITOR_PRESSED));
+    SetImageProp(image, kPropMonitorCommand, CommandProp(controlId));
+    LetPageTrackMouse(image);
+    ShowImage(image, kPropNormal);
 }
 
 int HandleImageMouse(HWND page, UINT message, WPARAM wParam, LPARAM lParam)

@@ -143,8 +143,7 @@ int RunCommonCommand(HWND page, const PageSpec& desc, int id)
         OpenNoteOfItem(item);
         return 1;
     case IDC_HTML_REPORT:
-        // The reports arrive with their own writers; until then the command
-        // has nothing to write.
+        RunReportLog(page);
         return 1;
     default:
         return 0;

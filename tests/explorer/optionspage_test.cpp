@@ -1,0 +1,206 @@
+// The Options and About pages hosted in a one-page sheet of their own and
+// driven from a helper thread; the icon test talks to a real monitor.
+#include "resources/resource.h"
+#include "tests/explorer/explorertest.h"
+#include "tests/monitor/monitortest.h"
+
+namespace {
+
+constexpr const char* kSheet = "VlOptionsSheet";
+constexpr const char* kMachineRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Runs on the Monitor fixture, which keeps the stores, the monitor's Run
+// entry and the monitored files as they were; the page's creation runs the
+// explorer's start-up preparation, which writes all of these.
+class OptionsPage : public Monitor {
+protected:
+    SavedValue lookupSite_{HKEY_LOCAL_MACHINE, kVelmoraKey, "LookupSite"};
+    SavedValue getVersion_{HKEY_LOCAL_MACHINE, kVelmoraKey, "GetVersion"};
+
+    void SetUp() override
+    {
+        Monitor::SetUp();
+        // Not a first run, and this build: the preparation writes no initial
+        // options over the ones a test sets.
+        SetText(kUser, kVelmoraKey, "", "12/07/2026 7:00 AM");
+        SetText(kUser, kVelmoraKey, "Version", kBuildString);
+        CreateSharedGdi();
+    }
+    void TearDown() override
+    {
+        DeleteSharedGdi();
+        Monitor::TearDown();
+    }
+    static void WithOptions(const std::function<void(HWND)>& body)
+    {
+        explorertest::WithPage(IDD_PAGE_OPTIONS, OptionsPageSpec(), kSheet, body);
+    }
+    static bool IsChecked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
+    static std::string Option(const char* name) { return Reg(kUser, kOptionsKey, name); }
+    static HANDLE Shown(HWND page, int id)
+    {
+        return reinterpret_cast<HANDLE>(SendDlgItemMessageA(page, id, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    }
+};
+
+TEST_F(OptionsPage, EveryCheckBoxWritesItsOptionAtOnceAndSetsUpdate)
+{
+    for (auto [name, value] : {std::pair{"Sound", "1"}, {"History", "1"}, {"LockFileTypes", "0"},
+                               {"ConfirmExit", "0"}, {"PrimeFormat", "0"}, {"TrayIcon", "101"}})
+        SetText(kUser, kOptionsKey, name, value);
+    struct Box {
+        int id;
+        const char* option;
+        bool before;
+        std::string after;
+    };
+    std::vector<Box> boxes = {{1020, "Sound", true, "0"},        {1024, "History", true, "0"},
+                              {1026, "LockFileTypes", false, "1"}, {1027, "ConfirmExit", false, "1"},
+                              {1202, "PrimeFormat", false, "1"},  {1201, "TrayIcon", false, "159"}};
+    std::vector<bool> shown;
+    std::vector<std::string> written, updates;
+    std::string nuts;
+    WithOptions([&](HWND page) {
+        for (const Box& box : boxes) {
+            DeleteRegValue(kUser, kOptionsKey, "Nuts");
+            SetText(kUser, kOptionsKey, "Update", "0");
+            shown.push_back(IsChecked(page, box.id));
+            explorertest::Click(page, box.id);
+            written.push_back(Option(box.option));
+            updates.push_back(Option("Update"));
+        }
+        // Every option the explorer saves at exit is written back as well.
+        nuts = Option("Nuts");
+        explorertest::Click(page, 1201);
+    });
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_EQ(shown[i], boxes[i].before) << boxes[i].option;
+        EXPECT_EQ(written[i], boxes[i].after) << boxes[i].option;
+        EXPECT_EQ(updates[i], "1") << boxes[i].option;
+    }
+    EXPECT_NE(nuts, kMissing);
+    EXPECT_EQ(Option("TrayIcon"), "101");
+}
+
+TEST_F(OptionsPage, ClearingAutomaticallyRunRemovesTheMonitorsRunEntryAtOnce)
+{
+    char module[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    std::string own = module;
+    own = own.substr(0, own.rfind('\\')) + "\\velmora.exe";
+    SetText(HKEY_LOCAL_MACHINE, kMachineRunKey, "Velmora", own);
+    bool before = false, cleared = true, again = false;
+    std::string whileCleared, afterAgain;
+    WithOptions([&](HWND page) {
+        before = IsChecked(page, 1017);
+        explorertest::Click(page, 1017);
+        cleared = IsChecked(page, 1017);
+        whileCleared = Reg(HKEY_LOCAL_MACHINE, kMachineRunKey, "Velmora");
+        explorertest::Click(page, 1017);
+        again = IsChecked(page, 1017);
+        afterAgain = Reg(HKEY_LOCAL_MACHINE, kMachineRunKey, "Velmora");
+    });
+    EXPECT_TRUE(before);
+    EXPECT_FALSE(cleared);
+    EXPECT_EQ(whileCleared, kMissing);
+    EXPECT_TRUE(again);
+    EXPECT_EQ(lstrcmpiA(afterAgain.c_str(), own.c_str()), 0) << afterAgain;
+}
+
+TEST_F(OptionsPage, HidingTheTaskbarIconHidesTheRunningMonitorsIconAtOnce)
+{
+    // Wine's explorer shows one "__winex11_tray_icon" window per icon.
+    auto icons = [] { return CountWindows(FindWindowA("__winex11_standalone_tray", nullptr), "__winex11_tray_icon"); };
+    const int before = icons();
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(WaitFor([&] { return icons() == before + 1; }));
+    bool hidden = false, back = false, told = false;
+    std::string hideOption, showOption;
+    WithOptions([&](HWND page) {
+        {
+            DialogAnswerer message("#32770", GetAppCaption(), IDOK);
+            explorertest::Click(page, 1025);
+            hidden = WaitFor([&] { return icons() == before; });
+            hideOption = Option("HideBarley");
+        }
+        explorertest::Click(page, 1025);
+        back = WaitFor([&] { return icons() == before + 1; });
+        showOption = Option("HideBarley");
+        told = !FindWindowA("#32770", GetAppCaption());
+    });
+    EXPECT_TRUE(hidden);
+    EXPECT_EQ(hideOption, "1");
+    EXPECT_TRUE(back);
+    EXPECT_EQ(showOption, "0");
+    EXPECT_TRUE(told);
+    EXPECT_EQ(StartAgain("-Q"), 0);
+    EXPECT_TRUE(Ended(10000));
+}
+
+TEST_F(OptionsPage, HostsPatrolTimeOfZeroShowsTheOffImageAndNtHidesTheRestartFile)
+{
+    for (auto [name, value] : {std::pair{"HostFile", "5"}, {"RealtimeSysFiles", "0"}, {"StartPage", "0"},
+                                {"RealtimeStartPage", "0"}})
+        SetText(kUser, kOptionsKey, name, value);
+    HANDLE onBefore = nullptr, offAfter = nullptr, startPage = nullptr;
+    bool restartShown = true, originalIconShown = false;
+    WithOptions([&](HWND page) {
+        onBefore = Shown(page, 1137);
+        startPage = Shown(page, 1136);
+        restartShown = IsWindowVisible(GetDlgItem(page, 1138)) || IsWindowVisible(GetDlgItem(page, 1139));
+        originalIconShown = IsWindowVisible(GetDlgItem(page, 1201));
+        explorertest::Press(page, 1137);
+        if (HWND patrol = explorertest::WaitWindow("Patrol Time for checking HOST file")) {
+            SetDlgItemTextA(patrol, 1004, "0");
+            explorertest::Click(patrol, IDOK);
+        }
+        SendMessageA(page, WM_NULL, 0, 0);
+        offAfter = Shown(page, 1137);
+    });
+    EXPECT_EQ(onBefore, GetSharedBitmap(IDB_MONITOR_ON));
+    EXPECT_EQ(startPage, GetSharedBitmap(IDB_MONITOR_OFF));
+    EXPECT_EQ(offAfter, GetSharedBitmap(IDB_MONITOR_OFF));
+    EXPECT_EQ(Option("HostFile"), "0");
+    ASSERT_TRUE(IsNtPlatform());
+    EXPECT_FALSE(restartShown);
+    EXPECT_TRUE(originalIconShown);
+}
+
+TEST_F(OptionsPage, AboutShowsTheVersionAndOffersNewsAndVersionCheckOnlyForWebAddresses)
+{
+    struct Case {
+        const char* lookupSite;
+        const char* getVersion;
+        bool news, versionCheck;
+    };
+    for (const Case& c : {Case{nullptr, nullptr, false, false},
+                          Case{"ftp://intranet.example.org/v", "file:///C:/vl/version.html", false, false},
+                          Case{nullptr, "https://intranet.example.org/v/version.pl?", false, true},
+                          Case{"http://intranet.example.org/v/", nullptr, true, true}}) {
+        for (auto [name, value] : {std::pair{"LookupSite", c.lookupSite}, {"GetVersion", c.getVersion}}) {
+            if (value) SetText(HKEY_LOCAL_MACHINE, kVelmoraKey, name, value);
+            else DeleteRegValue(HKEY_LOCAL_MACHINE, kVelmoraKey, name);
+        }
+        std::string heading, label;
+        bool news = !c.news, versionCheck = !c.versionCheck;
+        HANDLE labelImage = nullptr;
+        explorertest::WithPage(IDD_PAGE_ABOUT, AboutPageSpec(), kSheet, [&](HWND page) {
+            char text[1100] = "";
+            GetDlgItemTextA(page, 1041, text, sizeof(text));
+            heading = text;
+            GetDlgItemTextA(page, 1077, text, sizeof(text));
+            label = text;
+            labelImage = GetPropA(GetDlgItem(page, 1077), MAKEINTATOM(10000));
+            news = IsWindowEnabled(GetDlgItem(page, 1021));
+            versionCheck = IsWindowEnabled(GetDlgItem(page, 1123));
+        });
+        const std::string site = c.lookupSite ? c.lookupSite : "-";
+        EXPECT_EQ(heading.rfind("Velmora v ", 0), 0u) << heading;
+        EXPECT_EQ(label, "Enter Program Filename to Search for:");
+        EXPECT_EQ(labelImage, nullptr);
+        EXPECT_EQ(news, c.news) << site;
+        EXPECT_EQ(versionCheck, c.versionCheck) << site;
+    }
+}
+
+}  // namespace
