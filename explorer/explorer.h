@@ -154,6 +154,9 @@ int SheetTabRows();
 // (1112) its command and the bitmap of the page's patrol state (hidden when
 // patrolTitleId is 0).
 void SetupPageImages(HWND page, int patrolTitleId);
+// The page's Help image (1077), or null where 1077 is no image (the About
+// page's search label); the layout leaves such a control where it is.
+HWND PageHelpImage(HWND page);
 // Removes the image properties (page deactivation and destruction).
 void ClearPageImages(HWND page);
 // Shows a bitmap in the Monitor image as its normal (and hover) image.
