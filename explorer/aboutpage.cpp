@@ -83,7 +83,10 @@ void ShowAbout(HWND page, HWND)
         ShowWindow(GetDlgItem(page, id), SW_SHOW);
         EnableWindow(GetDlgItem(page, id), TRUE);
     }
+    // Enter is the sheet's key: the sheet presses its default button, which
+    // is this page's "&Search" while the page shows.
     SendMessageA(page, DM_SETDEFID, IDC_SEARCH, 0);
+    SendMessageA(GetParent(page), DM_SETDEFID, IDC_SEARCH, 0);
     char address[kLookupAddressLen];
     EnableWindow(GetDlgItem(page, IDC_NEWS), NewsAddress(address));
     EnableWindow(GetDlgItem(page, IDC_VERSION_CHECK), VersionCheckAddress(address));

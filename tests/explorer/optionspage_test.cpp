@@ -152,6 +152,12 @@ TEST_F(OptionsPage, HostsPatrolTimeOfZeroShowsTheOffImageAndNtHidesTheRestartFil
 
 TEST_F(OptionsPage, AboutShowsTheVersionAndOffersNewsAndVersionCheckOnlyForWebAddresses)
 {
+    // A detailed lookup leaves its address in "temp.url" beside the program.
+    SetText(kUser, kOptionsKey, "PrimeFormat", "1");
+    char module[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, module, MAX_PATH);
+    const std::string url = std::string(module).substr(0, std::string(module).rfind('\\')) + "\\temp.url";
+    DeleteFileA(url.c_str());
     struct Case { const char* lookupSite; const char* getVersion; bool news, versionCheck; };
     for (const Case& c : {Case{nullptr, nullptr, false, false},
                           Case{"ftp://intranet.example.org/v", "file:///C:/vl/version.html", false, false},
@@ -161,28 +167,34 @@ TEST_F(OptionsPage, AboutShowsTheVersionAndOffersNewsAndVersionCheckOnlyForWebAd
             if (value) SetText(HKEY_LOCAL_MACHINE, kVelmoraKey, name, value);
             else DeleteRegValue(HKEY_LOCAL_MACHINE, kVelmoraKey, name);
         }
-        std::string heading, label;
-        bool news = !c.news, versionCheck = !c.versionCheck, labelInPlace = false;
+        std::string heading;
+        bool news = !c.news, versionCheck = !c.versionCheck, labelInPlace = false, searched = false;
         explorertest::WithPage(IDD_PAGE_ABOUT, AboutPageSpec(), kSheet, [&](HWND page) {
             char text[1100] = "";
             GetDlgItemTextA(page, 1041, text, sizeof(text));
             heading = text;
-            GetDlgItemTextA(page, 1077, text, sizeof(text));
-            label = text;
-            // 1077 is no Help image here: the layout leaves it by its box.
+            // 1077 is the search box's label here, and the layout leaves it by its box.
             RECT labelBox = {}, box = {};
             GetWindowRect(GetDlgItem(page, 1077), &labelBox);
             GetWindowRect(GetDlgItem(page, 1075), &box);
             labelInPlace = labelBox.left == box.left && labelBox.bottom <= box.top;
             news = IsWindowEnabled(GetDlgItem(page, 1021));
             versionCheck = IsWindowEnabled(GetDlgItem(page, 1123));
+            if (!c.news) return;
+            // Enter in the box searches: "&Search" is the default button.
+            HWND edit = GetDlgItem(page, 1075);
+            SetWindowTextA(edit, "vltest.exe");
+            SendMessageA(page, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+            PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 0);
+            searched = WaitFor([&] { return GetFileAttributesA(url.c_str()) != INVALID_FILE_ATTRIBUTES; });
         });
         EXPECT_EQ(heading.rfind("Velmora v ", 0), 0u) << heading;
-        EXPECT_EQ(label, "Enter Program Filename to Search for:");
         EXPECT_TRUE(labelInPlace);
         EXPECT_EQ(news, c.news) << (c.lookupSite ? c.lookupSite : "-");
         EXPECT_EQ(versionCheck, c.versionCheck) << (c.getVersion ? c.getVersion : "-");
+        EXPECT_EQ(searched, c.news);
     }
+    DeleteFileA(url.c_str());
 }
 
 }  // namespace
