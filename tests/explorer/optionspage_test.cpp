@@ -37,6 +37,13 @@ protected:
     }
     static bool IsChecked(HWND page, int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; }
     static std::string Option(const char* name) { return Reg(kUser, kOptionsKey, name); }
+    // A file in this program's folder, where the explorer's own files live.
+    static std::string Beside(const char* name)
+    {
+        char module[MAX_PATH] = "";
+        GetModuleFileNameA(nullptr, module, MAX_PATH);
+        return std::string(module).substr(0, std::string(module).rfind('\\') + 1) + name;
+    }
     static HANDLE Shown(HWND page, int id) { return HANDLE(SendDlgItemMessageA(page, id, STM_GETIMAGE, IMAGE_BITMAP, 0)); }
 };
 
@@ -72,10 +79,7 @@ TEST_F(OptionsPage, EveryCheckBoxWritesItsOptionAtOnceAndSetsUpdate)
 
 TEST_F(OptionsPage, ClearingAutomaticallyRunRemovesTheMonitorsRunEntryAtOnce)
 {
-    char module[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, module, MAX_PATH);
-    std::string own = module;
-    own = own.substr(0, own.rfind('\\')) + "\\velmora.exe";
+    const std::string own = Beside("velmora.exe");
     SetText(HKEY_LOCAL_MACHINE, kMachineRunKey, "Velmora", own);
     std::vector<std::pair<bool, std::string>> seen;   // the box, the Run entry
     WithOptions([&](HWND page) {
@@ -118,14 +122,12 @@ TEST_F(OptionsPage, HidingTheTaskbarIconHidesTheRunningMonitorsIconAtOnce)
 
 TEST_F(OptionsPage, HostsPatrolTimeOfZeroShowsTheOffImageAndNtHidesTheRestartFile)
 {
-    for (auto [name, value] : {std::pair{"HostFile", "5"}, {"RealtimeSysFiles", "0"}, {"StartPage", "0"},
-                                {"RealtimeStartPage", "0"}})
+    for (auto [name, value] : {std::pair{"HostFile", "5"}, {"RealtimeSysFiles", "0"}})
         SetText(kUser, kOptionsKey, name, value);
-    HANDLE onBefore = nullptr, offAfter = nullptr, startPage = nullptr;
+    HANDLE onBefore = nullptr, offAfter = nullptr;
     bool restartShown = true, originalIconShown = false;
     WithOptions([&](HWND page) {
         onBefore = Shown(page, 1137);
-        startPage = Shown(page, 1136);
         restartShown = IsWindowVisible(GetDlgItem(page, 1138)) || IsWindowVisible(GetDlgItem(page, 1139));
         originalIconShown = IsWindowVisible(GetDlgItem(page, 1201));
         // A click as the mouse makes it: the page finds the image under it.
@@ -142,7 +144,6 @@ TEST_F(OptionsPage, HostsPatrolTimeOfZeroShowsTheOffImageAndNtHidesTheRestartFil
         offAfter = Shown(page, 1137);
     });
     EXPECT_EQ(onBefore, GetSharedBitmap(IDB_MONITOR_ON));
-    EXPECT_EQ(startPage, GetSharedBitmap(IDB_MONITOR_OFF));
     EXPECT_EQ(offAfter, GetSharedBitmap(IDB_MONITOR_OFF));
     EXPECT_EQ(Option("HostFile"), "0");
     ASSERT_TRUE(IsNtPlatform());
@@ -154,9 +155,7 @@ TEST_F(OptionsPage, AboutShowsTheVersionAndOffersNewsAndVersionCheckOnlyForWebAd
 {
     // A detailed lookup leaves its address in "temp.url" beside the program.
     SetText(kUser, kOptionsKey, "PrimeFormat", "1");
-    char module[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, module, MAX_PATH);
-    const std::string url = std::string(module).substr(0, std::string(module).rfind('\\')) + "\\temp.url";
+    const std::string url = Beside("temp.url");
     DeleteFileA(url.c_str());
     struct Case { const char* lookupSite; const char* getVersion; bool news, versionCheck; };
     for (const Case& c : {Case{nullptr, nullptr, false, false},
