@@ -108,6 +108,9 @@ int SortDirection(int column);
 void SortByColumnClick(HWND list, const PageSpec& desc, int column);
 // After a refill: sorts by the stored column with its current direction.
 void SortByStoredColumn(HWND list, const PageSpec& desc);
+// Sorts by a column with its current direction; inverts and stores nothing.
+void SortByColumn(HWND list, const PageSpec& desc, int column);
+void SetSortDirection(int column, int direction);
 // The twelve-digit key of a stored first-detected date ("MM/DD/YYYY H:MM"),
 // or " " for a text of 11 characters or fewer (out holds 16).
 void DateSortKey(const char* stored, char* out);
@@ -197,6 +200,11 @@ struct PageSpec {
     // A control between the list and the buttons (a check box): it keeps
     // its place above the buttons and the list ends above it.
     int bandControl = 0;
+    // Columns 0..n-1 sort on a click and as the stored column; 0: every
+    // column. A column that shows a text no one orders by stays as it is.
+    int sortColumns = 0;
+    // Once per activation, after the fill and the stored column's sort.
+    void (*activate)(HWND page, HWND list) = nullptr;
 };
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // The PageSpec of a page window (null before WM_INITDIALOG).
