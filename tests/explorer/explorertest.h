@@ -49,4 +49,69 @@ inline void Select(HWND list, int row, bool alone = true)
     SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
 
+// Opens a page in a one-page sheet on this thread; body acts on it from a
+// helper thread, and the sheet closes when body returns.
+inline void WithPage(const PageSpec& spec, const char* caption,
+                     const std::function<void(HWND page, HWND list)>& body)
+{
+    std::thread helper([&] {
+        HWND sheet = WaitWindow(caption);
+        HWND page = sheet ? FindWindowExA(sheet, nullptr, "#32770", nullptr) : nullptr;
+        if (page) body(page, GetDlgItem(page, 1000));
+        if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    });
+    PROPSHEETPAGEA page = {};
+    page.dwSize = sizeof(page);
+    page.hInstance = GetModuleHandleA(nullptr);
+    page.pszTemplate = MAKEINTRESOURCEA(spec.dialogId);
+    page.pfnDlgProc = PageProc;
+    page.lParam = reinterpret_cast<LPARAM>(&spec);
+    PROPSHEETHEADERA header = {};
+    header.dwSize = sizeof(header);
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+    header.pszCaption = caption;
+    header.nPages = 1;
+    header.ppsp = &page;
+    PropertySheetA(&header);
+    helper.join();
+}
+
+// What a click on a column header sends the page.
+inline void ClickColumn(HWND page, HWND list, int column)
+{
+    NMLISTVIEW click = {};
+    click.hdr.hwndFrom = list;
+    click.hdr.idFrom = 1000;
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = column;
+    SendMessageA(page, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&click));
+}
+
+// Activates the page again, as a change of tabs would.
+inline void Activate(HWND page)
+{
+    NMHDR activate = {GetParent(page), 0, static_cast<UINT>(PSN_SETACTIVE)};
+    SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&activate));
+}
+
+// Posts a command that asks, answers the box of `caption` with `button` and
+// returns the box's text ("" when none came); answered once the page is
+// idle again.
+inline std::string PressAnswered(HWND page, int id, const char* caption, int button)
+{
+    Press(page, id);
+    std::string text;
+    if (HWND box = WaitWindow(caption, 100)) {
+        char buffer[2048] = "";
+        GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
+        if (!buffer[0]) GetDlgItemTextA(box, 1025, buffer, sizeof(buffer));
+        text = buffer;
+        Click(box, button);
+        for (int i = 0; i < 40 && IsWindow(box); ++i) Sleep(50);
+    }
+    SendMessageA(page, WM_NULL, 0, 0);
+    return text;
+}
+
 }   // namespace explorertest
