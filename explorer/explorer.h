@@ -116,6 +116,18 @@ void SetSortDirection(int column, int direction);
 void DateSortKey(const char* stored, char* out);
 
 // ---------------------------------------------------------------------------
+// fileicons.cpp: the icons of the files a page lists, kept per page for the
+// life of the process, so that a refill extracts only icons not seen yet.
+// A fill starts with BeginFileIcons (the list's fresh image list) and ends
+// with EndFileIcons (the list gets a copy of the kept images).
+void BeginFileIcons(int pageId, HWND list);
+// The image of icon `index` of a file last written at `written` (read again
+// when that changed); -1 when the file has no such icon.
+int FileIcon(int pageId, const char* path, int index, const FILETIME& written);
+int FallbackFileIcon(int pageId);   // icon 115
+void EndFileIcons(int pageId, HWND list);
+
+// ---------------------------------------------------------------------------
 // messages.cpp: what the explorer says to the user.
 // Text of string id, caption string 31 "Velmora Help", question icon,
 // topmost, in the message language.

@@ -3,12 +3,8 @@
 // extensions and the snapshot of their associations; the page shows them.
 #include "explorer/explorer.h"
 
-#include <shellapi.h>
-
 #include <cstring>
 #include <iterator>
-#include <string>
-#include <unordered_map>
 
 #include "catalogue/catalogue.h"
 #include "resources/resource.h"
@@ -54,77 +50,13 @@ void KindName(int kind, char (&out)[64])
         if (k.kind == kind) LoadLocalizedString(k.stringId, out);
 }
 
-// The icons of the associations, kept for the life of the process: the
-// same few programs and icon files come back on every fill, and extracting
-// an icon reads its file. A file that changed is read again.
-struct CachedIcon {
-    FILETIME written = {};
-    int image = -1;   // in the kept images; -1 when the file has none
-};
-struct KeptIcons {
-    HIMAGELIST images = nullptr;   // image 0 is icon 101, then each icon found
-    int fallback = 0;
-    std::unordered_map<std::string, CachedIcon> icons;
-    ~KeptIcons()
-    {
-        if (images) ImageList_Destroy(images);
-    }
-};
-constexpr int kMaxKeptImages = 1024;
-
-KeptIcons& Kept()
-{
-    static KeptIcons kept;
-    return kept;
-}
-
-// Starts a fill: a fresh list of images for the list, and the kept images
-// started again when there are none yet or too many.
-void BeginIcons(HWND list)
-{
-    HIMAGELIST made = CreateRowImages(list);
-    KeptIcons& kept = Kept();
-    if (kept.images && ImageList_GetImageCount(kept.images) < kMaxKeptImages) return;
-    if (kept.images) ImageList_Destroy(kept.images);
-    kept.icons.clear();
-    kept.images = made ? ImageList_Duplicate(made) : nullptr;
-    kept.fallback = kept.images ? AddFileIcon(kept.images, "") : 0;
-}
-
-// Ends a fill: the list gets its copy of the kept images.
-void EndIcons(HWND list)
-{
-    if (!Kept().images) return;
-    HIMAGELIST copy = ImageList_Duplicate(Kept().images);
-    if (!copy) return;
-    HIMAGELIST previous = reinterpret_cast<HIMAGELIST>(
-        SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(copy)));
-    if (previous && previous != copy) ImageList_Destroy(previous);
-}
-
 int IconOfFile(const char* path, int index)
 {
-    KeptIcons& kept = Kept();
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!kept.images || !path[0] || !GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
+    if (!path[0] || !GetFileAttributesExA(path, GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return -1;
-    char key[kPathLen + 16];
-    StrFormatA(key, "%d,", index);
-    StrAppend(key, path);
-    CharUpperA(key);
-    auto found = kept.icons.find(key);
-    if (found != kept.icons.end() && CompareFileTime(&found->second.written, &data.ftLastWriteTime) == 0)
-        return found->second.image;
-    CachedIcon icon;
-    icon.written = data.ftLastWriteTime;
-    HICON small = nullptr;
-    if (ExtractIconExA(path, index, nullptr, &small, 1) > 0 && small) {
-        UniqueIcon held(small);
-        icon.image = ImageList_AddIcon(kept.images, held.get());
-    }
-    kept.icons[key] = icon;
-    return icon.image;
+    return FileIcon(kPageFileTypes, path, index, data.ftLastWriteTime);
 }
 
 // The extension's own icon when it has one, else icon 0 of the program.
@@ -139,7 +71,7 @@ int RowImage(const char* extension, int kind, const char* program)
         image = IconOfFile(length > 0 && length <= sizeof(expanded) ? expanded : iconPath, index);
     }
     if (image < 0) image = IconOfFile(program, 0);
-    return image < 0 ? Kept().fallback : image;
+    return image < 0 ? FallbackFileIcon(kPageFileTypes) : image;
 }
 
 void AddFileTypeRow(HWND list, int item)
@@ -180,9 +112,9 @@ void AddFileTypeRow(HWND list, int item)
 int FillFileTypes(HWND, HWND list)
 {
     const int count = BuildFileTypeList();
-    BeginIcons(list);
+    BeginFileIcons(kPageFileTypes, list);
     for (int item = 0; item < count; ++item) AddFileTypeRow(list, item);
-    EndIcons(list);
+    EndFileIcons(kPageFileTypes, list);
     return count;
 }
 

@@ -65,25 +65,45 @@ void FirstDetected(FillState& state, const char* path, char (&out)[24])
     GetRegValue(HKEY_CURRENT_USER, kDetectedHiddenKey, normalized, out);
 }
 
-// The file's last-write time as the information dialog shows it; 0 when
-// the file cannot be opened for reading (held by another program).
-int LastWritten(const FillState& state, const char* path, char (&out)[24])
+// What the page reads of a file: its last-write time, and that as the
+// information dialog shows it.
+struct FileLook {
+    char written[24] = "";
+    FILETIME time = {};
+};
+
+// Only programs, libraries and icon files hold icons. Asking the shell for
+// one of any other file, or reading the file's first bytes to tell, costs
+// more than the rest of its row.
+constexpr const char* kIconExtensions[] = {"exe", "dll", "ico", "cpl", "scr", "ocx",
+                                           "sys", "drv", "com", "cur", "ani", "icl"};
+
+bool HoldsIcons(const char* name)
 {
-    out[0] = '\0';
-    UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    FILETIME written = {};
-    FILETIME local = {};
-    SYSTEMTIME time = {};
-    if (!file || !GetFileTime(file.get(), nullptr, nullptr, &written) ||
-        (written.dwLowDateTime == 0 && written.dwHighDateTime == 0) ||
-        !FileTimeToLocalFileTime(&written, &local) || !FileTimeToSystemTime(&local, &time))
-        return 0;
-    FormatDateTimeAs(&state.format, &time, out);
-    return out[0] ? 1 : 0;
+    const char* dot = std::strrchr(name, '.');
+    if (!dot) return false;
+    for (const char* extension : kIconExtensions)
+        if (lstrcmpiA(dot + 1, extension) == 0) return true;
+    return false;
 }
 
-void AddHiddenRow(HWND list, HIMAGELIST images, FillState& state, int item)
+// 0 when the file cannot be opened for reading (held by another program).
+int LookAtFile(const FillState& state, const char* path, FileLook* look)
+{
+    UniqueFile file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 0;
+    FILETIME local = {};
+    SYSTEMTIME time = {};
+    if (!GetFileTime(file.get(), nullptr, nullptr, &look->time) ||
+        (look->time.dwLowDateTime == 0 && look->time.dwHighDateTime == 0) ||
+        !FileTimeToLocalFileTime(&look->time, &local) || !FileTimeToSystemTime(&local, &time))
+        return 0;
+    FormatDateTimeAs(&state.format, &time, look->written);
+    return look->written[0] ? 1 : 0;
+}
+
+void AddHiddenRow(HWND list, FillState& state, int item)
 {
     char path[kPathLen];
     GetItemPath(item, path);
@@ -97,10 +117,11 @@ void AddHiddenRow(HWND list, HIMAGELIST images, FillState& state, int item)
 
     char detected[24];
     FirstDetected(state, path, detected);
-    char written[24];
+    FileLook look;
     char shown[64];
-    if (LastWritten(state, path, written)) {
-        StrCopy(shown, written);
+    const int readable = LookAtFile(state, path, &look);
+    if (readable) {
+        StrCopy(shown, look.written);
         const size_t length = strlen(shown);
         if (length > kShortWrittenLen) shown[length - kWrittenCut] = '\0';
     } else {
@@ -109,7 +130,9 @@ void AddHiddenRow(HWND list, HIMAGELIST images, FillState& state, int item)
     // The flag word is 0 for a file that has the system attribute.
     const int flag = GetItemFlag(item);
 
-    const int row = InsertRow(list, name, images ? AddFileIcon(images, path) : 0, item);
+    int image = readable && HoldsIcons(name) ? FileIcon(kPageHiddenFiles, path, 0, look.time) : -1;
+    if (image < 0) image = FallbackFileIcon(kPageHiddenFiles);
+    const int row = InsertRow(list, name, image, item);
     if (row < 0) return;
     SetRowText(list, row, 1, folder);
     SetRowText(list, row, 2, detected);
@@ -120,7 +143,7 @@ void AddHiddenRow(HWND list, HIMAGELIST images, FillState& state, int item)
     char writtenKey[16];
     char flagKey[16];
     DateSortKey(detected, detectedKey);
-    DateSortKey(written, writtenKey);
+    DateSortKey(look.written, writtenKey);
     StrFormatA(flagKey, "%d", flag);
     SetSortKey(item, 0, name);
     SetSortKey(item, 1, folder);
@@ -132,13 +155,14 @@ void AddHiddenRow(HWND list, HIMAGELIST images, FillState& state, int item)
 int FillHidden(HWND, HWND list)
 {
     const int count = BuildHiddenFileList();
-    HIMAGELIST images = CreateRowImages(list);
+    BeginFileIcons(kPageHiddenFiles, list);
     FillState state;
     RegOpenKeyExA(HKEY_CURRENT_USER, kDetectedHiddenKey, 0, KEY_READ, state.detected.put());
     ReadRegionalFormat(&state.format);
     LoadLocalizedString(IDS_FILE_IN_USE_TEXT, state.fileInUse);
     LoadLocalizedString(IDS_SYSTEM, state.system);
-    for (int item = 0; item < count; ++item) AddHiddenRow(list, images, state, item);
+    for (int item = 0; item < count; ++item) AddHiddenRow(list, state, item);
+    EndFileIcons(kPageHiddenFiles, list);
     return count;
 }
 

@@ -351,6 +351,8 @@ void PrintPage(const Figures& f, int made)
 
 }  // namespace
 
+void RunFilePagesBench();   // filesbench.cpp
+
 int main()
 {
     SetProgramKind(kExplorer);
@@ -369,6 +371,7 @@ int main()
     Figures figures;
     MeasurePage(&figures);
     PrintPage(figures, made);
+    RunFilePagesBench();
 
     RemoveBenchEntries();
     RestoreUserTree();

@@ -54,7 +54,9 @@ protected:
 
     void SetUp() override
     {
-        const std::string command = "\"" + FixturePath("hidden_fixture.exe") + "\" \"%1\"";
+        std::string command = "\"";
+        command += FixturePath("hidden_fixture.exe");
+        command += "\" \"%1\"";
         SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\.vlfta", "", "VlFtZClass");
         SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\VlFtZClass", "", "Vl A type");
         SetText(HKEY_LOCAL_MACHINE, "Software\\Classes\\VlFtZClass\\shell\\open\\command", "", command);
