@@ -23,7 +23,7 @@ int RowOf(HWND list, const char* extension)
 
 // The text the Add dialog answers a typed extension with ("" when it
 // closed without a word).
-std::string TypeExtension(HWND page, const char* text)
+std::string TypeExtension(const char* text)
 {
     std::string said;
     HWND dialog = WaitWindow(kAddCaption);
@@ -39,7 +39,6 @@ std::string TypeExtension(HWND page, const char* text)
         Click(box, IDOK);
         break;
     }
-    (void)page;
     return said;
 }
 
@@ -75,15 +74,15 @@ TEST_F(FileTypesPage, AddsListsSortsAndRemovesWatchedTypes)
     int columns = 0, typeSubItem = -1;
     WithPage(FileTypesPageSpec(), kSheet, [&](HWND page, HWND list) {
         Press(page, 1064);
-        TypeExtension(page, "vlfta");
+        TypeExtension("vlfta");
         SendMessageA(page, WM_NULL, 0, 0);
         Press(page, 1064);
-        twice = TypeExtension(page, "VLFTA");
-        separator = TypeExtension(page, "x;y");
+        twice = TypeExtension("VLFTA");
+        separator = TypeExtension("x;y");
         if (HWND dialog = WaitWindow(kAddCaption)) Click(dialog, IDCANCEL);
         SendMessageA(page, WM_NULL, 0, 0);
         Press(page, 1064);
-        TypeExtension(page, ".vlftb");
+        TypeExtension(".vlftb");
         SendMessageA(page, WM_NULL, 0, 0);
 
         HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
