@@ -351,6 +351,7 @@ void PrintPage(const Figures& f, int made)
 
 }  // namespace
 
+void PrintOptionsPage();   // optionsbench.cpp
 void RunFilePagesBench();   // filesbench.cpp
 
 int main()
@@ -367,6 +368,7 @@ int main()
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kOptionsKey, "StartTab");
 
     PrintStart();
+    PrintOptionsPage();
     const int made = MakeEntries();
     Figures figures;
     MeasurePage(&figures);

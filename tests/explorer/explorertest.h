@@ -49,21 +49,21 @@ inline void Select(HWND list, int row, bool alone = true)
     SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
 
-// Opens a page in a one-page sheet on this thread; body acts on it from a
-// helper thread, and the sheet closes when body returns.
-inline void WithPage(const PageSpec& spec, const char* caption,
-                     const std::function<void(HWND page, HWND list)>& body)
+// Opens a page in a one-page sheet captioned `caption`; body acts on the
+// page from a helper thread, and the sheet is closed afterwards.
+inline void WithPage(int dialogId, const PageSpec& spec, const char* caption,
+                     const std::function<void(HWND page)>& body)
 {
     std::thread helper([&] {
         HWND sheet = WaitWindow(caption);
         HWND page = sheet ? FindWindowExA(sheet, nullptr, "#32770", nullptr) : nullptr;
-        if (page) body(page, GetDlgItem(page, 1000));
+        if (page) body(page);
         if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     });
     PROPSHEETPAGEA page = {};
     page.dwSize = sizeof(page);
     page.hInstance = GetModuleHandleA(nullptr);
-    page.pszTemplate = MAKEINTRESOURCEA(spec.dialogId);
+    page.pszTemplate = MAKEINTRESOURCEA(dialogId);
     page.pfnDlgProc = PageProc;
     page.lParam = reinterpret_cast<LPARAM>(&spec);
     PROPSHEETHEADERA header = {};

@@ -72,7 +72,8 @@ TEST_F(FileTypesPage, AddsListsSortsAndRemovesWatchedTypes)
     std::vector<std::string> byClass, titleFirst, titleSecond, afterType, remaining;
     std::string noSelection, removeAsked = "<not run>";
     int columns = 0, typeSubItem = -1;
-    WithPage(FileTypesPageSpec(), kSheet, [&](HWND page, HWND list) {
+    WithPage(IDD_PAGE_FILETYPES, FileTypesPageSpec(), kSheet, [&](HWND page) {
+        HWND list = GetDlgItem(page, IDC_LIST);
         Press(page, 1064);
         TypeExtension("vlfta");
         SendMessageA(page, WM_NULL, 0, 0);

@@ -65,7 +65,8 @@ TEST_F(HiddenPage, ListsSortsUnhidesAndDeletesToTheVault)
     std::string folder, detected, written, inUse, systemType, plainType;
     std::vector<std::string> first, second, afterUnhide, afterNo, afterYes;
     std::string noSelection, askedNo, askedYes;
-    WithPage(HiddenFilesPageSpec(), kSheet, [&](HWND page, HWND list) {
+    WithPage(IDD_PAGE_HIDDEN, HiddenFilesPageSpec(), kSheet, [&](HWND page) {
+        HWND list = GetDlgItem(page, IDC_LIST);
         const int a = RowOf(list, "vlhid_a.txt");
         folder = Cell(list, a, 1);
         detected = Cell(list, a, 2);
