@@ -14,7 +14,7 @@ namespace explorertest {
 
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-inline HWND WaitWindow(const char* caption, int tries = 200)
+inline HWND WaitWindow(const char* caption, int tries = 600)
 {
     for (int i = 0; i < tries; ++i, Sleep(50))
         if (HWND h = FindWindowA("#32770", caption); h && IsWindowVisible(h)) return h;
