@@ -227,7 +227,7 @@ constexpr PageSpec kActiveTasks = {
     {629, 631, 699, 912}, {0.25, 0.35, 0.2, 0.2}, false, false, 0,
     {IDC_INFO_BUTTON, IDC_REFRESH, IDC_KILL_TASK, IDC_CLOSE}, {}, 0,
     InitActiveTasks, FillActiveTasks, ShowSelectedProgram, ActiveTasksCommand, ActiveTasksMenu,
-    0, true};
+    0, 0, nullptr, true};
 
 }  // namespace
 

@@ -166,3 +166,9 @@
 #define IDC_INFO_START_LABEL    1091
 #define IDC_INFO_STATE_LABEL    1092
 #define IDC_INFO_SIZE           1181
+
+// ---------------------------------------------------------------------------
+// The File Types page's Add File Type Extension dialog (144).
+#define IDD_ADD_FILETYPE        144
+#define IDC_ADD_FILETYPE_PROMPT 1101
+#define IDC_ADD_FILETYPE_TEXT   1102

@@ -352,6 +352,7 @@ void PrintPage(const Figures& f, int made)
 }  // namespace
 
 void PrintOptionsPage();   // optionsbench.cpp
+void RunFilePagesBench();   // filesbench.cpp
 void BenchTaskPages();   // tasksbench.cpp
 
 int main()
@@ -373,6 +374,7 @@ int main()
     Figures figures;
     MeasurePage(&figures);
     PrintPage(figures, made);
+    RunFilePagesBench();
     BenchTaskPages();
 
     RemoveBenchEntries();
