@@ -49,4 +49,66 @@ inline void Select(HWND list, int row, bool alone = true)
     SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
 
+// A page hosted alone in a sheet of this thread; body acts on it from a
+// helper thread, so that it can answer the page's questions. The sheet
+// closes when body returns.
+inline void WithPage(const PageSpec& spec, const std::function<void(HWND page, HWND list)>& body)
+{
+    static const char* const kCaption = "VlPageTestSheet";
+    std::thread helper([&] {
+        HWND sheet = WaitWindow(kCaption);
+        HWND page = sheet ? FindWindowExA(sheet, nullptr, "#32770", nullptr) : nullptr;
+        if (page) body(page, GetDlgItem(page, 1000));
+        if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    });
+    PROPSHEETPAGEA record = {};
+    record.dwSize = sizeof(record);
+    record.hInstance = GetModuleHandleA(nullptr);
+    record.pszTemplate = MAKEINTRESOURCEA(spec.dialogId);
+    record.pfnDlgProc = PageProc;
+    record.lParam = reinterpret_cast<LPARAM>(&spec);
+    PROPSHEETHEADERA header = {};
+    header.dwSize = sizeof(header);
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+    header.pszCaption = kCaption;
+    header.nPages = 1;
+    header.ppsp = &record;
+    PropertySheetA(&header);
+    helper.join();
+}
+
+// A click on a column header, as the list reports it to the page.
+inline void ClickColumn(HWND page, HWND list, int column)
+{
+    NMLISTVIEW click = {};
+    click.hdr.hwndFrom = list;
+    click.hdr.idFrom = 1000;
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = column;
+    SendMessageA(page, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&click));
+}
+
+// The row whose cell in `column` reads `text`, or -1.
+inline int RowWith(HWND list, int column, const std::string& text)
+{
+    for (int row = 0; row < RowCount(list); ++row)
+        if (Cell(list, row, column) == text) return row;
+    return -1;
+}
+
+// The message box a posted command opens: its text, after clicking `button`
+// ("" when none came). Returns once the page has handled the answer.
+inline std::string Answer(HWND page, const char* caption, int button)
+{
+    HWND box = WaitWindow(caption);
+    if (!box) return "";
+    char text[2048] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+    Click(box, button);
+    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(20);
+    SendMessageA(page, WM_NULL, 0, 0);
+    return text;
+}
+
 }   // namespace explorertest
