@@ -6,7 +6,6 @@
 #include <cstring>
 #include <iterator>
 #include <string>
-#include <unordered_map>
 
 #include "catalogue/catalogue.h"
 #include "resources/resource.h"
@@ -92,66 +91,24 @@ void FillPattern(int stringId, const char* argument, char (&out)[2048])
     StrAppend(out, mark + 2);
 }
 
-// The program file an item's command starts (out holds kPathLen): the
-// normalized path the first-detected store is keyed by, searched for along
-// the system folders when it is a bare name. Empty when it names nothing.
-void ProgramFileOf(const char* command, char (&out)[kPathLen])
-{
-    NormalizeProgramPath(command, out);
-    if (out[0] && FileNameOffset(out) == 0) FileExistsInPath(out);
-}
-
-// What one fill shares between its rows: many add-ons come from one server
-// file, whose icon is extracted once.
+// What one fill shares between its rows.
 struct FillState {
-    HIMAGELIST images = nullptr;
-    std::unordered_map<std::string, int> icons;
-    UniqueKey detected;
     char typeTexts[std::size(kKinds)][32] = {};
 };
-
-int IconOf(FillState& state, const char* file)
-{
-    std::string name = file;
-    CharUpperBuffA(name.data(), static_cast<DWORD>(name.size()));
-    const auto found = state.icons.find(name);
-    if (found != state.icons.end()) return found->second;
-    const int image = AddFileIcon(state.images, file);
-    state.icons.emplace(std::move(name), image);
-    return image;
-}
-
-// The first sight of the add-on's file, recorded when the page first lists
-// it. A file that is not there has none, and is asked about again next time.
-void DetectedOf(FillState& state, const char* path, char (&out)[64])
-{
-    out[0] = '\0';
-    if (!path[0]) return;
-    char normalized[kPathLen];
-    NormalizeProgramPath(path, normalized);
-    if (!normalized[0]) return;
-    if (state.detected && QueryRegText(state.detected.get(), normalized, out) > 0) return;
-    out[0] = '\0';
-    StampFirstDetected(path, kDetectedIEHelperKey);
-    GetRegValue(HKEY_CURRENT_USER, kDetectedIEHelperKey, normalized, out);
-}
 
 void AddHelperRow(HWND list, FillState& state, int item)
 {
     Helper helper;
     ReadHelper(item, &helper);
-    char file[kPathLen];
-    ProgramFileOf(helper.path, file);
-    VersionRecord version;
-    const char* company = file[0] && GetVersionStrings(file, &version) ? version.field[kCompanyName] : "";
-    const char* iconFile = ContainsNoCase(helper.detail, ".ico") ? helper.detail : file;
+    const ProgramFacts& facts = GetProgramFacts(helper.path, kDetectedIEHelperKey);
+    const char* company = facts.company.c_str();
+    const char* detected = facts.detected.c_str();
+    const char* iconFile = ContainsNoCase(helper.detail, ".ico") ? helper.detail : facts.file.c_str();
     const HelperKind* kind = KindOf(helper.type);
     const char* typeText = kind ? state.typeTexts[kind - kKinds] : "";
-    char detected[64];
-    DetectedOf(state, helper.path, detected);
 
     const char* fileName = helper.path + FileNameOffset(helper.path);
-    const int row = InsertRow(list, helper.title, IconOf(state, iconFile), item);
+    const int row = InsertRow(list, helper.title, ProgramIcon(iconFile), item);
     if (row < 0) return;
     SetRowText(list, row, 1, fileName);
     SetRowText(list, row, 2, company);
@@ -175,10 +132,11 @@ int FillHelperList(HWND, HWND list)
 {
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     const int count = BuildIEHelperList();
+    StartProgramFacts();
+    // The list shares the images every fill adds to (its template says so).
+    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(ProgramImages()));
     FillState state;
-    state.images = CreateRowImages(list);
     for (size_t i = 0; i < std::size(kKinds); ++i) LoadLocalizedString(kKinds[i].textId, state.typeTexts[i]);
-    RegOpenKeyExA(HKEY_CURRENT_USER, kDetectedIEHelperKey, 0, KEY_READ, state.detected.put());
     for (int item = 0; item < count; ++item) AddHelperRow(list, state, item);
     SetCursor(previous ? previous : LoadCursor(nullptr, IDC_ARROW));
     return count;
@@ -258,9 +216,9 @@ void DeleteOnReboot(HWND page, HWND list)
     char text[2048];
     LoadLocalizedString(IDS_DELETE_ON_REBOOT_QUESTION, text);
     if (AskUser(page, text, MB_YESNO | MB_ICONHAND) != IDYES) return;
-    char file[kPathLen];
-    ProgramFileOf(helper.path, file);
-    if (StillListed(item, helper) && file[0]) DeleteAtRestart(file);
+    if (!StillListed(item, helper)) return;
+    const std::string file = GetProgramFacts(helper.path, nullptr).file;
+    if (!file.empty()) DeleteAtRestart(file.c_str());
 }
 
 int HelperCommand(HWND page, int id)

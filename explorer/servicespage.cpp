@@ -98,33 +98,10 @@ void StatusOf(const StateMap& states, const char* title, const char (&texts)[std
     if (!out[0]) StrCopy(out, texts[0]);
 }
 
-// The program file an item's command starts (out holds kPathLen): the
-// normalized path the first-detected store is keyed by, searched for along
-// the system folders when it is a bare name. Empty when it names nothing.
-void ProgramFileOf(const char* command, char (&out)[kPathLen])
-{
-    NormalizeProgramPath(command, out);
-    if (out[0] && FileNameOffset(out) == 0) FileExistsInPath(out);
-}
-
 struct FillState {
     StateMap states;
     char stateTexts[std::size(kStateTexts)][64] = {};
-    UniqueKey detected;
 };
-
-void DetectedOf(FillState& state, const char* path, char (&out)[64])
-{
-    out[0] = '\0';
-    if (!path[0]) return;
-    char normalized[kPathLen];
-    NormalizeProgramPath(path, normalized);
-    if (!normalized[0]) return;
-    if (state.detected && QueryRegText(state.detected.get(), normalized, out) > 0) return;
-    out[0] = '\0';
-    StampFirstDetected(path, kDetectedServicesKey);
-    GetRegValue(HKEY_CURRENT_USER, kDetectedServicesKey, normalized, out);
-}
 
 void AddServiceRow(HWND list, FillState& state, int item)
 {
@@ -139,17 +116,12 @@ void AddServiceRow(HWND list, FillState& state, int item)
     if (GetItemType(item) == kTypeHostedService) StrCopy(command, "svchost.exe ");
     StrAppend(command, fileName);
 
-    char file[kPathLen];
-    ProgramFileOf(path, file);
-    VersionRecord version;
-    const char* company = file[0] && GetVersionStrings(file, &version) && version.field[kCompanyName][0]
-                              ? version.field[kCompanyName]
-                              : " ";
+    const ProgramFacts& facts = GetProgramFacts(path, kDetectedServicesKey);
+    const char* company = facts.company.empty() ? " " : facts.company.c_str();
+    const char* detected = facts.detected.c_str();
     char status[256];
     StatusOf(state.states, title, state.stateTexts, status);
     if (!status[0]) StrCopy(status, " ");
-    char detected[64];
-    DetectedOf(state, path, detected);
 
     const int row = InsertRow(list, title, -1, item);
     if (row < 0) return;
@@ -181,11 +153,11 @@ int FillServiceList(HWND page, HWND list)
     ShowHideOption(page);
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     BuildServiceList();
+    StartProgramFacts();
     FillState state;
     LoadStates(&state.states);
     for (size_t i = 0; i < std::size(kStateTexts); ++i)
         LoadLocalizedString(kStateTexts[i].stringId, state.stateTexts[i]);
-    RegOpenKeyExA(HKEY_CURRENT_USER, kDetectedServicesKey, 0, KEY_READ, state.detected.put());
     const int count = ItemCount();
     for (int item = 0; item < count; ++item) AddServiceRow(list, state, item);
     SetCursor(previous ? previous : LoadCursor(nullptr, IDC_ARROW));

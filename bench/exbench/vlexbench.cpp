@@ -351,6 +351,9 @@ void PrintPage(const Figures& f, int made)
 
 }  // namespace
 
+// Pages measured in files of their own.
+void MeasureAddonPages();   // addonsbench.cpp
+
 int main()
 {
     SetProgramKind(kExplorer);
@@ -365,6 +368,7 @@ int main()
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kOptionsKey, "StartTab");
 
     PrintStart();
+    MeasureAddonPages();
     const int made = MakeEntries();
     Figures figures;
     MeasurePage(&figures);
