@@ -34,7 +34,19 @@ struct CachedIcon {
     unsigned fill = 0;        // the fill that last looked at the file
 };
 
+// One look at a whole folder in a fill: a folder that held many of the
+// last fill's programs (the system folder, for services) is read in one
+// walk, which costs less than a look at each of its files.
+constexpr int kWalkFolderFrom = 8;
+struct FolderLook {
+    int asked = 0;            // files asked for in the last fill
+    int askedNow = 0;         // and in this one
+    unsigned walked = 0;      // the fill whose walk `files` holds
+    std::unordered_map<std::string, FileState> files;   // upper-case name -> state
+};
+
 struct FactsCache {
+    std::unordered_map<std::string, FolderLook> folders;       // upper-case folder
     std::unordered_map<std::string, std::string> normalized;   // command -> program
     std::unordered_map<std::string, Cached> programs;          // store|program -> facts
     std::unordered_map<std::string, CachedIcon> icons;         // upper-case file -> image
@@ -52,6 +64,57 @@ FactsCache& Cache()
     return cache;
 }
 
+std::string Upper(const char* text)
+{
+    std::string upper = text;
+    CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+    return upper;
+}
+
+FileState StateFromData(DWORD attributes, const FILETIME& written, DWORD high, DWORD low)
+{
+    FileState state;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return state;
+    state.found = true;
+    state.written = written;
+    state.size = (static_cast<ULONGLONG>(high) << 32) | low;
+    return state;
+}
+
+void WalkFolder(const std::string& folder, FolderLook* look)
+{
+    look->files.clear();
+    WIN32_FIND_DATAA data;
+    UniqueFind find(FindFirstFileExA((folder + "\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                     nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find) return;
+    do {
+        look->files.emplace(Upper(data.cFileName), StateFromData(data.dwFileAttributes, data.ftLastWriteTime,
+                                                                 data.nFileSizeHigh, data.nFileSizeLow));
+    } while (FindNextFileA(find.get(), &data));
+}
+
+// A file's state from its folder's walk, when its folder is walked in this
+// fill and the walk names it (a short name or a file not there is looked at
+// alone). 1 when answered.
+int StateFromFolder(const std::string& file, FileState* state)
+{
+    FactsCache& cache = Cache();
+    const size_t slash = file.find_last_of('\\');
+    if (slash == std::string::npos || slash == 0) return 0;
+    FolderLook& look = cache.folders[file.substr(0, slash)];
+    ++look.askedNow;
+    if (look.asked < kWalkFolderFrom) return 0;
+    if (look.walked != cache.fill) {
+        look.walked = cache.fill;
+        WalkFolder(file.substr(0, slash), &look);
+    }
+    const auto found = look.files.find(file.substr(slash + 1));
+    if (found == look.files.end()) return 0;
+    *state = found->second;
+    return 1;
+}
+
 FileState StateOf(const char* file)
 {
     FileState state;
@@ -59,10 +122,7 @@ FileState StateOf(const char* file)
     if (!file[0] || !GetFileAttributesExA(file, GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return state;
-    state.found = true;
-    state.written = data.ftLastWriteTime;
-    state.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return state;
+    return StateFromData(data.dwFileAttributes, data.ftLastWriteTime, data.nFileSizeHigh, data.nFileSizeLow);
 }
 
 bool Same(const FileState& a, const FileState& b)
@@ -70,12 +130,6 @@ bool Same(const FileState& a, const FileState& b)
     return a.found == b.found && a.size == b.size && CompareFileTime(&a.written, &b.written) == 0;
 }
 
-std::string Upper(const char* text)
-{
-    std::string upper = text;
-    CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
-    return upper;
-}
 
 const std::string& NormalizedOf(const char* command)
 {
@@ -125,6 +179,10 @@ void StartProgramFacts()
 {
     FactsCache& cache = Cache();
     ++cache.fill;
+    for (auto& folder : cache.folders) {
+        folder.second.asked = folder.second.askedNow;
+        folder.second.askedNow = 0;
+    }
     if (cache.programs.size() < kMaxFacts && cache.normalized.size() < kMaxFacts &&
         cache.icons.size() < kMaxFacts)
         return;
@@ -132,6 +190,7 @@ void StartProgramFacts()
     cache.programs.clear();
     cache.normalized.clear();
     cache.icons.clear();
+    cache.folders.clear();
     if (cache.images) ImageList_RemoveAll(cache.images);
 }
 
@@ -147,7 +206,8 @@ const ProgramFacts& GetProgramFacts(const char* command, const char* storeKey)
     // Looked at once per fill: the file may have changed or appeared since.
     const bool first = entry.fill == 0;
     entry.fill = cache.fill;
-    const FileState state = StateOf(file.c_str());
+    FileState state;
+    if (!StateFromFolder(file, &state)) state = StateOf(file.c_str());
     if (first || !Same(state, entry.state)) {
         entry.facts.file = file;
         entry.state = state;

@@ -18,7 +18,7 @@ namespace {
 
 constexpr int kHelpers = 200;
 constexpr int kServices = 200;
-constexpr int kRuns = 5;
+constexpr int kRuns = 9;
 constexpr int kHostedEvery = 4;
 constexpr const char* kSheetCaption = "VlExBench add-ons";
 constexpr const char* kServicePrefix = "VlExBenchSvc";
