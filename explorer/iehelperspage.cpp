@@ -100,7 +100,7 @@ void AddHelperRow(HWND list, FillState& state, int item)
 {
     Helper helper;
     ReadHelper(item, &helper);
-    const ProgramFacts& facts = GetProgramFacts(helper.path, kDetectedIEHelperKey);
+    const ListedFileFacts& facts = GetListedFileFacts(helper.path, kDetectedIEHelperKey);
     const char* company = facts.company.c_str();
     const char* detected = facts.detected.c_str();
     const char* iconFile = ContainsNoCase(helper.detail, ".ico") ? helper.detail : facts.file.c_str();
@@ -108,7 +108,7 @@ void AddHelperRow(HWND list, FillState& state, int item)
     const char* typeText = kind ? state.typeTexts[kind - kKinds] : "";
 
     const char* fileName = helper.path + FileNameOffset(helper.path);
-    const int row = InsertRow(list, helper.title, ProgramIcon(iconFile), item);
+    const int row = InsertRow(list, helper.title, ListedFileIcon(iconFile), item);
     if (row < 0) return;
     SetRowText(list, row, 1, fileName);
     SetRowText(list, row, 2, company);
@@ -132,9 +132,9 @@ int FillHelperList(HWND, HWND list)
 {
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     const int count = BuildIEHelperList();
-    StartProgramFacts();
+    StartListedFileFacts();
     // The list shares the images every fill adds to (its template says so).
-    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(ProgramImages()));
+    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(ListedFileImages()));
     FillState state;
     for (size_t i = 0; i < std::size(kKinds); ++i) LoadLocalizedString(kKinds[i].textId, state.typeTexts[i]);
     for (int item = 0; item < count; ++item) AddHelperRow(list, state, item);
@@ -217,7 +217,7 @@ void DeleteOnReboot(HWND page, HWND list)
     LoadLocalizedString(IDS_DELETE_ON_REBOOT_QUESTION, text);
     if (AskUser(page, text, MB_YESNO | MB_ICONHAND) != IDYES) return;
     if (!StillListed(item, helper)) return;
-    const std::string file = GetProgramFacts(helper.path, nullptr).file;
+    const std::string file = GetListedFileFacts(helper.path, nullptr).file;
     if (!file.empty()) DeleteAtRestart(file.c_str());
 }
 

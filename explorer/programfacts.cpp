@@ -23,7 +23,7 @@ struct FileState {
 };
 
 struct Cached {
-    ProgramFacts facts;
+    ListedFileFacts facts;
     FileState state;
     unsigned fill = 0;        // the fill that last looked at the file
 };
@@ -143,7 +143,7 @@ const std::string& NormalizedOf(const char* command)
     return known.emplace(command, program).first->second;
 }
 
-void ReadFacts(const std::string& file, const FileState& state, ProgramFacts* facts)
+void ReadFacts(const std::string& file, const FileState& state, ListedFileFacts* facts)
 {
     facts->company.clear();
     if (!state.found) return;
@@ -159,7 +159,7 @@ void ReadFacts(const std::string& file, const FileState& state, ProgramFacts* fa
 
 // A date once written is never replaced, so a found one is kept; a missing
 // one is recorded now (when the file exists) and asked for again next time.
-void ReadDetected(const char* command, const char* storeKey, ProgramFacts* facts)
+void ReadDetected(const char* command, const char* storeKey, ListedFileFacts* facts)
 {
     if (!facts->detected.empty() || !storeKey || facts->file.empty()) return;
     // The store names a bare program as the command does, not as found.
@@ -175,7 +175,7 @@ void ReadDetected(const char* command, const char* storeKey, ProgramFacts* facts
 
 }  // namespace
 
-void StartProgramFacts()
+void StartListedFileFacts()
 {
     FactsCache& cache = Cache();
     ++cache.fill;
@@ -194,7 +194,7 @@ void StartProgramFacts()
     if (cache.images) ImageList_RemoveAll(cache.images);
 }
 
-const ProgramFacts& GetProgramFacts(const char* command, const char* storeKey)
+const ListedFileFacts& GetListedFileFacts(const char* command, const char* storeKey)
 {
     FactsCache& cache = Cache();
     const std::string& file = NormalizedOf(command ? command : "");
@@ -224,7 +224,7 @@ const ProgramFacts& GetProgramFacts(const char* command, const char* storeKey)
     return entry.facts;
 }
 
-HIMAGELIST ProgramImages()
+HIMAGELIST ListedFileImages()
 {
     FactsCache& cache = Cache();
     if (cache.images) return cache.images;
@@ -233,9 +233,9 @@ HIMAGELIST ProgramImages()
     return cache.images;
 }
 
-int ProgramIcon(const char* file)
+int ListedFileIcon(const char* file)
 {
-    HIMAGELIST images = ProgramImages();
+    HIMAGELIST images = ListedFileImages();
     if (!images) return -1;
     FactsCache& cache = Cache();
     CachedIcon& icon = cache.icons[Upper(file ? file : "")];

@@ -116,7 +116,7 @@ void AddServiceRow(HWND list, FillState& state, int item)
     if (GetItemType(item) == kTypeHostedService) StrCopy(command, "svchost.exe ");
     StrAppend(command, fileName);
 
-    const ProgramFacts& facts = GetProgramFacts(path, kDetectedServicesKey);
+    const ListedFileFacts& facts = GetListedFileFacts(path, kDetectedServicesKey);
     const char* company = facts.company.empty() ? " " : facts.company.c_str();
     const char* detected = facts.detected.c_str();
     char status[256];
@@ -153,7 +153,7 @@ int FillServiceList(HWND page, HWND list)
     ShowHideOption(page);
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     BuildServiceList();
-    StartProgramFacts();
+    StartListedFileFacts();
     FillState state;
     LoadStates(&state.states);
     for (size_t i = 0; i < std::size(kStateTexts); ++i)
