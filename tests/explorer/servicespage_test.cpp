@@ -86,6 +86,8 @@ TEST_F(ServicesPage, ListsCommandCompanyStatusAndStartTypeAndSortsByColumn)
     Service("VlSvcPageC", "VlSvcPage Gamma", "C:\\nowhere\\vlsvc_gone.exe", 4);
     std::string beta, alpha, gamma, detected, missing;
     std::vector<std::string> up, down, byStart;
+    std::string betaAfterInfo, selectedAfterInfo;
+    const DWORD disabled = 4;
     int sortOption = 0;
     WithPage(ServicesPageSpec(), [&](HWND page, HWND list) {
         beta = Row(list, "VlSvcPage Beta");
@@ -100,6 +102,16 @@ TEST_F(ServicesPage, ListsCommandCompanyStatusAndStartTypeAndSortsByColumn)
         sortOption = ReadOption("SortService", 0);
         ClickColumn(page, list, 4);
         byStart = Ours(list);
+        // Info refills the list (a start type may have changed) and keeps the row.
+        Select(list, RowWith(list, 0, "VlSvcPage Gamma"));
+        Press(page, IDC_INFO_BUTTON);
+        HWND info = WaitWindow("VlSvcPage Gamma");
+        SetRaw(kLM, (std::string(kServicesKey) + "\\VlSvcPageA").c_str(), "Start", REG_DWORD, &disabled, sizeof disabled);
+        if (info) PostMessageA(info, WM_COMMAND, IDCANCEL, 0);
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(page, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
+        betaAfterInfo = Row(list, "VlSvcPage Beta");
+        selectedAfterInfo = Cell(list, SelectedRow(list), 0);
     });
     EXPECT_EQ(beta, "vlsvc_one.exe -service|Fixture Works|Stopped|Automatic|");
     EXPECT_EQ(alpha, "svchost.exe vlsvc_hosted.dll|Northwind Traders|Stopped|Manual|");
@@ -113,6 +125,8 @@ TEST_F(ServicesPage, ListsCommandCompanyStatusAndStartTypeAndSortsByColumn)
     EXPECT_EQ(down, (std::vector<std::string>{"Gamma", "Beta", "Alpha"}));
     EXPECT_EQ(sortOption, 1);
     EXPECT_EQ(byStart, (std::vector<std::string>{"Beta", "Gamma", "Alpha"}));
+    EXPECT_EQ(betaAfterInfo, "vlsvc_one.exe -service|Fixture Works|Stopped|Disabled|");
+    EXPECT_EQ(selectedAfterInfo, "VlSvcPage Gamma");
 }
 
 TEST_F(ServicesPage, NonMicrosoftFilterRefillsAtOnceAndSurvivesReopeningThePage)
