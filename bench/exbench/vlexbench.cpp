@@ -351,7 +351,7 @@ void PrintPage(const Figures& f, int made)
 
 }  // namespace
 
-// Pages measured in files of their own.
+void PrintOptionsPage();   // optionsbench.cpp
 void MeasureAddonPages();   // addonsbench.cpp
 
 int main()
@@ -368,6 +368,7 @@ int main()
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kOptionsKey, "StartTab");
 
     PrintStart();
+    PrintOptionsPage();
     MeasureAddonPages();
     const int made = MakeEntries();
     Figures figures;

@@ -14,7 +14,7 @@ namespace explorertest {
 
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-inline HWND WaitWindow(const char* caption, int tries = 200)
+inline HWND WaitWindow(const char* caption, int tries = 600)
 {
     for (int i = 0; i < tries; ++i, Sleep(50))
         if (HWND h = FindWindowA("#32770", caption); h && IsWindowVisible(h)) return h;
@@ -49,32 +49,37 @@ inline void Select(HWND list, int row, bool alone = true)
     SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
 
-// A page hosted alone in a sheet of this thread; body acts on it from a
-// helper thread, so that it can answer the page's questions. The sheet
-// closes when body returns.
-inline void WithPage(const PageSpec& spec, const std::function<void(HWND page, HWND list)>& body)
+// Opens a page in a one-page sheet captioned `caption`; body acts on the
+// page from a helper thread, and the sheet is closed afterwards.
+inline void WithPage(int dialogId, const PageSpec& spec, const char* caption,
+                     const std::function<void(HWND page)>& body)
 {
-    static const char* const kCaption = "VlPageTestSheet";
     std::thread helper([&] {
-        HWND sheet = WaitWindow(kCaption);
+        HWND sheet = WaitWindow(caption);
         HWND page = sheet ? FindWindowExA(sheet, nullptr, "#32770", nullptr) : nullptr;
-        if (page) body(page, GetDlgItem(page, 1000));
+        if (page) body(page);
         if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
     });
-    PROPSHEETPAGEA record = {};
-    record.dwSize = sizeof(record);
-    record.hInstance = GetModuleHandleA(nullptr);
-    record.pszTemplate = MAKEINTRESOURCEA(spec.dialogId);
-    record.pfnDlgProc = PageProc;
-    record.lParam = reinterpret_cast<LPARAM>(&spec);
+    PROPSHEETPAGEA page = {};
+    page.dwSize = sizeof(page);
+    page.hInstance = GetModuleHandleA(nullptr);
+    page.pszTemplate = MAKEINTRESOURCEA(dialogId);
+    page.pfnDlgProc = PageProc;
+    page.lParam = reinterpret_cast<LPARAM>(&spec);
     PROPSHEETHEADERA header = {};
     header.dwSize = sizeof(header);
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
-    header.pszCaption = kCaption;
+    header.pszCaption = caption;
     header.nPages = 1;
-    header.ppsp = &record;
+    header.ppsp = &page;
     PropertySheetA(&header);
     helper.join();
+}
+
+// The same with the page's list at hand, under a caption of its own.
+inline void WithPage(const PageSpec& spec, const std::function<void(HWND page, HWND list)>& body)
+{
+    WithPage(spec.dialogId, spec, "VlPageTestSheet", [&](HWND page) { body(page, GetDlgItem(page, 1000)); });
 }
 
 // A click on a column header, as the list reports it to the page.
