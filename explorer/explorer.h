@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "monitor/monitor.h"
 
 // ---------------------------------------------------------------------------
@@ -267,6 +269,25 @@ void ShowInfoDialog(HWND owner, int item);
 // Note file of a program (out holds MAX_PATH): 1 when it exists.
 int GetNotePath(const char* program, char* out);
 int NoteExists(const char* program);
+
+// ---------------------------------------------------------------------------
+// programfacts.cpp: what a page shows of the program file behind a listed
+// command, kept for the process's life and read again when the file changed.
+struct ListedFileFacts {
+    std::string file;       // normalized program path, "" when the command names none
+    std::string company;    // CompanyName, "" when none
+    std::string detected;   // first-detected date, "" when none could be recorded
+};
+// Every fill starts with this: each file is then looked at once in the fill.
+void StartListedFileFacts();
+// The facts of a command's program; a missing first-detected date is recorded
+// under storeKey (null: none is asked for). Valid until StartListedFileFacts.
+const ListedFileFacts& GetListedFileFacts(const char* command, const char* storeKey);
+// The image list of program icons, made once and kept for the process's
+// life: a list that shows it needs LVS_SHAREIMAGELISTS.
+HIMAGELIST ListedFileImages();
+// Icon 0 of a file (icon 115 when it has none) in ListedFileImages(), or -1.
+int ListedFileIcon(const char* file);
 
 // ---------------------------------------------------------------------------
 // history.cpp: the history window (141).

@@ -353,6 +353,7 @@ void PrintPage(const Figures& f, int made)
 
 void PrintOptionsPage();   // optionsbench.cpp
 void RunFilePagesBench();   // filesbench.cpp
+void MeasureAddonPages();   // addonsbench.cpp
 
 int main()
 {
@@ -369,6 +370,7 @@ int main()
 
     PrintStart();
     PrintOptionsPage();
+    MeasureAddonPages();
     const int made = MakeEntries();
     Figures figures;
     MeasurePage(&figures);

@@ -76,7 +76,13 @@ inline void WithPage(int dialogId, const PageSpec& spec, const char* caption,
     helper.join();
 }
 
-// What a click on a column header sends the page.
+// The same with the page's list at hand, under a caption of its own.
+inline void WithPage(const PageSpec& spec, const std::function<void(HWND page, HWND list)>& body)
+{
+    WithPage(spec.dialogId, spec, "VlPageTestSheet", [&](HWND page) { body(page, GetDlgItem(page, 1000)); });
+}
+
+// A click on a column header, as the list reports it to the page.
 inline void ClickColumn(HWND page, HWND list, int column)
 {
     NMLISTVIEW click = {};
@@ -110,6 +116,28 @@ inline std::string PressAnswered(HWND page, int id, const char* caption, int but
         Click(box, button);
         for (int i = 0; i < 40 && IsWindow(box); ++i) Sleep(50);
     }
+    SendMessageA(page, WM_NULL, 0, 0);
+    return text;
+}
+
+// The row whose cell in `column` reads `text`, or -1.
+inline int RowWith(HWND list, int column, const std::string& text)
+{
+    for (int row = 0; row < RowCount(list); ++row)
+        if (Cell(list, row, column) == text) return row;
+    return -1;
+}
+
+// The message box a posted command opens: its text, after clicking `button`
+// ("" when none came). Returns once the page has handled the answer.
+inline std::string Answer(HWND page, const char* caption, int button)
+{
+    HWND box = WaitWindow(caption);
+    if (!box) return "";
+    char text[2048] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+    Click(box, button);
+    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(20);
     SendMessageA(page, WM_NULL, 0, 0);
     return text;
 }
