@@ -166,3 +166,7 @@
 #define IDC_INFO_START_LABEL    1091
 #define IDC_INFO_STATE_LABEL    1092
 #define IDC_INFO_SIZE           1181
+
+// The cookie list and the cookie viewer, opened from the Cookies page.
+#define IDD_COOKIE_VIEW         109
+#define IDD_COOKIE_LIST         145
