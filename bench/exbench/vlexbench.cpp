@@ -18,6 +18,9 @@
 #include "catalogue/catalogue.h"
 #include "explorer/explorer.h"
 
+// cookiesbench.cpp: the cookie list with 3,000 cookies of each kind.
+void RunCookiesBench();
+
 namespace {
 
 constexpr const char* kCorvath = "Software\\Corvath";
@@ -369,6 +372,7 @@ int main()
     Figures figures;
     MeasurePage(&figures);
     PrintPage(figures, made);
+    RunCookiesBench();
 
     RemoveBenchEntries();
     RestoreUserTree();
