@@ -4,6 +4,7 @@
 // list helpers and the column rules of the pages.
 #include "explorer/explorer.h"
 
+#include <climits>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -82,6 +83,7 @@ struct CookieList {
     char folder[MAX_PATH] = "";
     bool folderKnown = false;
     HWND status = nullptr;
+    char secureText[2][32] = {};    // the SSL column's "False" and "True"
     SIZE client = {};               // the client size the template rects belong to
     RECT rects[kAnchorCount] = {};
 };
@@ -138,18 +140,32 @@ std::unordered_set<std::string> NamesWithData(const char* subkey)
     return names;
 }
 
-void CheckRow(HWND list, int row, bool checked)
-{
-    LVITEMA state = {};
-    state.stateMask = LVIS_STATEIMAGEMASK;
-    state.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
-}
-
 bool IsRowChecked(HWND list, int row)
 {
     const LRESULT state = SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
     return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+// Rows ask for their texts when they are shown (LVN_GETDISPINFO), so a
+// fill of thousands of cookies sends one message per row, not per cell.
+// Each row's lParam is its item in the shared list, which holds the
+// cookies until the dialog closes.
+int InsertCookieRow(HWND list, int item, bool checked)
+{
+    LVITEMA row = {};
+    row.mask = LVIF_TEXT | LVIF_PARAM;
+    row.iItem = INT_MAX;
+    row.pszText = LPSTR_TEXTCALLBACKA;
+    row.lParam = item;
+    const int index = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&row)));
+    // The list gives every new row an empty box whatever the insert asks.
+    if (index >= 0 && checked) {
+        LVITEMA state = {};
+        state.stateMask = LVIS_STATEIMAGEMASK;
+        state.state = INDEXTOSTATEIMAGEMASK(2);
+        SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
+    }
+    return index;
 }
 
 void AddIERow(HWND list, int item, const std::unordered_set<std::string>& kept)
@@ -157,49 +173,67 @@ void AddIERow(HWND list, int item, const std::unordered_set<std::string>& kept)
     char title[kTitleLen];
     char path[kPathLen];
     char created[kDetailLen];
-    GetItemTitle(item, title);
     GetItemPath(item, path);
     if (!std::strchr(path, '\\')) return;
+    GetItemTitle(item, title);
     GetItemDetail(item, created, sizeof(created));
-    const int row = InsertRow(list, title, -1, item);
-    if (row < 0) return;
-    SetRowText(list, row, 1, created);
+    if (InsertCookieRow(list, item, kept.count(UpperName(title)) != 0) < 0) return;
     char type[16];
     StrFormatA(type, "%d", GetItemType(item));
     SetSortKey(item, 0, title);
     SetSortKey(item, 1, created);
     SetSortKey(item, 2, type);
-    if (kept.count(UpperName(title))) CheckRow(list, row, true);
 }
 
 void AddMozillaRow(HWND list, int item, const std::unordered_set<std::string>& kept,
-                   const std::unordered_set<std::string>& removed, const char* yes, const char* no)
+                   const std::unordered_set<std::string>& removed)
 {
     char title[kTitleLen];
     GetItemTitle(item, title);
     const std::string upper = UpperName(title);
     if (removed.count(upper)) return;
+    if (InsertCookieRow(list, item, kept.count(upper) != 0) < 0) return;
     char path[kPathLen];
     char value[kEntryLen];
     char expires[kDetailLen];
     GetItemPath(item, path);
     GetItemEntryName(item, value);
     GetItemDetail(item, expires, sizeof(expires));
-    const int row = InsertRow(list, title, -1, item);
-    if (row < 0) return;
-    const int secure = GetItemFlag(item);
-    SetRowText(list, row, 1, expires);
-    SetRowText(list, row, 2, path);
-    SetRowText(list, row, 3, value);
-    SetRowText(list, row, 4, secure ? yes : no);
     char flag[16];
-    StrFormatA(flag, "%d", secure);
+    StrFormatA(flag, "%d", GetItemFlag(item));
     SetSortKey(item, 0, title);
     SetSortKey(item, 1, expires);
     SetSortKey(item, 2, path);
     SetSortKey(item, 3, value);
     SetSortKey(item, 4, flag);
-    if (kept.count(upper)) CheckRow(list, row, true);
+}
+
+// The text of a row's cell, from its item.
+void CellText(const CookieList& state, int item, int column, char* out, int capacity)
+{
+    out[0] = '\0';
+    if (item < 0 || item >= ItemCount() || capacity <= 0) return;
+    char text[kDetailLen] = "";
+    switch (column) {
+    case 0:
+        GetItemTitle(item, text);
+        break;
+    case 1:
+        GetItemDetail(item, text, sizeof(text));
+        break;
+    case 2:
+        if (state.mode != kCookieModeIE) GetItemPath(item, text);
+        break;
+    case 3:
+        if (state.mode != kCookieModeIE) GetItemEntryName(item, text);
+        break;
+    case 4:
+        if (state.mode != kCookieModeIE) StrCopy(text, state.secureText[GetItemFlag(item) ? 1 : 0]);
+        break;
+    default:
+        break;
+    }
+    StrCopy(out, static_cast<size_t>(capacity), text);
 }
 
 // The rows of what BuildCookieList(0) finds now; the row count.
@@ -211,16 +245,13 @@ int FillCookieRows(HWND dialog, const CookieList& state)
     ClearSortKeys();
     SetCookieMode(state.mode);
     const int count = BuildCookieList(0);
+    SendMessageA(list, LVM_SETITEMCOUNT, count, 0);
     const std::unordered_set<std::string> kept = NamesWithData(kCookiesKey);
     if (state.mode == kCookieModeIE) {
         for (int i = 0; i < count; ++i) AddIERow(list, i, kept);
     } else {
         const std::unordered_set<std::string> removed = NamesWithData(kNutsKey);
-        char yes[32] = "";
-        char no[32] = "";
-        LoadLocalizedString(IDS_TRUE, yes);
-        LoadLocalizedString(IDS_FALSE, no);
-        for (int i = 0; i < count; ++i) AddMozillaRow(list, i, kept, removed, yes, no);
+        for (int i = 0; i < count; ++i) AddMozillaRow(list, i, kept, removed);
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
@@ -473,6 +504,8 @@ void InitCookieList(HWND dialog, CookieList& state)
     SetDialogText(dialog, 793, IDC_HELP_LABEL);
     SetDialogText(dialog, 794, IDC_MONITOR_LABEL);
     ResetSortDirections();
+    LoadLocalizedString(IDS_FALSE, state.secureText[0]);
+    LoadLocalizedString(IDS_TRUE, state.secureText[1]);
     state.status = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, "", dialog, kStatusBarId);
     RememberLayout(dialog, state);
     RestorePlacement(dialog, "xCookie", "yCookie", "dxCookie", "dyCookie");
@@ -504,6 +537,11 @@ INT_PTR OnListNotify(HWND dialog, const NMHDR* header)
     const CookieList* state = ListState(dialog);
     if (!state || header->idFrom != IDC_LIST) return FALSE;
     switch (header->code) {
+    case LVN_GETDISPINFOA: {
+        LVITEMA& cell = const_cast<NMLVDISPINFOA*>(reinterpret_cast<const NMLVDISPINFOA*>(header))->item;
+        if (cell.mask & LVIF_TEXT) CellText(*state, static_cast<int>(cell.lParam), cell.iSubItem, cell.pszText, cell.cchTextMax);
+        break;
+    }
     case LVN_COLUMNCLICK: {
         const int column = reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem;
         if (column < 0 || column >= state->desc->columnCount) break;

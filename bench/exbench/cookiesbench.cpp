@@ -131,7 +131,7 @@ DWORD WINAPI CloseWhenShown(void* p)
 }
 
 struct KindFigures {
-    double open = 0, bare = 0, filter = 0;
+    double open = 0, bare = 0, filter = 0, empty = 0;
     int rows = 0, listed = 0;
 };
 
@@ -162,15 +162,28 @@ KindFigures MeasureKind(int mode)
     return f;
 }
 
+// The same kind over empty folders: what the window itself costs.
+double MeasureEmptyOpen(int mode, const std::string& ieEmpty, const std::string& profileEmpty)
+{
+    char ie[MAX_PATH] = "";
+    char profile[MAX_PATH] = "";
+    GetRegValue(HKEY_CURRENT_USER, kVelmoraKey, "IECookieFolder", ie);
+    GetRegValue(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", profile);
+    SetRegValue(HKEY_CURRENT_USER, kVelmoraKey, "IECookieFolder", (ieEmpty + "\\").c_str());
+    SetRegValue(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", (profileEmpty + "\\").c_str());
+    const double open = MeasureKind(mode).open;
+    SetRegValue(HKEY_CURRENT_USER, kVelmoraKey, "IECookieFolder", ie);
+    SetRegValue(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", profile);
+    return open;
+}
+
 void PrintKind(const char* kind, const KindFigures& f)
 {
-    const double enumerations = f.bare + f.filter;
-    // The list runs the filter, then the listing; its own share is what the
-    // opening costs beyond them.
-    const double fill = f.open - f.filter;
-    std::printf("| %s | %d | %d | %.1f | %.1f | %.1f | %.1f | %.2f | %.2f |\n", kind, f.listed, f.rows, f.bare,
-                f.filter, f.open, fill, f.bare > 0 ? fill / f.bare : 0,
-                enumerations > 0 ? f.open / enumerations : 0);
+    // The list runs the filter, then the listing with its rows; its fill is
+    // what the opening costs beyond the filter and the empty window.
+    const double fill = f.open - f.empty - f.filter;
+    std::printf("| %s | %d | %d | %.1f | %.1f | %.1f | %.1f | %.1f | %.2f |\n", kind, f.listed, f.rows, f.bare,
+                f.filter, f.open, f.empty, fill, f.bare > 0 ? fill / f.bare : 0);
 }
 
 }  // namespace
@@ -181,15 +194,25 @@ void RunCookiesBench()
     const std::string profile = BenchFolder() + "\\profile";
     RemoveFolder(BenchFolder());   // left by a killed run
     MakeCookies(ieFolder, profile);
+    const std::string ieEmpty = BenchFolder() + "\\ie-empty";
+    const std::string profileEmpty = BenchFolder() + "\\profile-empty";
+    CreateDirectoryA(ieEmpty.c_str(), nullptr);
+    CreateDirectoryA(profileEmpty.c_str(), nullptr);
+    WriteBenchFile(ieEmpty + "\\index.dat", "");
+    WriteBenchFile(profileEmpty + "\\cookies.txt", "");
     std::printf("Cookie list: %d cookies of each kind, every third kept (checked), sorted by column 1;\n"
-                "%d runs, medians in ms. Open = ShowCookieList to the list shown with its rows;\n"
-                "fill = open - BuildCookieList(1), i.e. BuildCookieList(0) with the rows, checks and sort.\n\n",
+                "%d runs, medians in ms. Open = ShowCookieList to the list shown with its rows; empty = the\n"
+                "same over an empty folder (the window alone); fill = open - empty - BuildCookieList(1),\n"
+                "i.e. BuildCookieList(0) with the rows, their checks and the sort.\n\n",
                 kCookies, kRuns);
-    std::printf("| kind | listed | rows | BuildCookieList(0) | BuildCookieList(1) | open | fill | "
-                "fill / BuildCookieList(0) (goal 1.3) | open / both enumerations |\n"
+    std::printf("| kind | listed | rows | BuildCookieList(0) | BuildCookieList(1) | open | empty | fill | "
+                "fill / BuildCookieList(0) (goal 1.3) |\n"
                 "|---|---|---|---|---|---|---|---|---|\n");
-    PrintKind("Internet Explorer", MeasureKind(kCookieModeIE));
-    PrintKind("Mozilla family", MeasureKind(kCookieModeMozilla));
+    for (int mode : {kCookieModeIE, kCookieModeMozilla}) {
+        KindFigures f = MeasureKind(mode);
+        f.empty = MeasureEmptyOpen(mode, ieEmpty, profileEmpty);
+        PrintKind(mode == kCookieModeIE ? "Internet Explorer" : "Mozilla family", f);
+    }
     std::printf("\n");
     SetCookieMode(kCookieModeIE);
     ClearItems();
