@@ -116,9 +116,17 @@ void SetHoveredLink(HWND link)
 
 }  // namespace
 
+HWND PageHelpImage(HWND page)
+{
+    // The About page's 1077 is the search box's label, not an image.
+    HWND help = GetDlgItem(page, IDC_HELP_IMAGE);
+    if (help && (GetWindowLongPtrA(help, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) return nullptr;
+    return help;
+}
+
 void SetupPageImages(HWND page, int patrolTitleId)
 {
-    if (HWND help = GetDlgItem(page, IDC_HELP_IMAGE)) {
+    if (HWND help = PageHelpImage(page)) {
         SetImageProp(help, kPropNormal, BitmapProp(IDB_HELP));
         SetImageProp(help, kPropPressed, BitmapProp(IDB_HELP_PRESSED));
         SetImageProp(help, kPropHover, BitmapProp(IDB_HELP_HOVER));
@@ -154,6 +162,17 @@ void ShowMonitorImage(HWND page, int bitmapId)
     SetImageProp(monitor, kPropNormal, BitmapProp(bitmapId));
     SetImageProp(monitor, kPropPressed, BitmapProp(bitmapId));
     ShowImage(monitor, kPropNormal);
+}
+
+void SetupMonitorTypeImage(HWND page, int controlId, int bitmapId)
+{
+    HWND image = GetDlgItem(page, controlId);
+    if (!image) return;
+    SetImageProp(image, kPropNormal, BitmapProp(bitmapId));
+    SetImageProp(image, kPropPressed, BitmapProp(IDB_MONITOR_PRESSED));
+    SetImageProp(image, kPropMonitorCommand, CommandProp(controlId));
+    LetPageTrackMouse(image);
+    ShowImage(image, kPropNormal);
 }
 
 int HandleImageMouse(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
@@ -212,7 +231,11 @@ int DrawLinkButton(const DRAWITEMSTRUCT* draw)
     OffsetRect(&shadow, 1, 1);
     const COLORREF colour = SetTextColor(dc, kLinkShadow);
     DrawTextA(dc, text, -1, &shadow, format);
-    SetTextColor(dc, draw->hwndItem == g_buttons.hoveredLink ? g_buttons.linkColour : kLinkColour);
+    if (draw->itemState & ODS_DISABLED) {
+        SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    } else {
+        SetTextColor(dc, draw->hwndItem == g_buttons.hoveredLink ? g_buttons.linkColour : kLinkColour);
+    }
     RECT face = draw->rcItem;
     DrawTextA(dc, text, -1, &face, format);
     SetTextColor(dc, colour);

@@ -189,7 +189,7 @@ void CloseExplorer()
     TraceLog("WM_DESTROY", "explorer");
     if (ItemCount() > 0) ClearItems();
     FreeNuts();
-    for (const char* name : kSavedOptions) WriteOption(name, ReadOptionOrDefault(name));
+    WriteBackOptions();
     DeleteSharedGdi();
     PostQuitMessage(0);
 }
@@ -264,6 +264,11 @@ void RestoreAllDelayed()
         if (!UndelayEntry(i, 1)) TraceLog("RestoreAllDelayed - not restored", title);
     }
     ClearItems();
+}
+
+void WriteBackOptions()
+{
+    for (const char* name : kSavedOptions) WriteOption(name, ReadOptionOrDefault(name));
 }
 
 void InitExplorerValues()

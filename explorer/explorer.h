@@ -154,10 +154,17 @@ int SheetTabRows();
 // (1112) its command and the bitmap of the page's patrol state (hidden when
 // patrolTitleId is 0).
 void SetupPageImages(HWND page, int patrolTitleId);
+// The page's Help image (1077), or null where 1077 is no image (the About
+// page's search label); the layout leaves such a control where it is.
+HWND PageHelpImage(HWND page);
 // Removes the image properties (page deactivation and destruction).
 void ClearPageImages(HWND page);
 // Shows a bitmap in the Monitor image as its normal (and hover) image.
 void ShowMonitorImage(HWND page, int bitmapId);
+// Makes a page's static image (the Options page's 1136, 1137, 1138) a
+// monitor-type image button: bitmapId normal, bitmap 155 pressed and
+// hovered, and its own id as the command it sends the page.
+void SetupMonitorTypeImage(HWND page, int controlId, int bitmapId);
 // WM_MOUSEMOVE to WM_LBUTTONDBLCLK of a page: hover and pressed images; a
 // release sends the page WM_COMMAND with the image's command. 1 when handled.
 int HandleImageMouse(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
@@ -246,6 +253,14 @@ int NoteExists(const char* program);
 void ShowHistoryWindow(HWND owner);
 
 // ---------------------------------------------------------------------------
+// reportcalls.cpp: where the explorer asks for each report. Each returns 1
+// when its file was written and opened, 0 when nothing was written.
+int RunReportLog(HWND owner);           // "VelmoraLog.html" (or ".txt")
+int RunSpreadsheetReport(HWND owner);   // program folder "\VelmoraLog.csv"
+int RunScanLog(HWND owner);             // program folder "\HijackVelmora.log"
+int RunSettingsExport(HWND owner);      // program folder "\<user>-Velmora.reg"
+
+// ---------------------------------------------------------------------------
 // The pages. Each returns its desc; the sheet lists them in tab order.
 const PageSpec& StartupPageSpec();     // startpage.cpp (102)
 const PageSpec& DelayedPageSpec();     // delaypage.cpp (197)
@@ -280,5 +295,8 @@ int RunExplorer(HINSTANCE instance, const char* commandLine);
 int StartPageOfCommandLine(const char* commandLine, int startTab);
 // Puts every delayed program back into the normal startup list.
 void RestoreAllDelayed();
+// Writes back every option the explorer saves at exit (each with its
+// default when it is missing), which also sets "Update" for the monitor.
+void WriteBackOptions();
 // The explorer-side initialization of the stores.
 void InitExplorerValues();

@@ -143,8 +143,7 @@ int RunCommonCommand(HWND page, const PageSpec& desc, int id)
         OpenNoteOfItem(item);
         return 1;
     case IDC_HTML_REPORT:
-        // The reports arrive with their own writers; until then the command
-        // has nothing to write.
+        RunReportLog(page);
         return 1;
     default:
         return 0;
@@ -304,8 +303,10 @@ void Relayout(HWND page, const PageSpec& desc)
     const int h = sheetSize.cy;
     const bool oneRow = SheetTabRows() <= 1;
     HDWP batch = BeginDeferWindowPos(10);
-    MoveImage(batch, page, IDC_HELP_IMAGE, 3.0, 3, w);
-    MoveImage(batch, page, IDC_HELP_LABEL, 1.75, 25, w);
+    if (PageHelpImage(page)) {
+        MoveImage(batch, page, IDC_HELP_IMAGE, 3.0, 3, w);
+        MoveImage(batch, page, IDC_HELP_LABEL, 1.75, 25, w);
+    }
     MoveImage(batch, page, IDC_MONITOR_IMAGE, 3.0, 38, w);
     MoveImage(batch, page, IDC_MONITOR_LABEL, 1.5, 60, w);
 

@@ -316,6 +316,13 @@ int KnowledgeBasePage(const char* path, char* out);
 // file's name and company. title stands in for an empty path. 1 when made.
 int BuildLookupAddress(int typeCode, const char* path, const char* title, int detailed,
                        char* out, size_t capacity);
+// An address setting of HKLM "Software\Corvath\Velmora" (out holds
+// capacity): 1 when it is present and begins with http:// or https://, else
+// 0 and "".
+int ReadWebSetting(const char* name, char* out, size_t capacity);
+// LookupSite without its trailing slashes, followed by page ("/news.html");
+// 0 and "" without LookupSite or when the address does not fit.
+int LookupSiteAddress(const char* page, char* out, size_t capacity);
 // LookupSite + "/stats.html"; 0 and "" without LookupSite.
 int LookupStatsAddress(char* out, size_t capacity);
 // Opens an http or https address, in AOL's browser when AOL runs; 1 when

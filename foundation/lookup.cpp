@@ -29,18 +29,6 @@ int IsWebAddress(const char* text)
     return _strnicmp(text, "http://", 7) == 0 || _strnicmp(text, "https://", 8) == 0;
 }
 
-// A web address from the machine's settings; only http and https are taken,
-// so that a setting can never name a program to start.
-int ReadWebSetting(const char* name, char* out, size_t capacity)
-{
-    out[0] = '\0';
-    char text[768];
-    if (ReadRegText(HKEY_LOCAL_MACHINE, kVelmoraKey, name, text) <= 0 || !IsWebAddress(text))
-        return 0;
-    StrCopy(out, capacity, text);
-    return 1;
-}
-
 // The lookup site without its trailing slashes, so that the script's path
 // can follow it as written.
 int ReadLookupSite(char (&out)[768])
@@ -295,6 +283,30 @@ int HelpSiteAddress(const char* document, char (&out)[1024])
 
 }  // namespace
 
+// Only http and https are taken, so that a setting can never name a program
+// to start.
+int ReadWebSetting(const char* name, char* out, size_t capacity)
+{
+    if (capacity == 0) return 0;
+    out[0] = '\0';
+    char text[768];
+    if (ReadRegText(HKEY_LOCAL_MACHINE, kVelmoraKey, name, text) <= 0 || !IsWebAddress(text))
+        return 0;
+    StrCopy(out, capacity, text);
+    return 1;
+}
+
+int LookupSiteAddress(const char* page, char* out, size_t capacity)
+{
+    if (capacity == 0) return 0;
+    out[0] = '\0';
+    char site[768];
+    if (!ReadLookupSite(site)) return 0;
+    if (StrFormat(out, static_cast<int>(capacity), "%s%s", site, page) == 0) return 1;
+    out[0] = '\0';
+    return 0;
+}
+
 int LookupKey(const char* fileName, char* out, size_t capacity)
 {
     if (capacity == 0) return 0;
@@ -349,11 +361,7 @@ int BuildLookupAddress(int typeCode, const char* path, const char* title, int de
 
 int LookupStatsAddress(char* out, size_t capacity)
 {
-    if (capacity == 0) return 0;
-    out[0] = '\0';
-    char site[768];
-    if (!ReadLookupSite(site)) return 0;
-    return StrFormat(out, static_cast<int>(capacity), "%s/stats.html", site) == 0;
+    return LookupSiteAddress("/stats.html", out, capacity);
 }
 
 int OpenInAol(const char* address)

@@ -354,6 +354,8 @@ void PrintPage(const Figures& f, int made)
 
 }  // namespace
 
+void PrintOptionsPage();   // optionsbench.cpp
+
 int main()
 {
     SetProgramKind(kExplorer);
@@ -368,6 +370,7 @@ int main()
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kOptionsKey, "StartTab");
 
     PrintStart();
+    PrintOptionsPage();
     const int made = MakeEntries();
     Figures figures;
     MeasurePage(&figures);

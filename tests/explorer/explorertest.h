@@ -49,4 +49,31 @@ inline void Select(HWND list, int row, bool alone = true)
     SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
 
+// Opens a page in a one-page sheet captioned `caption`; body acts on the
+// page from a helper thread, and the sheet is closed afterwards.
+inline void WithPage(int dialogId, const PageSpec& spec, const char* caption,
+                     const std::function<void(HWND page)>& body)
+{
+    std::thread helper([&] {
+        HWND sheet = WaitWindow(caption);
+        HWND page = sheet ? FindWindowExA(sheet, nullptr, "#32770", nullptr) : nullptr;
+        if (page) body(page);
+        if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    });
+    PROPSHEETPAGEA page = {};
+    page.dwSize = sizeof(page);
+    page.hInstance = GetModuleHandleA(nullptr);
+    page.pszTemplate = MAKEINTRESOURCEA(dialogId);
+    page.pfnDlgProc = PageProc;
+    page.lParam = reinterpret_cast<LPARAM>(&spec);
+    PROPSHEETHEADERA header = {};
+    header.dwSize = sizeof(header);
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+    header.pszCaption = caption;
+    header.nPages = 1;
+    header.ppsp = &page;
+    PropertySheetA(&header);
+    helper.join();
+}
+
 }   // namespace explorertest
