@@ -45,6 +45,9 @@ constexpr int IDS_PATROL_ADVICE = 965;
 constexpr int IDS_LOOKUP = 641;
 constexpr int IDS_HELP = 31;
 
+// Marks the cookie windows, so that a closing sheet can find them.
+constexpr const char* kCookieWindowProp = "VelmoraCookieWindow";
+
 constexpr int kMinTrackWidth = 640;
 constexpr int kMinTrackHeight = 320;
 constexpr DWORD kViewLimit = 16384;
@@ -375,6 +378,7 @@ INT_PTR CALLBACK ViewerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
     case WM_INITDIALOG: {
         const char* path = reinterpret_cast<const char*>(lParam);
+        SetPropA(dialog, kCookieWindowProp, reinterpret_cast<HANDLE>(1));
         char caption[256];
         if (LoadLocalizedString(IDS_VIEW_CAPTION, caption) > 0) SetWindowTextA(dialog, caption);
         SetDialogText(dialog, IDS_CLOSE, IDOK);
@@ -385,6 +389,7 @@ INT_PTR CALLBACK ViewerProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     }
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            RemovePropA(dialog, kCookieWindowProp);
             EndDialog(dialog, IDOK);
             return TRUE;
         }
@@ -493,6 +498,7 @@ void ShowCookieFolder(HWND dialog, CookieList& state)
 void InitCookieList(HWND dialog, CookieList& state)
 {
     SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
+    SetPropA(dialog, kCookieWindowProp, reinterpret_cast<HANDLE>(1));
     char caption[256];
     if (LoadLocalizedString(IDS_LIST_CAPTION, caption) > 0) SetWindowTextA(dialog, caption);
     SetDialogText(dialog, IDS_REPORT, IDC_REPORT);
@@ -526,6 +532,7 @@ void InitCookieList(HWND dialog, CookieList& state)
 void EndCookieList(HWND dialog)
 {
     SavePlacement(dialog, "xCookie", "yCookie", "dxCookie", "dyCookie");
+    RemovePropA(dialog, kCookieWindowProp);
     ClearPageImages(dialog);
     ClearItems();
     ClearSortKeys();
@@ -623,7 +630,18 @@ INT_PTR CALLBACK CookieListProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+BOOL CALLBACK CloseIfCookieWindow(HWND window, LPARAM)
+{
+    if (GetPropA(window, kCookieWindowProp)) PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
 }  // namespace
+
+void CloseCookieWindows()
+{
+    EnumThreadWindows(GetCurrentThreadId(), CloseIfCookieWindow, 0);
+}
 
 int IsPlainCookieName(const char* text)
 {

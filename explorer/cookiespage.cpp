@@ -300,6 +300,9 @@ LRESULT CALLBACK CookiesSubclass(HWND page, UINT message, WPARAM wParam, LPARAM 
         if (header->idFrom == IDC_LIST && header->code == NM_RETURN) return 0;
         const LRESULT result = DefSubclassProc(page, message, wParam, lParam);
         if (header->code == PSN_SETACTIVE) OnActivated(page);
+        // The sheet is closing (its Close, or the explorer asked to quit)
+        // while the cookie list may still run its own loop above it.
+        if (header->code == PSN_RESET) CloseCookieWindows();
         return result;
     }
     case kMsgRelayout: {

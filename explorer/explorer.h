@@ -281,6 +281,9 @@ const PageSpec& OptionsPageSpec();
 // Lists the cookies of a cookie mode (kCookieModeIE or kCookieModeMozilla)
 // with a check box each; returns when the dialog closes.
 void ShowCookieList(HWND owner, int mode);
+// Asks an open cookie list and viewer of this thread to close (the sheet
+// behind them is closing).
+void CloseCookieWindows();
 // 1 when a row text names a file directly inside a folder: not empty, no
 // path separator, no drive colon, no "..". Anything else would reach
 // beyond the cookie folder when joined to it.
