@@ -108,9 +108,24 @@ int SortDirection(int column);
 void SortByColumnClick(HWND list, const PageSpec& desc, int column);
 // After a refill: sorts by the stored column with its current direction.
 void SortByStoredColumn(HWND list, const PageSpec& desc);
+// Sorts by a column with its current direction; inverts and stores nothing.
+void SortByColumn(HWND list, const PageSpec& desc, int column);
+void SetSortDirection(int column, int direction);
 // The twelve-digit key of a stored first-detected date ("MM/DD/YYYY H:MM"),
 // or " " for a text of 11 characters or fewer (out holds 16).
 void DateSortKey(const char* stored, char* out);
+
+// ---------------------------------------------------------------------------
+// fileicons.cpp: the icons of the files a page lists, kept per page for the
+// life of the process, so that a refill extracts only icons not seen yet.
+// A fill starts with BeginFileIcons (the list's fresh image list) and ends
+// with EndFileIcons (the list gets a copy of the kept images).
+void BeginFileIcons(int pageId, HWND list);
+// The image of icon `index` of a file last written at `written` (read again
+// when that changed); -1 when the file has no such icon.
+int FileIcon(int pageId, const char* path, int index, const FILETIME& written);
+int FallbackFileIcon(int pageId);   // icon 115
+void EndFileIcons(int pageId, HWND list);
 
 // ---------------------------------------------------------------------------
 // messages.cpp: what the explorer says to the user.
@@ -204,6 +219,11 @@ struct PageSpec {
     // A control between the list and the buttons (a check box): it keeps
     // its place above the buttons and the list ends above it.
     int bandControl = 0;
+    // Columns 0..n-1 sort on a click and as the stored column; 0: every
+    // column. A column that shows a text no one orders by stays as it is.
+    int sortColumns = 0;
+    // Once per activation, after the fill and the stored column's sort.
+    void (*activate)(HWND page, HWND list) = nullptr;
 };
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 // The PageSpec of a page window (null before WM_INITDIALOG).

@@ -87,6 +87,14 @@ int AvailableWidth(HWND list, const PageSpec& desc)
     return width > 0 ? width : 0;
 }
 
+// The columns a click sorts by.
+int SortableColumns(const PageSpec& desc)
+{
+    const int count = desc.sortColumns > 0 && desc.sortColumns < desc.columnCount ? desc.sortColumns
+                                                                                   : desc.columnCount;
+    return (std::min)(count, kMaxColumns);
+}
+
 void CopyCell(const char* text, char (&out)[kCellLen])
 {
     // A cut text is still shown; only the part a cell can hold.
@@ -256,7 +264,7 @@ int SortDirection(int column)
 
 void SortByColumnClick(HWND list, const PageSpec& desc, int column)
 {
-    if (!desc.sortOption || column < 0 || column >= desc.columnCount || column >= kMaxColumns) return;
+    if (!desc.sortOption || column < 0 || column >= SortableColumns(desc)) return;
     SortRows(list, desc, column);
     g_directions[column] = g_directions[column] ? 0 : 1;
     WriteOption(desc.sortOption, column + 1);
@@ -268,8 +276,19 @@ void SortByStoredColumn(HWND list, const PageSpec& desc)
     const int column = ReadOption(desc.sortOption, 0) - 1;
     // A stored column the list does not have (a damaged or foreign value)
     // leaves the rows in the order they were found.
-    if (column < 0 || column >= desc.columnCount || column >= kMaxColumns) return;
+    if (column < 0 || column >= SortableColumns(desc)) return;
     SortRows(list, desc, column);
+}
+
+void SortByColumn(HWND list, const PageSpec& desc, int column)
+{
+    if (column < 0 || column >= SortableColumns(desc)) return;
+    SortRows(list, desc, column);
+}
+
+void SetSortDirection(int column, int direction)
+{
+    if (column >= 0 && column < kMaxColumns) g_directions[column] = direction ? 1 : 0;
 }
 
 void DateSortKey(const char* stored, char* out)

@@ -180,6 +180,7 @@ void OnSetActive(HWND page, const PageSpec& desc)
 {
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     RefillPage(page);
+    if (desc.activate) desc.activate(page, PageList(page));
     SetupPageImages(page, desc.patrolTitleId);
     SetupSheetForPage(page);
     // Setting up the sheet empties the status bar; the selected row's line

@@ -355,6 +355,7 @@ void PrintPage(const Figures& f, int made)
 }  // namespace
 
 void PrintOptionsPage();   // optionsbench.cpp
+void RunFilePagesBench();   // filesbench.cpp
 
 int main()
 {
@@ -375,6 +376,7 @@ int main()
     Figures figures;
     MeasurePage(&figures);
     PrintPage(figures, made);
+    RunFilePagesBench();
     RunCookiesBench();
 
     RemoveBenchEntries();

@@ -150,7 +150,7 @@ TEST_F(DelayedPage, LaunchesWithItsParametersAndRestoresToTheStartupList)
         SendMessageA(page, WM_COMMAND, 1198, 0);
     });
     std::string started;
-    for (int i = 0; i < 100 && started.empty(); ++i, Sleep(50))
+    for (int i = 0; i < 300 && started.empty(); ++i, Sleep(50))
         started = ReadTextFile(dir_.file("started.txt"));
     EXPECT_NE(started.find("-LAUNCHED"), std::string::npos);
     EXPECT_EQ(Reg(HKEY_CURRENT_USER, kRunKey, "VlDelayA"), restored + " -x");

@@ -14,7 +14,7 @@ namespace explorertest {
 
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-inline HWND WaitWindow(const char* caption, int tries = 200)
+inline HWND WaitWindow(const char* caption, int tries = 600)
 {
     for (int i = 0; i < tries; ++i, Sleep(50))
         if (HWND h = FindWindowA("#32770", caption); h && IsWindowVisible(h)) return h;
@@ -74,6 +74,44 @@ inline void WithPage(int dialogId, const PageSpec& spec, const char* caption,
     header.ppsp = &page;
     PropertySheetA(&header);
     helper.join();
+}
+
+// What a click on a column header sends the page.
+inline void ClickColumn(HWND page, HWND list, int column)
+{
+    NMLISTVIEW click = {};
+    click.hdr.hwndFrom = list;
+    click.hdr.idFrom = 1000;
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = column;
+    SendMessageA(page, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&click));
+}
+
+// Activates the page again, as a change of tabs would.
+inline void Activate(HWND page)
+{
+    NMHDR activate = {GetParent(page), 0, static_cast<UINT>(PSN_SETACTIVE)};
+    SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&activate));
+}
+
+// Posts a command that asks, answers the box of `caption` with `button` and
+// returns the box's text ("" when none came); answered once the page is
+// idle again.
+inline std::string PressAnswered(HWND page, int id, const char* caption, int button)
+{
+    Press(page, id);
+    std::string text;
+    if (HWND box = WaitWindow(caption, 100)) {
+        char buffer[2048] = "";
+        GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
+        if (!buffer[0]) GetDlgItemTextA(box, 1025, buffer, sizeof(buffer));
+        text = buffer;
+        Click(box, button);
+        for (int i = 0; i < 40 && IsWindow(box); ++i) Sleep(50);
+    }
+    SendMessageA(page, WM_NULL, 0, 0);
+    return text;
 }
 
 }   // namespace explorertest

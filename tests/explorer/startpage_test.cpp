@@ -125,9 +125,9 @@ protected:
             header.ppsp = &pageRecord;
             PropertySheetA(&header);
         });
-        for (int i = 0; i < 200 && !(sheet = FindWindowA("#32770", kSheetCaption)); ++i) Sleep(50);
+        for (int i = 0; i < 600 && !(sheet = FindWindowA("#32770", kSheetCaption)); ++i) Sleep(50);
         ASSERT_NE(nullptr, sheet);
-        for (int i = 0; i < 200 && !(page = PropSheet_GetCurrentPageHwnd(sheet)); ++i) Sleep(50);
+        for (int i = 0; i < 600 && !(page = PropSheet_GetCurrentPageHwnd(sheet)); ++i) Sleep(50);
         ASSERT_NE(nullptr, page);
         list = GetDlgItem(page, kList);
         ASSERT_NE(nullptr, list);
@@ -190,7 +190,7 @@ protected:
         std::string text;
         std::thread answer([&] {
             HWND box = nullptr;
-            for (int i = 0; i < 200 && !(box = FindWindowA("#32770", caption)); ++i) Sleep(50);
+            for (int i = 0; i < 600 && !(box = FindWindowA("#32770", caption)); ++i) Sleep(50);
             if (!box) return;
             char buffer[2048] = "";
             GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
@@ -209,7 +209,7 @@ protected:
         std::string said;
         std::thread chooser([&] {
             HWND open = nullptr;
-            for (int i = 0; i < 200 && !(open = FindWindowA("#32770", "Add AutoStart Program")); ++i)
+            for (int i = 0; i < 600 && !(open = FindWindowA("#32770", "Add AutoStart Program")); ++i)
                 Sleep(50);
             if (!open) return;
             // The name box of the Explorer-style dialog (cmb13), or its edit (edt1).
