@@ -18,9 +18,6 @@
 #include "catalogue/catalogue.h"
 #include "explorer/explorer.h"
 
-// cookiesbench.cpp: the cookie list with 3,000 cookies of each kind.
-void RunCookiesBench();
-
 namespace {
 
 constexpr const char* kCorvath = "Software\\Corvath";
@@ -356,6 +353,7 @@ void PrintPage(const Figures& f, int made)
 
 void PrintOptionsPage();   // optionsbench.cpp
 void RunFilePagesBench();   // filesbench.cpp
+void RunCookiesBench();     // cookiesbench.cpp
 
 int main()
 {
