@@ -204,7 +204,7 @@ void RunCookiesBench()
     for (int kind = 0; kind < 2; ++kind)
         empty[kind] = MeasureEmptyOpen(kind == 0 ? kCookieModeIE : kCookieModeMozilla, ieEmpty, profileEmpty);
     MakeCookies(ieFolder, profile);
-    std::printf("Cookie list: %d cookies of each kind, every third kept (checked), sorted by column 1;\n"
+    std::printf("Cookie list: %d cookies of each kind, every third kept (checked), sorted by the first column;\n"
                 "%d runs, medians in ms. Open = ShowCookieList to the list shown with its rows; empty = the\n"
                 "same over an empty folder and an empty store (the window alone); fill = open - empty - BuildCookieList(1),\n"
                 "i.e. BuildCookieList(0) with the rows, their checks and the sort.\n\n",
