@@ -317,6 +317,20 @@ const PageSpec& AboutPageSpec();
 const PageSpec& OptionsPageSpec();
 
 // ---------------------------------------------------------------------------
+// cookielist.cpp: the cookie list (dialog 145) and the cookie viewer (109),
+// opened from the Cookies page.
+// Lists the cookies of a cookie mode (kCookieModeIE or kCookieModeMozilla)
+// with a check box each; returns when the dialog closes.
+void ShowCookieList(HWND owner, int mode);
+// Asks an open cookie list and viewer of this thread to close (the sheet
+// behind them is closing).
+void CloseCookieWindows();
+// 1 when a row text names a file directly inside a folder: not empty, no
+// path separator, no drive colon, no "..". Anything else would reach
+// beyond the cookie folder when joined to it.
+int IsPlainCookieName(const char* text);
+
+// ---------------------------------------------------------------------------
 // vxmain.cpp / explorer.cpp: start-up and the main window.
 // The whole life of the process: switches, single instance, main window,
 // initialization and the message loop. The process exit code.

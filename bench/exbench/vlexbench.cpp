@@ -354,6 +354,7 @@ void PrintPage(const Figures& f, int made)
 void PrintOptionsPage();   // optionsbench.cpp
 void RunFilePagesBench();   // filesbench.cpp
 void MeasureAddonPages();   // addonsbench.cpp
+void RunCookiesBench();     // cookiesbench.cpp
 
 int main()
 {
@@ -376,6 +377,7 @@ int main()
     MeasurePage(&figures);
     PrintPage(figures, made);
     RunFilePagesBench();
+    RunCookiesBench();
 
     RemoveBenchEntries();
     RestoreUserTree();
