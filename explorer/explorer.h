@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "monitor/monitor.h"
 
 // ---------------------------------------------------------------------------
@@ -272,6 +274,25 @@ int GetNotePath(const char* program, char* out);
 int NoteExists(const char* program);
 
 // ---------------------------------------------------------------------------
+// programfacts.cpp: what a page shows of the program file behind a listed
+// command, kept for the process's life and read again when the file changed.
+struct ListedFileFacts {
+    std::string file;       // normalized program path, "" when the command names none
+    std::string company;    // CompanyName, "" when none
+    std::string detected;   // first-detected date, "" when none could be recorded
+};
+// Every fill starts with this: each file is then looked at once in the fill.
+void StartListedFileFacts();
+// The facts of a command's program; a missing first-detected date is recorded
+// under storeKey (null: none is asked for). Valid until StartListedFileFacts.
+const ListedFileFacts& GetListedFileFacts(const char* command, const char* storeKey);
+// The image list of program icons, made once and kept for the process's
+// life: a list that shows it needs LVS_SHAREIMAGELISTS.
+HIMAGELIST ListedFileImages();
+// Icon 0 of a file (icon 115 when it has none) in ListedFileImages(), or -1.
+int ListedFileIcon(const char* file);
+
+// ---------------------------------------------------------------------------
 // history.cpp: the history window (141).
 void ShowHistoryWindow(HWND owner);
 
@@ -317,6 +338,20 @@ const PageSpec& FileTypesPageSpec();
 const PageSpec& HiddenFilesPageSpec();
 const PageSpec& AboutPageSpec();
 const PageSpec& OptionsPageSpec();
+
+// ---------------------------------------------------------------------------
+// cookielist.cpp: the cookie list (dialog 145) and the cookie viewer (109),
+// opened from the Cookies page.
+// Lists the cookies of a cookie mode (kCookieModeIE or kCookieModeMozilla)
+// with a check box each; returns when the dialog closes.
+void ShowCookieList(HWND owner, int mode);
+// Asks an open cookie list and viewer of this thread to close (the sheet
+// behind them is closing).
+void CloseCookieWindows();
+// 1 when a row text names a file directly inside a folder: not empty, no
+// path separator, no drive colon, no "..". Anything else would reach
+// beyond the cookie folder when joined to it.
+int IsPlainCookieName(const char* text);
 
 // ---------------------------------------------------------------------------
 // vxmain.cpp / explorer.cpp: start-up and the main window.

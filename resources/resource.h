@@ -172,3 +172,8 @@
 #define IDD_ADD_FILETYPE        144
 #define IDC_ADD_FILETYPE_PROMPT 1101
 #define IDC_ADD_FILETYPE_TEXT   1102
+
+// ---------------------------------------------------------------------------
+// The cookie list and the cookie viewer, opened from the Cookies page.
+#define IDD_COOKIE_VIEW         109
+#define IDD_COOKIE_LIST         145

@@ -353,6 +353,8 @@ void PrintPage(const Figures& f, int made)
 
 void PrintOptionsPage();   // optionsbench.cpp
 void RunFilePagesBench();   // filesbench.cpp
+void MeasureAddonPages();   // addonsbench.cpp
+void RunCookiesBench();     // cookiesbench.cpp
 void BenchTaskPages();   // tasksbench.cpp
 
 int main()
@@ -370,11 +372,13 @@ int main()
 
     PrintStart();
     PrintOptionsPage();
+    MeasureAddonPages();
     const int made = MakeEntries();
     Figures figures;
     MeasurePage(&figures);
     PrintPage(figures, made);
     RunFilePagesBench();
+    RunCookiesBench();
     BenchTaskPages();
 
     RemoveBenchEntries();

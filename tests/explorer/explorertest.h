@@ -50,12 +50,97 @@ inline void Select(HWND list, int row, bool alone = true)
     SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
 }
 
-// The row whose cell of `column` reads `text`, or -1.
+// Opens a page in a one-page sheet captioned `caption`; body acts on the
+// page from a helper thread, and the sheet is closed afterwards.
+inline void WithPage(int dialogId, const PageSpec& spec, const char* caption,
+                     const std::function<void(HWND page)>& body)
+{
+    std::thread helper([&] {
+        HWND sheet = WaitWindow(caption);
+        HWND page = sheet ? FindWindowExA(sheet, nullptr, "#32770", nullptr) : nullptr;
+        if (page) body(page);
+        if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
+    });
+    PROPSHEETPAGEA page = {};
+    page.dwSize = sizeof(page);
+    page.hInstance = GetModuleHandleA(nullptr);
+    page.pszTemplate = MAKEINTRESOURCEA(dialogId);
+    page.pfnDlgProc = PageProc;
+    page.lParam = reinterpret_cast<LPARAM>(&spec);
+    PROPSHEETHEADERA header = {};
+    header.dwSize = sizeof(header);
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
+    header.pszCaption = caption;
+    header.nPages = 1;
+    header.ppsp = &page;
+    PropertySheetA(&header);
+    helper.join();
+}
+
+// The same with the page's list at hand, under a caption of its own.
+inline void WithPage(const PageSpec& spec, const std::function<void(HWND page, HWND list)>& body)
+{
+    WithPage(spec.dialogId, spec, "VlPageTestSheet", [&](HWND page) { body(page, GetDlgItem(page, 1000)); });
+}
+
+// A click on a column header, as the list reports it to the page.
+inline void ClickColumn(HWND page, HWND list, int column)
+{
+    NMLISTVIEW click = {};
+    click.hdr.hwndFrom = list;
+    click.hdr.idFrom = 1000;
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = column;
+    SendMessageA(page, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&click));
+}
+
+// Activates the page again, as a change of tabs would.
+inline void Activate(HWND page)
+{
+    NMHDR activate = {GetParent(page), 0, static_cast<UINT>(PSN_SETACTIVE)};
+    SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&activate));
+}
+
+// Posts a command that asks, answers the box of `caption` with `button` and
+// returns the box's text ("" when none came); answered once the page is
+// idle again.
+inline std::string PressAnswered(HWND page, int id, const char* caption, int button)
+{
+    Press(page, id);
+    std::string text;
+    if (HWND box = WaitWindow(caption, 100)) {
+        char buffer[2048] = "";
+        GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
+        if (!buffer[0]) GetDlgItemTextA(box, 1025, buffer, sizeof(buffer));
+        text = buffer;
+        Click(box, button);
+        for (int i = 0; i < 40 && IsWindow(box); ++i) Sleep(50);
+    }
+    SendMessageA(page, WM_NULL, 0, 0);
+    return text;
+}
+
+// The row whose cell in `column` reads `text`, or -1.
 inline int RowWith(HWND list, int column, const std::string& text)
 {
     for (int row = 0; row < RowCount(list); ++row)
         if (Cell(list, row, column) == text) return row;
     return -1;
+}
+
+// The message box a posted command opens: its text, after clicking `button`
+// ("" when none came). Returns once the page has handled the answer.
+inline std::string Answer(HWND page, const char* caption, int button)
+{
+    HWND box = WaitWindow(caption);
+    if (!box) return "";
+    char text[2048] = "";
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+    Click(box, button);
+    for (int i = 0; i < 100 && IsWindow(box); ++i) Sleep(20);
+    SendMessageA(page, WM_NULL, 0, 0);
+    return text;
 }
 
 // One page in a property sheet on a thread of its own: the test thread
@@ -112,70 +197,5 @@ struct PageHost {
     }
     int RowWith(int column, const std::string& text) { return explorertest::RowWith(list, column, text); }
 };
-
-// Opens a page in a one-page sheet captioned `caption`; body acts on the
-// page from a helper thread, and the sheet is closed afterwards.
-inline void WithPage(int dialogId, const PageSpec& spec, const char* caption,
-                     const std::function<void(HWND page)>& body)
-{
-    std::thread helper([&] {
-        HWND sheet = WaitWindow(caption);
-        HWND page = sheet ? FindWindowExA(sheet, nullptr, "#32770", nullptr) : nullptr;
-        if (page) body(page);
-        if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    });
-    PROPSHEETPAGEA page = {};
-    page.dwSize = sizeof(page);
-    page.hInstance = GetModuleHandleA(nullptr);
-    page.pszTemplate = MAKEINTRESOURCEA(dialogId);
-    page.pfnDlgProc = PageProc;
-    page.lParam = reinterpret_cast<LPARAM>(&spec);
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof(header);
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
-    header.pszCaption = caption;
-    header.nPages = 1;
-    header.ppsp = &page;
-    PropertySheetA(&header);
-    helper.join();
-}
-
-// What a click on a column header sends the page.
-inline void ClickColumn(HWND page, HWND list, int column)
-{
-    NMLISTVIEW click = {};
-    click.hdr.hwndFrom = list;
-    click.hdr.idFrom = 1000;
-    click.hdr.code = LVN_COLUMNCLICK;
-    click.iItem = -1;
-    click.iSubItem = column;
-    SendMessageA(page, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&click));
-}
-
-// Activates the page again, as a change of tabs would.
-inline void Activate(HWND page)
-{
-    NMHDR activate = {GetParent(page), 0, static_cast<UINT>(PSN_SETACTIVE)};
-    SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&activate));
-}
-
-// Posts a command that asks, answers the box of `caption` with `button` and
-// returns the box's text ("" when none came); answered once the page is
-// idle again.
-inline std::string PressAnswered(HWND page, int id, const char* caption, int button)
-{
-    Press(page, id);
-    std::string text;
-    if (HWND box = WaitWindow(caption, 100)) {
-        char buffer[2048] = "";
-        GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
-        if (!buffer[0]) GetDlgItemTextA(box, 1025, buffer, sizeof(buffer));
-        text = buffer;
-        Click(box, button);
-        for (int i = 0; i < 40 && IsWindow(box); ++i) Sleep(50);
-    }
-    SendMessageA(page, WM_NULL, 0, 0);
-    return text;
-}
 
 }   // namespace explorertest
