@@ -152,11 +152,15 @@ struct PageHost {
     PageHost(const PageSpec& desc, const char* caption)
     {
         thread = std::thread([&desc, caption] {
-            PROPSHEETPAGEA record = {sizeof(record)};
+            PROPSHEETPAGEA record = {};
+            record.dwSize = sizeof(record);
+            record.hInstance = GetModuleHandleA(nullptr);
             record.pszTemplate = MAKEINTRESOURCEA(desc.dialogId);
             record.pfnDlgProc = PageProc;
             record.lParam = reinterpret_cast<LPARAM>(&desc);
-            PROPSHEETHEADERA header = {sizeof(header), PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW};
+            PROPSHEETHEADERA header = {};
+            header.dwSize = sizeof(header);
+            header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
             header.pszCaption = caption;
             header.nPages = 1;
             header.ppsp = &record;
