@@ -194,11 +194,7 @@ struct PageHost {
         answer.join();
         return text;
     }
-    void ClickColumn(int column)
-    {
-        NMLISTVIEW click = {{list, static_cast<UINT_PTR>(IDC_LIST), static_cast<UINT>(LVN_COLUMNCLICK)}, -1, column};
-        SendMessageA(page, WM_NOTIFY, IDC_LIST, reinterpret_cast<LPARAM>(&click));
-    }
+    void ClickColumn(int column) { explorertest::ClickColumn(page, list, column); }
     int RowWith(int column, const std::string& text) { return explorertest::RowWith(list, column, text); }
 };
 
