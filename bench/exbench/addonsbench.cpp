@@ -163,7 +163,7 @@ BOOL WINAPI OnBreak(DWORD)
 // --- One page in a sheet ---------------------------------------------------------
 
 struct PageRun {
-    const PageSpec* spec = nullptr;
+    const PageSpec* desc = nullptr;
     int (*enumerate)() = nullptr;
     double openMs = 0;
     int rows = 0;
@@ -198,7 +198,7 @@ DWORD WINAPI DrivePage(void* p)
         t = Now();
         SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&activate));
         run.activation.push_back(Now() - t);
-        for (int column = 0; column < run.spec->columnCount; ++column) {
+        for (int column = 0; column < run.desc->columnCount; ++column) {
             NMLISTVIEW click = {};
             click.hdr = {list, 1000, static_cast<UINT>(LVN_COLUMNCLICK)};
             click.iItem = -1;
@@ -218,9 +218,9 @@ void MeasurePage(PageRun* run)
     PROPSHEETPAGEA record = {};
     record.dwSize = sizeof(record);
     record.hInstance = GetModuleHandleA(nullptr);
-    record.pszTemplate = MAKEINTRESOURCEA(run->spec->dialogId);
+    record.pszTemplate = MAKEINTRESOURCEA(run->desc->dialogId);
     record.pfnDlgProc = PageProc;
-    record.lParam = reinterpret_cast<LPARAM>(run->spec);
+    record.lParam = reinterpret_cast<LPARAM>(run->desc);
     PROPSHEETHEADERA header = {};
     header.dwSize = sizeof(header);
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
@@ -252,7 +252,7 @@ void PrintPage(const char* name, const PageRun& run)
     std::printf("| %s | %d | %.0f | %.1f | %.1f | %.2f |", name, run.rows, run.openMs, bare, activation,
                 bare > 0 ? activation / bare : 0);
     double worstSort = 0;
-    for (int column = 0; column < run.spec->columnCount; ++column)
+    for (int column = 0; column < run.desc->columnCount; ++column)
         worstSort = (std::max)(worstSort, Median(run.sorts[column]));
     std::printf(" %.1f |\n", worstSort);
 }
@@ -268,11 +268,11 @@ void MeasureAddonPages()
     const int services = MakeServices();
 
     PageRun helpers;
-    helpers.spec = &IEHelpersPageSpec();
+    helpers.desc = &IEHelpersPageSpec();
     helpers.enumerate = ListHelpers;
     MeasurePage(&helpers);
     PageRun serviceRun;
-    serviceRun.spec = &ServicesPageSpec();
+    serviceRun.desc = &ServicesPageSpec();
     serviceRun.enumerate = ListServices;
     MeasurePage(&serviceRun);
 

@@ -43,7 +43,7 @@ double Median(std::vector<double> ms)
 }
 
 struct PageRun {
-    const PageSpec* spec;
+    const PageSpec* desc;
     int (*enumerate)();
     const char* caption;
     double openedAt = 0;
@@ -84,9 +84,9 @@ void MeasurePage(PageRun* run)
     PROPSHEETPAGEA pageRecord = {};
     pageRecord.dwSize = sizeof(pageRecord);
     pageRecord.hInstance = GetModuleHandleA(nullptr);
-    pageRecord.pszTemplate = MAKEINTRESOURCEA(run->spec->dialogId);
+    pageRecord.pszTemplate = MAKEINTRESOURCEA(run->desc->dialogId);
     pageRecord.pfnDlgProc = PageProc;
-    pageRecord.lParam = reinterpret_cast<LPARAM>(run->spec);
+    pageRecord.lParam = reinterpret_cast<LPARAM>(run->desc);
     PROPSHEETHEADERA header = {};
     header.dwSize = sizeof(header);
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;

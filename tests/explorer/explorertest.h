@@ -52,7 +52,7 @@ inline void Select(HWND list, int row, bool alone = true)
 
 // Opens a page in a one-page sheet captioned `caption`; body acts on the
 // page from a helper thread, and the sheet is closed afterwards.
-inline void WithPage(int dialogId, const PageSpec& spec, const char* caption,
+inline void WithPage(int dialogId, const PageSpec& desc, const char* caption,
                      const std::function<void(HWND page)>& body)
 {
     std::thread helper([&] {
@@ -66,7 +66,7 @@ inline void WithPage(int dialogId, const PageSpec& spec, const char* caption,
     page.hInstance = GetModuleHandleA(nullptr);
     page.pszTemplate = MAKEINTRESOURCEA(dialogId);
     page.pfnDlgProc = PageProc;
-    page.lParam = reinterpret_cast<LPARAM>(&spec);
+    page.lParam = reinterpret_cast<LPARAM>(&desc);
     PROPSHEETHEADERA header = {};
     header.dwSize = sizeof(header);
     header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
@@ -78,9 +78,9 @@ inline void WithPage(int dialogId, const PageSpec& spec, const char* caption,
 }
 
 // The same with the page's list at hand, under a caption of its own.
-inline void WithPage(const PageSpec& spec, const std::function<void(HWND page, HWND list)>& body)
+inline void WithPage(const PageSpec& desc, const std::function<void(HWND page, HWND list)>& body)
 {
-    WithPage(spec.dialogId, spec, "VlPageTestSheet", [&](HWND page) { body(page, GetDlgItem(page, 1000)); });
+    WithPage(desc.dialogId, desc, "VlPageTestSheet", [&](HWND page) { body(page, GetDlgItem(page, 1000)); });
 }
 
 // A click on a column header, as the list reports it to the page.
