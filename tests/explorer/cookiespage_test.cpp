@@ -68,6 +68,14 @@ void SetChecked(HWND list, int row, bool checked)
     SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
 }
 
+// The list's row count once it is `expected`, or what it holds after 10 s:
+// a removal refills the list after its question has closed.
+int RowsSettled(HWND list, int expected)
+{
+    for (int i = 0; i < 500 && RowCount(list) != expected; ++i) Sleep(20);
+    return RowCount(list);
+}
+
 bool IsChecked(HWND list, int row)
 {
     return ((SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12) == 2;
@@ -177,10 +185,10 @@ TEST_F(CookiesPage, InternetExplorerListRemovesCheckedThenUncheckedFilesAndRefus
             }
             SetChecked(list, RowOf(list, "vl@c[1].txt"), true);
             asked = PressAndAnswer(dialog, 1103, GetAppCaption(), IDYES);
-            afterChecked = RowCount(list);
+            afterChecked = RowsSettled(list, 3);
             SetChecked(list, RowOf(list, "vl@d[1].txt"), true);
             PressAndAnswer(dialog, 1004, GetAppCaption(), IDYES);
-            afterUnchecked = RowCount(list);
+            afterUnchecked = RowsSettled(list, 2);
         });
     });
     EXPECT_EQ(rows, 5);
@@ -224,10 +232,10 @@ TEST_F(CookiesPage, MozillaListWithBrokenLinesRemovesUncheckedThenChecked)
             path = Cell(list, RowOf(list, "drop.example - id"), 2);
             SetChecked(list, keep, true);
             PressAndAnswer(dialog, 1004, GetAppCaption(), IDYES);
-            afterUnchecked = RowCount(list);
+            afterUnchecked = RowsSettled(list, 1);
             SetChecked(list, 0, true);
             PressAndAnswer(dialog, 1103, GetAppCaption(), IDYES);
-            afterChecked = RowCount(list);
+            afterChecked = RowsSettled(list, 0);
         });
     });
     EXPECT_EQ(rows, 3);
