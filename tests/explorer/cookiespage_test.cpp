@@ -44,7 +44,7 @@ bool PressAndAnswer(HWND window, int id, const char* boxCaption, int answer)
     HWND box = WaitWindow(boxCaption);
     if (!box) return false;
     Click(box, answer);
-    for (int i = 0; i < 100 && IsWindow(box) && IsWindowVisible(box); ++i) Sleep(20);
+    WaitGone(box);
     SendMessageA(window, WM_NULL, 0, 0);
     return true;
 }

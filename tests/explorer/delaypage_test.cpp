@@ -65,7 +65,9 @@ std::pair<int, int> Options(HWND page, int button, const std::function<void(HWND
     const int seconds = static_cast<int>(SendDlgItemMessageA(dialog, 1191, CB_GETCURSEL, 0, 0));
     if (act) act(dialog);
     Click(dialog, button);
-    // Answered once the page has refilled its list.
+    // Once the dialog is gone its modal loop has ended, and the page's
+    // command runs on without pumping: WM_NULL is answered after the refill.
+    WaitGone(dialog);
     SendMessageA(page, WM_NULL, 0, 0);
     return {minutes, seconds};
 }
@@ -99,7 +101,10 @@ TEST_F(DelayedPage, AddsForTheCurrentUserAndStoresTheChosenDelayWithinTheListsRa
     std::pair<int, int> negative, huge, text;
     WithDelayedPage([&](HWND page, HWND list) {
         ChooseFile(page, program);
-        if (HWND type = WaitWindow("Startup Program Type")) Click(type, IDOK);
+        if (HWND type = WaitWindow("Startup Program Type")) {
+            Click(type, IDOK);
+            WaitGone(type);
+        }
         SendMessageA(page, WM_NULL, 0, 0);
         added = Reg(HKEY_CURRENT_USER, kDelay, program);
         shown30 = Cell(list, RowOf(list, "vldelay_add.exe"), 3);
@@ -186,7 +191,7 @@ TEST_F(DelayedPage, RemovesWithYesNoAndCancelAndRefusesAnOverlongPath)
         for (int answer : {IDYES, IDNO, IDCANCEL}) {
             HWND box = WaitWindow(GetAppCaption());
             Click(box, answer);
-            for (int i = 0; i < 40 && IsWindowVisible(box); ++i) Sleep(50);
+            WaitGone(box);
         }
         SendMessageA(page, WM_NULL, 0, 0);
     });

@@ -24,6 +24,13 @@ inline HWND WaitWindow(const char* caption, int tries = 600)
 
 inline void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
+// Waits (up to 10 s) until a closed dialog's window is destroyed, which is
+// when its modal loop has returned to the code that opened it.
+inline void WaitGone(HWND dialog)
+{
+    for (int i = 0; i < 500 && IsWindow(dialog); ++i) Sleep(20);
+}
+
 // Posted, so that the calling thread stays free to answer the modal windows
 // the command opens.
 inline void Press(HWND page, int id) { PostMessageA(page, WM_COMMAND, id, 0); }
