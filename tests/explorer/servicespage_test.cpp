@@ -107,7 +107,10 @@ TEST_F(ServicesPage, ListsCommandCompanyStatusAndStartTypeAndSortsByColumn)
         Press(page, IDC_INFO_BUTTON);
         HWND info = WaitWindow("VlSvcPage Gamma");
         SetRaw(kLM, (std::string(kServicesKey) + "\\VlSvcPageA").c_str(), "Start", REG_DWORD, &disabled, sizeof disabled);
-        if (info) PostMessageA(info, WM_COMMAND, IDCANCEL, 0);
+        if (info) {
+            PostMessageA(info, WM_COMMAND, IDCANCEL, 0);
+            WaitGone(info);
+        }
         DWORD_PTR ignored = 0;
         SendMessageTimeoutA(page, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &ignored);
         betaAfterInfo = Row(list, "VlSvcPage Beta");
