@@ -3,8 +3,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "catalogue/catalogue.h"
+#include "foundation/unique.h"
 
 // ---------------------------------------------------------------------------
 // records.cpp: item-list records as TSV, CSV (RFC 4180) or JSON (UTF-8).
@@ -22,3 +24,28 @@ void AppendItemRecords(RecordFormat format, const char* catalogue, int withLocat
 void EndRecords(RecordFormat format, std::string* out);
 // ANSI text of the system code page as UTF-8.
 std::string AnsiToUtf8(const char* text);
+
+// ---------------------------------------------------------------------------
+// reporttext.cpp: what every report file shares. Each writer takes an open
+// handle, a file or the standard output, and writes its lines with
+// WriteFile as soon as each is formatted.
+
+// Creates a report file anew: write access, no sharing, archive attribute.
+// An invalid holder when it cannot be created.
+UniqueFile CreateReportFile(const char* path);
+// Writes the bytes as they are; 1 when all of them reached the handle.
+int WriteReportText(HANDLE out, std::string_view text);
+// Formats one line and writes it. The format is always the program's own;
+// texts from the registry or files travel only as arguments, at any length.
+int WriteReportLine(HANDLE out, const char* format, ...) VL_PRINTF(2, 3);
+// "%2d:%02d:%02d %s" on a true 12-hour clock (00:30 is "12:30:00 AM",
+// 12:30 is "12:30:00 PM", 13:05 is " 1:05:00 PM").
+void FormatReportClock(const SYSTEMTIME& time, char* out, int capacity);
+// "%2d/%02d/%4d": month, day, year.
+void FormatReportDate(const SYSTEMTIME& time, char* out, int capacity);
+// The operating-system description of the "Platform:" lines; 0 when the
+// version cannot be read (text unchanged).
+int GetPlatformText(char* text, int capacity);
+// Internet Explorer's program: App Paths "Path" without a trailing ";" and
+// "\IExplore.exe"; 0 and an empty text when the value is missing.
+int GetReportIePath(char* out, int capacity);
