@@ -34,8 +34,9 @@ int BuildStartupList(int pageMode);
 int BuildRun();
 // Whether the enumeration parks again a Run-type entry that came back while
 // disabled (on by default). The scan program lists what it finds and
-// leaves the machine as it is.
-void SetStartupRepair(int on);
+// leaves the machine as it is, and so do the reports. Returns the setting
+// it replaces, so that a caller can put it back.
+int SetStartupRepair(int on);
 int GetStartupGroup();       // returns the found flag of the folder walk
 int GetWinPrograms();
 int GetDisabledPrograms();

@@ -17,21 +17,6 @@ struct Record {
     std::string field[kColumnCount];
 };
 
-// RFC 4180: a field with a comma, quote, CR or LF is quoted, quotes doubled.
-void AppendCsvField(const std::string& text, std::string* out)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        out->append(text);
-        return;
-    }
-    out->push_back('"');
-    for (char c : text) {
-        if (c == '"') out->push_back('"');
-        out->push_back(c);
-    }
-    out->push_back('"');
-}
-
 // TSV has no quoting: the separators themselves cannot occur in a field.
 void AppendTsvField(const std::string& text, std::string* out)
 {

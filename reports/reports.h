@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "catalogue/catalogue.h"
 #include "foundation/unique.h"
@@ -49,3 +50,74 @@ int GetPlatformText(char* text, int capacity);
 // Internet Explorer's program: App Paths "Path" without a trailing ";" and
 // "\IExplore.exe"; 0 and an empty text when the value is missing.
 int GetReportIePath(char* out, int capacity);
+
+// ---------------------------------------------------------------------------
+// reportfields.cpp: texts from the registry, files and version resources on
+// their way into a report, and the large writes of the long reports.
+
+// & < > " and ' as character references, so that no text from data can
+// open a tag or leave an attribute.
+void AppendHtmlEscaped(std::string_view text, std::string* out);
+std::string HtmlEscaped(std::string_view text);
+// RFC 4180: a field with a comma, quote, CR or LF is quoted, quotes doubled.
+void AppendCsvField(std::string_view text, std::string* out);
+// A tab-separated field: tabs and line breaks in the text become blanks.
+void AppendTabField(std::string_view text, std::string* out);
+// Percent-encoding of a query value: all but the unreserved characters
+// (letters, digits, "-", "_", ".", "~") as %XX.
+void AppendUrlEncoded(std::string_view text, std::string* out);
+
+// Lines gathered and handed to WriteReportText in pieces of about
+// kReportBufferFlush bytes. ok drops to 0 at the first failed write.
+constexpr size_t kReportBufferFlush = 64 * 1024;
+struct ReportBuffer {
+    HANDLE out;
+    std::string text;
+    int ok = 1;
+};
+void AddReportText(ReportBuffer* buffer, std::string_view text);
+// The format is always the program's own; data travels only as arguments.
+void AddReportLine(ReportBuffer* buffer, const char* format, ...) VL_PRINTF(2, 3);
+// Writes what is gathered; returns ok.
+int FlushReportBuffer(ReportBuffer* buffer);
+
+// ---------------------------------------------------------------------------
+// reportprogram.cpp: the program file behind a listed command, once per
+// report.
+struct ReportProgram {
+    std::string file;       // the resolved program file; "" when none
+    std::string name;       // its file name (of the command when unresolved)
+    std::string field[5];   // version strings in VersionField order
+};
+// One report's programs by command (any case). Lives as long as the report.
+struct ReportPrograms {
+    std::unordered_map<std::string, ReportProgram> byCommand;
+};
+// The program of a command: resolved and read the first time this report
+// asks, remembered afterwards. The reference stays valid for the report.
+const ReportProgram& GetReportProgram(ReportPrograms* programs, const char* command);
+
+// ---------------------------------------------------------------------------
+// sysheader.cpp: the system information that opens the reports.
+// The system header; html 1 gives "<br>\r\n" line ends. 1 when every line
+// was written.
+int WriteSystemHeader(HANDLE out, int html);
+
+// ---------------------------------------------------------------------------
+// reportlog.cpp: the inventory of everything that starts or hooks itself.
+// The report log to out: format 0 HTML, 1 tab-separated text. 1 when every
+// line was written. The shared item list holds the last section afterwards.
+int WriteReportLogTo(HANDLE out, int format);
+// The pages' "Velmora &Log": "VelmoraLog.html" or, with the option "Format"
+// 1, "VelmoraLog.txt", in the current directory, then opened with the
+// shell. Returns 1; a file that cannot be created is neither written nor
+// opened.
+int WriteReportLog();
+
+// ---------------------------------------------------------------------------
+// spreadsheet.cpp: the startup inventory as comma-separated values.
+// The spreadsheet report to out; 1 when every line was written.
+int WriteSpreadsheetReportTo(HANDLE out);
+// The Options page's "&Spreadsheet Report": creates path, writes, opens it.
+// Returns 1; a file that cannot be created is neither written nor opened.
+int WriteSpreadsheetReport(const char* path);
