@@ -116,6 +116,9 @@ int WriteReportLog();
 
 // ---------------------------------------------------------------------------
 // spreadsheet.cpp: the startup inventory as comma-separated values.
+// Rows of the Run-type entries in the shared item list as it stands, with
+// Type and SubType by type code ("UnknownKey", "Run" for other codes).
+void AppendRunKeyRows(ReportPrograms* programs, std::string* out);
 // The spreadsheet report to out; 1 when every line was written.
 int WriteSpreadsheetReportTo(HANDLE out);
 // The Options page's "&Spreadsheet Report": creates path, writes, opens it.

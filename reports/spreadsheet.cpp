@@ -47,13 +47,14 @@ struct Spreadsheet {
     ReportPrograms programs;
 };
 
-void WriteRow(Spreadsheet* sheet, const char* type, const char* subType, int i)
+void AppendRow(ReportPrograms* programs, const char* type, const char* subType, int i,
+               std::string* out)
 {
     char title[kTitleLen + 1];
     char path[kPathLen + 1];
     GetItemTitle(i, title);
     GetItemPath(i, path);
-    const ReportProgram& program = GetReportProgram(&sheet->programs, path);
+    const ReportProgram& program = GetReportProgram(programs, path);
     char detected[64];
     ReadFirstDetected(program.file.c_str(), GetItemType(i), detected, sizeof(detected));
     const std::string_view fields[] = {type,
@@ -65,12 +66,17 @@ void WriteRow(Spreadsheet* sheet, const char* type, const char* subType, int i)
                                        path,
                                        Cut(program.field[kFileDescription], kDescriptionColumn),
                                        Cut(program.field[kProductVersion], kVersionColumn)};
-    std::string row;
     for (size_t f = 0; f < std::size(fields); ++f) {
-        if (f) row.push_back(',');
-        AppendCsvField(fields[f], &row);
+        if (f) out->push_back(',');
+        AppendCsvField(fields[f], out);
     }
-    row.append("\r\n");
+    out->append("\r\n");
+}
+
+void WriteRow(Spreadsheet* sheet, const char* type, const char* subType, int i)
+{
+    std::string row;
+    AppendRow(&sheet->programs, type, subType, i, &row);
     AddReportText(&sheet->buffer, row);
 }
 
@@ -86,11 +92,9 @@ void WriteRunRows(Spreadsheet* sheet)
 {
     ClearItems();
     BuildRun();
-    const int count = ItemCount();
-    for (int i = 0; i < count; ++i) {
-        const RunKeyKind& kind = RunKeyKindOf(GetItemType(i));
-        WriteRow(sheet, kind.type, kind.subType, i);
-    }
+    std::string rows;
+    AppendRunKeyRows(&sheet->programs, &rows);
+    AddReportText(&sheet->buffer, rows);
 }
 
 void WriteStartupFolderRows(Spreadsheet* sheet)
@@ -148,6 +152,15 @@ void WriteHeading(Spreadsheet* sheet)
 }
 
 }  // namespace
+
+void AppendRunKeyRows(ReportPrograms* programs, std::string* out)
+{
+    const int count = ItemCount();
+    for (int i = 0; i < count; ++i) {
+        const RunKeyKind& kind = RunKeyKindOf(GetItemType(i));
+        AppendRow(programs, kind.type, kind.subType, i, out);
+    }
+}
 
 int WriteSpreadsheetReportTo(HANDLE out)
 {

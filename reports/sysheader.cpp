@@ -38,7 +38,8 @@ int IsFile(const char* path)
 // not text.
 std::string ReadHeaderValue(HKEY root, const char* key, const char* name)
 {
-    constexpr DWORD kText = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+    // REG_EXPAND_SZ is expanded and then counts as REG_SZ.
+    constexpr DWORD kText = RRF_RT_REG_SZ;
     DWORD size = 0;
     if (RegGetValueA(root, key, name, kText, nullptr, nullptr, &size) != ERROR_SUCCESS || size == 0)
         return {};

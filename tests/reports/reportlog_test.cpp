@@ -1,0 +1,238 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "reports/reports.h"
+#include "tests/catalogue/startuptest.h"
+
+using namespace startuptest;
+
+namespace {
+
+constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kIeMain = "Software\\Microsoft\\Internet Explorer\\Main";
+constexpr const char* kTitle = "Vl, \"Report\"";
+constexpr const char* kScript = "<script>alert('R&D')</script>";
+const std::string kBullet = "\x95";
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// A reader of RFC 4180 of its own, so that a fault of the writer cannot
+// hide itself; a quote inside an unquoted field fails the test.
+Rows ParseCsv(const std::string& text)
+{
+    Rows rows(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        std::string& field = rows.back().back();
+        if (quoted) {
+            if (c != '"') field += c;
+            else if (i + 1 < text.size() && text[i + 1] == '"') field += text[i++];
+            else quoted = false;
+        } else if (c == '"') {
+            EXPECT_TRUE(field.empty()) << "stray quote in row " << rows.size();
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().emplace_back();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+            rows.emplace_back(1);
+        } else {
+            field += c;
+        }
+    }
+    EXPECT_FALSE(quoted) << "unterminated quote";
+    if (rows.back().size() == 1 && rows.back()[0].empty()) rows.pop_back();
+    return rows;
+}
+
+template <class Write>
+std::string WrittenToScratch(Write write)
+{
+    ScratchDir dir("vlreportlog");
+    const std::string path = dir.file("report");
+    {
+        UniqueFile file = CreateReportFile(path.c_str());
+        EXPECT_TRUE(file);
+        EXPECT_EQ(1, write(file.get()));
+    }
+    return ReadTextFile(path);
+}
+
+// Every "<" opens one of the report's own tags, every "&" starts a
+// reference, and every link's address ends where its quote says.
+void ExpectOnlyOwnMarkup(const std::string& html)
+{
+    const auto startsWithOneOf = [&](size_t at, std::initializer_list<const char*> heads) {
+        return std::any_of(heads.begin(), heads.end(),
+                           [&](const char* h) { return html.compare(at, strlen(h), h) == 0; });
+    };
+    for (size_t at = html.find('<'); at != std::string::npos; at = html.find('<', at + 1))
+        EXPECT_TRUE(startsWithOneOf(at + 1, {"html>", "/html>", "head>", "/head>", "title>", "/title>",
+                                             "body ", "/body>", "H2 ", "/H2>", "b>", "/b>", "br>", "i>",
+                                             "/i>", "A href='", "A NAME=\"", "/A>", "center>", "/center>",
+                                             "BIG>", "/BIG>", "li>", "ol>", "/ol>"}))
+            << html.substr(at, 60);
+    for (size_t at = html.find('&'); at != std::string::npos; at = html.find('&', at + 1))
+        EXPECT_TRUE(startsWithOneOf(at + 1, {"amp;", "lt;", "gt;", "quot;", "#39;", "nbsp"})) << html.substr(at, 60);
+    for (size_t at = html.find("href='"); at != std::string::npos; at = html.find("href='", at + 1))
+        EXPECT_EQ(html.compare(html.find('\'', at + 6), 2, "'>"), 0) << html.substr(at, 200);
+}
+
+// Two Run entries: the version fixture under a title with a comma and
+// quotes, first detected on a known day, and one whose name and path are
+// markup. No delayed programs and no lookup site.
+class ReportLog : public ::testing::Test {
+protected:
+    const std::string dll_ = FixturePath("ver_comma.dll");
+    const std::string detectedName_ = Normalized(dll_);
+    OwnedKey run_{HKEY_CURRENT_USER, kUserRun}, detectedKey_{HKEY_CURRENT_USER, kDetectedStartupKey},
+        velmora_{HKEY_LOCAL_MACHINE, kVelmoraKey}, ieMain_{HKEY_CURRENT_USER, kIeMain};
+    SavedValue title_{HKEY_CURRENT_USER, kUserRun, kTitle}, script_{HKEY_CURRENT_USER, kUserRun, kScript},
+        detected_{HKEY_CURRENT_USER, kDetectedStartupKey, detectedName_},
+        site_{HKEY_LOCAL_MACHINE, kVelmoraKey, "LookupSite"}, windowTitle_{HKEY_CURRENT_USER, kIeMain, "Window Title"};
+    SavedUserTree delayed_{kDelayKey};
+    std::string path_;
+
+    static std::string Normalized(const std::string& path)
+    {
+        char out[MAX_PATH] = "";
+        NormalizeProgramPath(path.c_str(), out);
+        return out;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(SetText(HKEY_CURRENT_USER, kUserRun, kTitle, "\"" + dll_ + "\""));
+        ASSERT_TRUE(SetText(HKEY_CURRENT_USER, kUserRun, kScript, "C:\\VlR&D\\it's.exe /x"));
+        ASSERT_TRUE(SetText(HKEY_CURRENT_USER, kDetectedStartupKey, detectedName_.c_str(), "12/07/2026"));
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kVelmoraKey, "LookupSite");
+        ASSERT_EQ(0, GetDelayedPrograms()) << "the machine-wide delayed store is not empty";
+        BuildRun();
+        path_ = OnlyWhere(&Item::title, kTitle).path;
+    }
+    void TearDown() override { ClearItems(); }
+};
+
+}  // namespace
+
+TEST_F(ReportLog, HtmlHasEverySectionAndEscapesEveryTextAndLink)
+{
+    std::string html = WrittenToScratch([](HANDLE h) { return WriteReportLogTo(h, 0); });
+    ExpectOnlyOwnMarkup(html);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
+    const char* titles[] = {"Startup Programs", " Delayed Start ", " Active Tasks ", " Scheduled Tasks ",
+                            " IE Helpers ",     " File Types ",    " Services ",     " Hidden Files "};
+    size_t at = 0;
+    for (int i = 0; i < 8; ++i) {
+        const std::string n = std::to_string(i);
+        const std::string index = "<A href='#A" + n + "'>" + (i == 6 ? "Services " : titles[i]) + "</A><br>\r\n";
+        EXPECT_EQ(i < 7, html.find(index) != std::string::npos) << index;
+        const std::string heading = "<A NAME=\"A" + n + "\">\r\n<center><b><BIG><BIG> " + kBullet + " " +
+                                    titles[i] + " " + kBullet + " </BIG></BIG></b></center>\r\n";
+        const size_t found = html.find(heading, at);
+        ASSERT_NE(found, std::string::npos) << heading;
+        // No delayed programs: nothing between the Delayed Start heading and the next.
+        EXPECT_TRUE(i != 2 || html.substr(at, found - at).find("<li>") == std::string::npos);
+        at = found;
+    }
+    EXPECT_EQ(html.rfind("</body></html>\r\n"), html.size() - 16);
+
+    const size_t item = html.find("<li><b>Vl, &quot;Report&quot;</b>\r\n\t<ol>ver_comma.dll&nbsp;");
+    ASSERT_NE(item, std::string::npos) << html;
+    const std::string block = html.substr(item, html.find("\t</ol><br>\r\n\r\n", item) - item);
+    for (const std::string& line :
+         {std::string("\tReports, &lt;Fixture&gt;<br>\tVersion: 5, 0, 1&nbsp;"), std::string("\t(C) Comma Co<br>\r\n"),
+          std::string("\tLocation: HKCU\\").append(kUserRun).append("<br>\r\n"),
+          "\tPath:     " + path_ + "<br>\r\n", std::string("\tFirst Detected by Velmora: 12/07/2026<br>\r\n"),
+          std::string("\t<A href='https://duckduckgo.com/?q=ver_comma.dll%20Comma%2C%20%22Quoted%22%20%26%20Co'>"
+                      "Click for Prime Info</A></ol>\r\n")})
+        EXPECT_NE(block.find(line), std::string::npos) << line << "\n" << block;
+    EXPECT_NE(html.find("<li><b>&lt;script&gt;alert(&#39;R&amp;D&#39;)&lt;/script&gt;</b>"), std::string::npos);
+    EXPECT_NE(html.find("\tPath:     C:\\VlR&amp;D\\it&#39;s.exe /x<br>"), std::string::npos);
+
+    // With an information server every query value is percent-encoded.
+    ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kVelmoraKey, "LookupSite", "https://intranet.example.org/velmora/"));
+    html = WrittenToScratch([](HANDLE h) { return WriteReportLogTo(h, 0); });
+    ExpectOnlyOwnMarkup(html);
+    const size_t link = html.find("<A href='https://intranet.example.org/velmora/cgi-bin/primeinfo.pl?program="
+                                  "ver_comma.dll&amp;vendor=Comma%2C%20%22Quoted%22%20%26%20Co&amp;version=5%2C%200%2C%201"
+                                  "&amp;build=");
+    ASSERT_NE(link, std::string::npos) << html;
+    EXPECT_NE(html.find("&amp;Type=11&amp;Loc=us'>Click for Prime Info</A>", link), std::string::npos);
+    EXPECT_NE(html.find("?program=it%27s.exe&amp;vendor=&amp;version=&amp;build="), std::string::npos);
+}
+
+TEST_F(ReportLog, TextFormIsTabSeparatedWithoutMarkup)
+{
+    const std::string text = WrittenToScratch([](HANDLE h) { return WriteReportLogTo(h, 1); });
+    EXPECT_EQ(text.find("Title\tProgram\tDescription\tVersion\tCopyright\tLocation\tPath\r\nStartup Programs\r\n"), 0u);
+    EXPECT_NE(text.find("\r\n Delayed Start \r\n Active Tasks \r\n"), std::string::npos);
+    EXPECT_NE(text.find(std::string("\r\n") + kTitle + "\tver_comma.dll\tReports, <Fixture>\t5, 0, 1\t(C) Comma Co\tHKCU\\" +
+                        kUserRun + "\t" + path_ + "\r\n"),
+              std::string::npos) << text;
+    EXPECT_NE(text.find(std::string("\r\n") + kScript + "\tit's.exe\t\t\t\tHKCU\\"), std::string::npos);
+    EXPECT_EQ(text.find("<li>"), std::string::npos);
+    EXPECT_EQ(text.find("Report created by"), std::string::npos);
+}
+
+TEST_F(ReportLog, SpreadsheetQuotesEveryFieldThatNeedsItAndKeepsItsColumns)
+{
+    const Rows rows = ParseCsv(WrittenToScratch([](HANDLE h) { return WriteSpreadsheetReportTo(h); }));
+    ASSERT_GT(rows.size(), 3u);
+    EXPECT_EQ(rows[0].size(), 1u);
+    EXPECT_EQ(rows[0][0].find("Log created by Velmora version "), 0u);
+    EXPECT_EQ(rows[1][0].find("Scan saved at "), 0u);
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"Type", "SubType", "Title", "Filename", "Company", "First Detected",
+                                                 "Path", "Description", " Version"}));
+    int found = 0;
+    for (size_t r = 3; r < rows.size(); ++r) {
+        EXPECT_EQ(rows[r].size(), 9u) << r << ": " << rows[r][0];
+        if (rows[r].size() == 9 && rows[r][2] == kTitle) {
+            ++found;
+            EXPECT_EQ(rows[r], (std::vector<std::string>{"HKCU", "Run", kTitle, "ver_comma.dll", "Comma, \"Quoted\" & Co",
+                                                         "12/07/2026", path_, "Reports, <Fixture>", "5, 0, 1"}));
+        }
+    }
+    EXPECT_EQ(found, 1);
+
+    // The subtypes of the user hive's keys and of an unknown code.
+    ClearItems();
+    ASSERT_TRUE(AddItem("Once", "C:\\VlOnce\\a.exe", "", "", 25, 0) && AddItem("Odd", "C:\\VlOdd\\b.exe", "", "", 7, 0));
+    ReportPrograms programs;
+    std::string text;
+    AppendRunKeyRows(&programs, &text);
+    const Rows typed = ParseCsv(text);
+    ASSERT_EQ(typed.size(), 2u);
+    EXPECT_EQ(typed[0], (std::vector<std::string>{"HKU", "RunServiceOnce", "Once", "a.exe", "", "", "C:\\VlOnce\\a.exe", "", ""}));
+    EXPECT_EQ(typed[1][0] + "," + typed[1][1], "UnknownKey,Run");
+}
+
+TEST_F(ReportLog, HeaderClockAndEscapedValues)
+{
+    struct Case {
+        WORD hour, minute;
+        const char* text;
+    };
+    for (const Case& c : {Case{12, 30, "12:30:00 PM"}, Case{0, 30, "12:30:00 AM"}, Case{13, 5, " 1:05:00 PM"}}) {
+        SYSTEMTIME t = {};
+        t.wHour = c.hour;
+        t.wMinute = c.minute;
+        char clock[32];
+        FormatReportClock(t, clock, sizeof(clock));
+        EXPECT_STREQ(clock, c.text);
+    }
+    ASSERT_TRUE(SetText(HKEY_CURRENT_USER, kIeMain, "Window Title", "<b>&\"it's\""));
+    const std::string html = WrittenToScratch([](HANDLE h) { return WriteSystemHeader(h, 1); });
+    EXPECT_EQ(html.find("Report created by Velmora version "), 0u);
+    EXPECT_NE(html.find("<br>\r\n<br>\r\n<b>Platform:</b> "), std::string::npos);
+    EXPECT_NE(html.find("HKCU Window Title = &lt;b&gt;&amp;&quot;it&#39;s&quot;<br>\r\n"), std::string::npos) << html;
+    ExpectOnlyOwnMarkup(html);
+    const std::string text = WrittenToScratch([](HANDLE h) { return WriteSystemHeader(h, 0); });
+    EXPECT_NE(text.find("\r\n\r\nPlatform: "), std::string::npos);
+    EXPECT_NE(text.find("HKCU Window Title = <b>&\"it's\"\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("<br>"), std::string::npos);
+}
