@@ -22,6 +22,10 @@ const char* GetDisabledStoreKey(int code);
 int IsDisabledEntry(const char* title);
 int GetDisabledCode(const char* title);
 int GetLocationText(int index, char* out);   // out holds 512
+// The same for an entry of a type code whose title is parked under
+// parkedCode (0 when not parked): for a caller that shows many entries and
+// reads the parked titles once for all of them.
+int LocationTextOf(int code, int parkedCode, char* out);   // out holds 512
 
 
 // ---------------------------------------------------------------------------

@@ -150,17 +150,16 @@ int GetDisabledCode(const char* title)
     return static_cast<int>(strtol(marker, nullptr, 10));
 }
 
-int GetLocationText(int index, char* out)
+int LocationTextOf(int code, int parkedCode, char* out)
 {
     out[0] = 0;
-    const int code = GetItemType(index);
     for (const CodeString& localized : kLocalizedLocations) {
         if (localized.code == code) {
             LoadLocalizedString(localized.stringId, out, kLocationTextLen);
             return 0;
         }
     }
-    // No record at that index (code 0), or a code that is no startup entry.
+    // No record (code 0), or a code that is no startup entry.
     if (code <= 0 || code > 256) return 0;
 
     char location[kLocationTextLen] = "";
@@ -170,11 +169,9 @@ int GetLocationText(int index, char* out)
         RunLocationText(code, location);
     }
 
-    char title[kTitleLen + 1] = "";
-    GetItemTitle(index, title);
     // Only the entry parked under this title is shown as disabled; an entry
     // of the same title in another location is active.
-    if (GetDisabledCode(title) == code) {
+    if (parkedCode == code) {
         char disabled[kLocationTextLen] = "";
         LoadLocalizedString(IDS_DISABLED, disabled);
         StrFormat(out, kLocationTextLen, " * %s * %s", disabled, location);
@@ -182,4 +179,16 @@ int GetLocationText(int index, char* out)
         StrCopy(out, kLocationTextLen, location);
     }
     return static_cast<int>(strlen(out));
+}
+
+int GetLocationText(int index, char* out)
+{
+    const int code = GetItemType(index);
+    int parkedCode = 0;
+    if (code > 0 && code <= 256) {
+        char title[kTitleLen + 1] = "";
+        GetItemTitle(index, title);
+        parkedCode = GetDisabledCode(title);
+    }
+    return LocationTextOf(code, parkedCode, out);
 }

@@ -100,7 +100,7 @@ std::string LookupHref(const LookupLink& link, const char* title, const ReportPr
 
 struct ReportLog {
     ReportBuffer buffer;
-    ReportPrograms programs;
+    ReportFacts facts;
     LookupLink link;
     int html;
 };
@@ -114,13 +114,13 @@ struct ItemText {
     int type;
 };
 
-void ReadItemText(int i, ItemText* item)
+void ReadItemText(ReportFacts* facts, int i, ItemText* item)
 {
     GetItemTitle(i, item->title);
     GetItemPath(i, item->path);
     GetItemEntryName(i, item->entry);
     GetItemDetail(i, item->detail, kDetailLen);
-    GetLocationText(i, item->location);
+    GetReportLocation(facts, i, item->location);
     item->type = GetItemType(i);
 }
 
@@ -147,16 +147,16 @@ void WriteHtmlVersionLines(ReportBuffer* b, const ReportProgram& program)
     if (description.empty() && copyright.empty()) AddReportText(b, "<br>");
 }
 
-void WriteHtmlSectionLines(ReportBuffer* b, SectionKind kind, const ItemText& item)
+void WriteHtmlSectionLines(ReportBuffer* b, ReportFacts* facts, SectionKind kind,
+                           const ItemText& item)
 {
     if (kind == kServicesSection) {
         AddReportLine(b, "\tStartup Type: %s<br>\r\n", HtmlEscaped(item.entry).c_str());
-        char state[256] = "";
-        GetServiceStateText(item.title, state);
-        if (state[0] != '\0') AddReportLine(b, "\tService Status: %s<br>\r\n", HtmlEscaped(state).c_str());
+        const std::string& state = GetReportServiceState(facts, item.title);
+        if (!state.empty()) AddReportLine(b, "\tService Status: %s<br>\r\n", HtmlEscaped(state).c_str());
     } else if (kind == kHiddenSection) {
         FileInformation info;
-        GetFileInformation(item.path, item.type, &info);
+        GetReportFileTimes(facts, item.path, &info);
         AddReportLine(b, "\tCreated: %s<br>\r\n\tAccessed: %s<br>\r\n\tWritten: %s<br>\r\n",
                       HtmlEscaped(info.created).c_str(), HtmlEscaped(info.accessed).c_str(),
                       HtmlEscaped(info.written).c_str());
@@ -171,7 +171,7 @@ void WriteHtmlSectionLines(ReportBuffer* b, SectionKind kind, const ItemText& it
 void WriteHtmlItem(ReportLog* r, SectionKind kind, const ItemText& item)
 {
     ReportBuffer* b = &r->buffer;
-    const ReportProgram& program = GetReportProgram(&r->programs, item.path);
+    const ReportProgram& program = GetReportProgram(&r->facts, item.path);
     const std::string name = HtmlEscaped(program.name);
     if (kind == kHiddenSection) {
         AddReportLine(b, "<li><b>%s</b>\r\n\t<ol>\r\n", name.c_str());
@@ -187,10 +187,10 @@ void WriteHtmlItem(ReportLog* r, SectionKind kind, const ItemText& item)
         AddReportLine(b, "\tLocation: %s<br>\r\n", HtmlEscaped(item.location).c_str());
     if (item.path[0] != '\0') AddReportLine(b, "\tPath:     %s<br>\r\n", HtmlEscaped(item.path).c_str());
     char detected[64];
-    if (ReadFirstDetected(program.file.c_str(), item.type, detected, sizeof(detected)) > 0)
+    if (GetReportFirstDetected(&r->facts, program.file, item.type, detected, sizeof(detected)) > 0)
         AddReportLine(b, "\tFirst Detected by Velmora: %s<br>\r\n", HtmlEscaped(detected).c_str());
     if (item.detail[0] != '\0') AddReportLine(b, "\t%s<br>\r\n", HtmlEscaped(item.detail).c_str());
-    WriteHtmlSectionLines(b, kind, item);
+    WriteHtmlSectionLines(b, &r->facts, kind, item);
     const std::string href = HtmlEscaped(LookupHref(r->link, item.title, program, item.type));
     AddReportLine(b, "\t<A href='%s'>Click for Prime Info</A></ol>\r\n\r\n", href.c_str());
     AddReportText(b, "\t</ol><br>\r\n\r\n");
@@ -198,7 +198,7 @@ void WriteHtmlItem(ReportLog* r, SectionKind kind, const ItemText& item)
 
 void WriteTextItem(ReportLog* r, const ItemText& item)
 {
-    const ReportProgram& program = GetReportProgram(&r->programs, item.path);
+    const ReportProgram& program = GetReportProgram(&r->facts, item.path);
     const std::string_view fields[] = {item.title,
                                        program.name,
                                        program.field[kFileDescription],
@@ -258,7 +258,7 @@ void WriteSection(ReportLog* r, int s)
     ItemText item;
     const int count = ItemCount();
     for (int i = 0; i < count; ++i) {
-        ReadItemText(i, &item);
+        ReadItemText(&r->facts, i, &item);
         if (item.title[0] == '\0' && item.path[0] == '\0') continue;
         if (r->html) {
             WriteHtmlItem(r, section.kind, item);

@@ -82,20 +82,39 @@ void AddReportLine(ReportBuffer* buffer, const char* format, ...) VL_PRINTF(2, 3
 int FlushReportBuffer(ReportBuffer* buffer);
 
 // ---------------------------------------------------------------------------
-// reportprogram.cpp: the program file behind a listed command, once per
-// report.
+// reportprogram.cpp: what a report reads once, however often it shows it.
 struct ReportProgram {
     std::string file;       // the resolved program file; "" when none
     std::string name;       // its file name (of the command when unresolved)
     std::string field[5];   // version strings in VersionField order
 };
-// One report's programs by command (any case). Lives as long as the report.
-struct ReportPrograms {
-    std::unordered_map<std::string, ReportProgram> byCommand;
+// One report's memory; it lives as long as the report. Keys are upper case.
+struct ReportFacts {
+    std::unordered_map<std::string, ReportProgram> programs;   // by command
+    std::unordered_map<std::string, std::string> serviceStates;
+    int servicesRead = 0;
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> detected;
+    std::unordered_map<std::string, int> parked;               // title -> code
+    int parkedRead = 0;
+    std::unordered_map<std::string, std::string> locations;
+    RegionalFormat regional;
+    int regionalRead = 0;
 };
-// The program of a command: resolved and read the first time this report
-// asks, remembered afterwards. The reference stays valid for the report.
-const ReportProgram& GetReportProgram(ReportPrograms* programs, const char* command);
+// The program of a command: resolved, looked at and its version strings
+// read the first time this report asks. The reference stays valid for the
+// report. A full path that names no file has no version strings.
+const ReportProgram& GetReportProgram(ReportFacts* facts, const char* command);
+// The localized state text as GetServiceStateText gives it, from one pass
+// over all services; a name the manager does not list is asked on its own.
+const std::string& GetReportServiceState(ReportFacts* facts, const char* displayName);
+// ReadFirstDetected from the store of the type code, read whole once.
+int GetReportFirstDetected(ReportFacts* facts, const std::string& file, int typeCode, char* out,
+                           size_t capacity);
+// GetLocationText, with the parked titles read once (out holds 512).
+int GetReportLocation(ReportFacts* facts, int index, char* out);
+// The created, accessed and written times and the size of GetFileInformation
+// from one look at the file; 0 and all empty when it cannot be looked at.
+int GetReportFileTimes(ReportFacts* facts, const char* path, FileInformation* info);
 
 // ---------------------------------------------------------------------------
 // sysheader.cpp: the system information that opens the reports.
@@ -118,7 +137,7 @@ int WriteReportLog();
 // spreadsheet.cpp: the startup inventory as comma-separated values.
 // Rows of the Run-type entries in the shared item list as it stands, with
 // Type and SubType by type code ("UnknownKey", "Run" for other codes).
-void AppendRunKeyRows(ReportPrograms* programs, std::string* out);
+void AppendRunKeyRows(ReportFacts* facts, std::string* out);
 // The spreadsheet report to out; 1 when every line was written.
 int WriteSpreadsheetReportTo(HANDLE out);
 // The Options page's "&Spreadsheet Report": creates path, writes, opens it.

@@ -44,19 +44,18 @@ std::string_view Cut(const std::string& text, size_t length)
 
 struct Spreadsheet {
     ReportBuffer buffer;
-    ReportPrograms programs;
+    ReportFacts facts;
 };
 
-void AppendRow(ReportPrograms* programs, const char* type, const char* subType, int i,
-               std::string* out)
+void AppendRow(ReportFacts* facts, const char* type, const char* subType, int i, std::string* out)
 {
     char title[kTitleLen + 1];
     char path[kPathLen + 1];
     GetItemTitle(i, title);
     GetItemPath(i, path);
-    const ReportProgram& program = GetReportProgram(programs, path);
+    const ReportProgram& program = GetReportProgram(facts, path);
     char detected[64];
-    ReadFirstDetected(program.file.c_str(), GetItemType(i), detected, sizeof(detected));
+    GetReportFirstDetected(facts, program.file, GetItemType(i), detected, sizeof(detected));
     const std::string_view fields[] = {type,
                                        subType,
                                        title,
@@ -76,7 +75,7 @@ void AppendRow(ReportPrograms* programs, const char* type, const char* subType, 
 void WriteRow(Spreadsheet* sheet, const char* type, const char* subType, int i)
 {
     std::string row;
-    AppendRow(&sheet->programs, type, subType, i, &row);
+    AppendRow(&sheet->facts, type, subType, i, &row);
     AddReportText(&sheet->buffer, row);
 }
 
@@ -93,7 +92,7 @@ void WriteRunRows(Spreadsheet* sheet)
     ClearItems();
     BuildRun();
     std::string rows;
-    AppendRunKeyRows(&sheet->programs, &rows);
+    AppendRunKeyRows(&sheet->facts, &rows);
     AddReportText(&sheet->buffer, rows);
 }
 
@@ -122,10 +121,8 @@ void WriteServiceRows(Spreadsheet* sheet)
     const int count = ItemCount();
     for (int i = 0; i < count; ++i) {
         char title[kTitleLen + 1];
-        char state[256] = "";
         GetItemTitle(i, title);
-        GetServiceStateText(title, state);
-        WriteRow(sheet, "Services", state, i);
+        WriteRow(sheet, "Services", GetReportServiceState(&sheet->facts, title).c_str(), i);
     }
 }
 
@@ -153,12 +150,12 @@ void WriteHeading(Spreadsheet* sheet)
 
 }  // namespace
 
-void AppendRunKeyRows(ReportPrograms* programs, std::string* out)
+void AppendRunKeyRows(ReportFacts* facts, std::string* out)
 {
     const int count = ItemCount();
     for (int i = 0; i < count; ++i) {
         const RunKeyKind& kind = RunKeyKindOf(GetItemType(i));
-        AppendRow(programs, kind.type, kind.subType, i, out);
+        AppendRow(facts, kind.type, kind.subType, i, out);
     }
 }
 

@@ -202,9 +202,9 @@ TEST_F(ReportLog, SpreadsheetQuotesEveryFieldThatNeedsItAndKeepsItsColumns)
     // The subtypes of the user hive's keys and of an unknown code.
     ClearItems();
     ASSERT_TRUE(AddItem("Once", "C:\\VlOnce\\a.exe", "", "", 25, 0) && AddItem("Odd", "C:\\VlOdd\\b.exe", "", "", 7, 0));
-    ReportPrograms programs;
+    ReportFacts facts;
     std::string text;
-    AppendRunKeyRows(&programs, &text);
+    AppendRunKeyRows(&facts, &text);
     const Rows typed = ParseCsv(text);
     ASSERT_EQ(typed.size(), 2u);
     EXPECT_EQ(typed[0], (std::vector<std::string>{"HKU", "RunServiceOnce", "Once", "a.exe", "", "", "C:\\VlOnce\\a.exe", "", ""}));
@@ -235,4 +235,34 @@ TEST_F(ReportLog, HeaderClockAndEscapedValues)
     EXPECT_NE(text.find("\r\n\r\nPlatform: "), std::string::npos);
     EXPECT_NE(text.find("HKCU Window Title = <b>&\"it's\"\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("<br>"), std::string::npos);
+}
+
+TEST_F(ReportLog, FactsReadOnceAgreeWithTheSingleReads)
+{
+    // A parked title shows as disabled only for its own code.
+    SavedValue marker(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, kTitle);
+    OwnedKey markers(HKEY_LOCAL_MACHINE, kDisabledMarkerKey);
+    ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, kTitle, "11"));
+    BuildStartupList(0);
+    ReportFacts facts;
+    int parked = 0;
+    for (int i = 0; i < ItemCount(); ++i) {
+        char expected[512], got[512], path[kPathLen + 1], file[MAX_PATH];
+        GetLocationText(i, expected);
+        GetReportLocation(&facts, i, got);
+        EXPECT_STREQ(expected, got) << i;
+        parked += strncmp(got, " * ", 3) == 0;
+        GetItemPath(i, path);
+        ResolveProgramFile(path, file);
+        ReadFirstDetected(file, GetItemType(i), expected, sizeof(expected));
+        GetReportFirstDetected(&facts, GetReportProgram(&facts, path).file, GetItemType(i), got, sizeof(got));
+        EXPECT_STREQ(expected, got) << path;
+    }
+    EXPECT_EQ(parked, 1);
+    EXPECT_NE(std::string(GetReportProgram(&facts, ("\"" + dll_ + "\" /x").c_str()).field[kCompanyName]), "");
+    FileInformation single, once;
+    ASSERT_EQ(1, GetFileInformation(dll_.c_str(), 11, &single));
+    ASSERT_EQ(1, GetReportFileTimes(&facts, dll_.c_str(), &once));
+    for (auto field : {&FileInformation::created, &FileInformation::accessed, &FileInformation::written, &FileInformation::size})
+        EXPECT_STREQ(single.*field, once.*field);
 }
