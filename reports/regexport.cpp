@@ -3,12 +3,12 @@
 // it was.
 //
 // The file is UTF-16LE with a byte-order mark, as the editor itself writes
-// format 5.00. Only in such a file does every editor take the bytes of
-// hex(1), hex(2) and hex(7) data for UTF-16 (Wine's editor reads them as
-// ANSI bytes in an ANSI file, Windows' by the header), and only there does a
-// name or a text outside the ANSI code page survive. The values are read in
-// their stored wide form and written either as a quoted string, where that
-// gives back the very same bytes, or as hex of the stored bytes.
+// format 5.00. In such a file every editor takes the bytes of hex(1), hex(2)
+// and hex(7) data for UTF-16 (Wine's takes them for ANSI bytes in an ANSI
+// file, whatever its header says), and a name or a text outside the ANSI
+// code page survives. The values are read in their stored wide form and
+// written either as a quoted string, where that gives back the very same
+// bytes, or as hex of the stored bytes.
 #include <lmcons.h>
 
 #include <algorithm>
@@ -145,7 +145,7 @@ void AppendHex(std::wstring* line, DWORD type, const BYTE* data, DWORD size)
 
 int WriteValue(ExportState* s, std::wstring_view name, DWORD type, const BYTE* data, DWORD size)
 {
-    // The default value is @; no other name may break the line.
+    // A name with a line break has no form in the file: left out, reported.
     if (!FitsOneLine(name)) {
         Fail(s, ERROR_INVALID_DATA);
         return 0;
