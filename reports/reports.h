@@ -52,6 +52,33 @@ int GetPlatformText(char* text, int capacity);
 int GetReportIePath(char* out, int capacity);
 
 // ---------------------------------------------------------------------------
+// regexport.cpp: the settings as a file in the registry editor's import
+// format "Windows Registry Editor Version 5.00", in UTF-16LE as the editor
+// writes it itself. Every value of every key at any depth is written so that
+// importing the file gives back the same types, names and bytes: a REG_SZ in
+// quotes when that form reads back unchanged, else hex(1); REG_DWORD as
+// dword:; anything else as hex of its stored bytes. The key and value
+// writers write UTF-16LE text without a byte-order mark.
+
+// The whole export (byte-order mark, header line, the user's key, the
+// machine key) to out. 1 when every line was written; 0 when a write failed
+// or a name with a line break had to be left out, with the last error set.
+// The rest is written in either case.
+int ExportSettingsTo(HANDLE out);
+// One key with its values and all its subkeys; the number of subkeys written
+// (at every depth), -1 when the key cannot be opened (only its header line
+// written then), -2 when something below it could not be written.
+int ExportRegKey(HANDLE out, HKEY root, const char* path);
+// The value lines of one key; the number written, nothing and 0 when it
+// cannot be opened, -1 when a value could not be written.
+int ExportRegValues(HANDLE out, HKEY root, const char* path);
+// The Options page's "E&xport Settings": the program folder, "\", the user
+// name and "-Velmora.reg", then message 854 with the file's long path name.
+// 1 when written; 0 when the file could not be created (no message then) or
+// not completely written (the system's error text shown then).
+int ExportSettings();
+
+// ---------------------------------------------------------------------------
 // reportfields.cpp: texts from the registry, files and version resources on
 // their way into a report, and the large writes of the long reports.
 
