@@ -104,14 +104,15 @@ void WriteStartupFolderRows(Spreadsheet* sheet)
     for (int i = 0; i < count; ++i) WriteRow(sheet, "Startup", "Folder", i);
 }
 
-// Browser helper objects and toolbars; extensions have no row.
+// Browser helper objects, then toolbars, as the list holds them; extensions
+// have no row.
 void WriteIEHelperRows(Spreadsheet* sheet)
 {
     BuildIEHelperList();
     const int count = ItemCount();
-    for (int kind = 900; kind <= 901; ++kind) {
-        for (int i = 0; i < count; ++i)
-            if (GetItemType(i) == kind) WriteRow(sheet, "IE Helpers", kind == 900 ? "BHO" : "Toolbar", i);
+    for (int i = 0; i < count; ++i) {
+        const int type = GetItemType(i);
+        if (type == 900 || type == 901) WriteRow(sheet, "IE Helpers", type == 900 ? "BHO" : "Toolbar", i);
     }
 }
 
