@@ -134,16 +134,24 @@ const char* IEHelperKey(int typeCode)
     }
 }
 
+// A line of the item block: its own text, a text from data escaped, its
+// own text again, appended in place (a report has thousands of them).
+void AddHtmlLine(ReportBuffer* b, std::string_view head, std::string_view text, std::string_view tail)
+{
+    b->text.append(head);
+    AppendHtmlEscaped(text, &b->text);
+    AddReportText(b, tail);
+}
+
 void WriteHtmlVersionLines(ReportBuffer* b, const ReportProgram& program)
 {
     const std::string& description = program.field[kFileDescription];
     const std::string& version = program.field[kProductVersion];
     const std::string& copyright = program.field[kCopyright];
-    if (!description.empty()) AddReportLine(b, "\t%s<br>", HtmlEscaped(description).c_str());
+    if (!description.empty()) AddHtmlLine(b, "\t", description, "<br>");
     if (!version.empty())
-        AddReportLine(b, "\tVersion: %s&nbsp;&nbsp;&nbsp;&nbsp&nbsp;&nbsp;&nbsp;&nbsp\r\n",
-                      HtmlEscaped(version).c_str());
-    if (!copyright.empty()) AddReportLine(b, "\t%s<br>\r\n", HtmlEscaped(copyright).c_str());
+        AddHtmlLine(b, "\tVersion: ", version, "&nbsp;&nbsp;&nbsp;&nbsp&nbsp;&nbsp;&nbsp;&nbsp\r\n");
+    if (!copyright.empty()) AddHtmlLine(b, "\t", copyright, "<br>\r\n");
     if (description.empty() && copyright.empty()) AddReportText(b, "<br>");
 }
 
@@ -151,20 +159,21 @@ void WriteHtmlSectionLines(ReportBuffer* b, ReportFacts* facts, SectionKind kind
                            const ItemText& item)
 {
     if (kind == kServicesSection) {
-        AddReportLine(b, "\tStartup Type: %s<br>\r\n", HtmlEscaped(item.entry).c_str());
+        AddHtmlLine(b, "\tStartup Type: ", item.entry, "<br>\r\n");
         const std::string& state = GetReportServiceState(facts, item.title);
-        if (!state.empty()) AddReportLine(b, "\tService Status: %s<br>\r\n", HtmlEscaped(state).c_str());
+        if (!state.empty()) AddHtmlLine(b, "\tService Status: ", state, "<br>\r\n");
     } else if (kind == kHiddenSection) {
         FileInformation info;
         GetReportFileTimes(facts, item.path, &info);
-        AddReportLine(b, "\tCreated: %s<br>\r\n\tAccessed: %s<br>\r\n\tWritten: %s<br>\r\n",
-                      HtmlEscaped(info.created).c_str(), HtmlEscaped(info.accessed).c_str(),
-                      HtmlEscaped(info.written).c_str());
-        AddReportLine(b, "\tFile Size: %s Bytes<br>\r\n", HtmlEscaped(info.size).c_str());
+        AddHtmlLine(b, "\tCreated: ", info.created, "<br>\r\n");
+        AddHtmlLine(b, "\tAccessed: ", info.accessed, "<br>\r\n");
+        AddHtmlLine(b, "\tWritten: ", info.written, "<br>\r\n");
+        AddHtmlLine(b, "\tFile Size: ", info.size, " Bytes<br>\r\n");
     } else if (kind == kIEHelpersSection) {
         char label[64];
         LoadLocalizedString(IDS_LOCATION_LABEL, label);
-        AddReportLine(b, "%s: \"HKLM\\%s\"<br>\r\n", HtmlEscaped(label).c_str(), IEHelperKey(item.type));
+        AddHtmlLine(b, "", label, ": \"HKLM\\");
+        AddHtmlLine(b, "", IEHelperKey(item.type), "\"<br>\r\n");
     }
 }
 
@@ -172,27 +181,25 @@ void WriteHtmlItem(ReportLog* r, SectionKind kind, const ItemText& item)
 {
     ReportBuffer* b = &r->buffer;
     const ReportProgram& program = GetReportProgram(&r->facts, item.path);
-    const std::string name = HtmlEscaped(program.name);
     if (kind == kHiddenSection) {
-        AddReportLine(b, "<li><b>%s</b>\r\n\t<ol>\r\n", name.c_str());
+        AddHtmlLine(b, "<li><b>", program.name, "</b>\r\n\t<ol>\r\n");
     } else {
-        AddReportLine(b,
-                      "<li><b>%s</b>\r\n\t<ol>%s&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp&nbsp;"
-                      "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp\r\n",
-                      item.title[0] != '\0' ? HtmlEscaped(item.title).c_str() : "No Description available",
-                      name.c_str());
+        AddHtmlLine(b, "<li><b>", item.title[0] != '\0' ? item.title : "No Description available",
+                    "</b>\r\n\t<ol>");
+        AddHtmlLine(b, "", program.name,
+                    "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
+                    "&nbsp;&nbsp\r\n");
     }
     WriteHtmlVersionLines(b, program);
-    if (item.location[0] != '\0')
-        AddReportLine(b, "\tLocation: %s<br>\r\n", HtmlEscaped(item.location).c_str());
-    if (item.path[0] != '\0') AddReportLine(b, "\tPath:     %s<br>\r\n", HtmlEscaped(item.path).c_str());
+    if (item.location[0] != '\0') AddHtmlLine(b, "\tLocation: ", item.location, "<br>\r\n");
+    if (item.path[0] != '\0') AddHtmlLine(b, "\tPath:     ", item.path, "<br>\r\n");
     char detected[64];
     if (GetReportFirstDetected(&r->facts, program.file, item.type, detected, sizeof(detected)) > 0)
-        AddReportLine(b, "\tFirst Detected by Velmora: %s<br>\r\n", HtmlEscaped(detected).c_str());
-    if (item.detail[0] != '\0') AddReportLine(b, "\t%s<br>\r\n", HtmlEscaped(item.detail).c_str());
+        AddHtmlLine(b, "\tFirst Detected by Velmora: ", detected, "<br>\r\n");
+    if (item.detail[0] != '\0') AddHtmlLine(b, "\t", item.detail, "<br>\r\n");
     WriteHtmlSectionLines(b, &r->facts, kind, item);
-    const std::string href = HtmlEscaped(LookupHref(r->link, item.title, program, item.type));
-    AddReportLine(b, "\t<A href='%s'>Click for Prime Info</A></ol>\r\n\r\n", href.c_str());
+    AddHtmlLine(b, "\t<A href='", LookupHref(r->link, item.title, program, item.type),
+                "'>Click for Prime Info</A></ol>\r\n\r\n");
     AddReportText(b, "\t</ol><br>\r\n\r\n");
 }
 
