@@ -121,6 +121,13 @@ protected:
 
 TEST_F(ReportLog, HtmlHasEverySectionAndEscapesEveryTextAndLink)
 {
+    // A browser helper object of the fixture library.
+    const std::string clsid = "{5E0C7A32-3D4B-4F55-8E21-7265706F7274}";
+    OwnedKey helpers(HKEY_LOCAL_MACHINE, kIEBrowserHelpersKey);
+    ScratchKey helper(HKEY_LOCAL_MACHINE, std::string(kIEBrowserHelpersKey) + "\\" + clsid),
+        server(HKEY_CLASSES_ROOT, "CLSID\\" + clsid);
+    ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, helper.path(), "", "") && SetText(HKEY_CLASSES_ROOT, server.path(), "", "Report Helper") &&
+                SetText(HKEY_CLASSES_ROOT, (std::string(server.path()) + "\\InprocServer32").c_str(), "", dll_));
     std::string html = WrittenToScratch([](HANDLE h) { return WriteReportLogTo(h, 0); });
     ExpectOnlyOwnMarkup(html);
     EXPECT_EQ(html.find("<script"), std::string::npos);
@@ -153,6 +160,11 @@ TEST_F(ReportLog, HtmlHasEverySectionAndEscapesEveryTextAndLink)
         EXPECT_NE(block.find(line), std::string::npos) << line << "\n" << block;
     EXPECT_NE(html.find("<li><b>&lt;script&gt;alert(&#39;R&amp;D&#39;)&lt;/script&gt;</b>"), std::string::npos);
     EXPECT_NE(html.find("\tPath:     C:\\VlR&amp;D\\it&#39;s.exe /x<br>"), std::string::npos);
+    const size_t bho = html.find("<li><b>Comma Product</b>\r\n\t<ol>ver_comma.dll&nbsp;");
+    ASSERT_NE(bho, std::string::npos);
+    EXPECT_NE(html.find(std::string("Location: \"HKLM\\") + kIEBrowserHelpersKey + "\"<br>\r\n", bho), std::string::npos);
+    EXPECT_NE(html.find("\tStartup Type: "), std::string::npos);
+    EXPECT_NE(html.find("<br>\r\n\tService Status: "), std::string::npos);
 
     // With an information server every query value is percent-encoded.
     ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kVelmoraKey, "LookupSite", "https://intranet.example.org/velmora/"));
