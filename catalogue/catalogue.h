@@ -34,8 +34,8 @@ int BuildStartupList(int pageMode);
 int BuildRun();
 // Whether the enumeration parks again a Run-type entry that came back while
 // disabled (on by default). The scan program lists what it finds and
-// leaves the machine as it is.
-void SetStartupRepair(int on);
+// leaves the machine as it is. Returns the setting it replaces.
+int SetStartupRepair(int on);
 int GetStartupGroup();       // returns the found flag of the folder walk
 int GetWinPrograms();
 int GetDisabledPrograms();

@@ -373,9 +373,11 @@ int BuildStartupList(int pageMode)
     return ItemCount();
 }
 
-void SetStartupRepair(int on)
+int SetStartupRepair(int on)
 {
+    const int previous = g_repair ? 1 : 0;
     g_repair = on != 0;
+    return previous;
 }
 
 int BuildRun()
