@@ -62,7 +62,8 @@ std::string WindowsFile(const char* name)
 // Reads at most limit bytes of a file and hands fn every line: split at line
 // feeds, each byte below 32 dropped, at most keep characters kept of a line
 // (a longer one is handed cut to keep + 1, so it still counts as too long).
-// The last line counts whether or not a line feed ends it.
+// The last line counts whether or not a line feed ends it; a line the limit
+// cuts in two is not the file's, and is left out.
 template <class Fn>
 void ForEachFileLine(const std::string& path, DWORD limit, size_t keep, Fn&& fn)
 {
@@ -90,7 +91,9 @@ void ForEachFileLine(const std::string& path, DWORD limit, size_t keep, Fn&& fn)
             if (c >= 32 && line.size() <= keep) line += static_cast<char>(c);
         }
     }
-    if (pending) fn(line);
+    char more = 0;
+    DWORD extra = 0;
+    if (pending && !(ReadFile(file.get(), &more, 1, &extra, nullptr) && extra == 1)) fn(line);
 }
 
 // --- Header ----------------------------------------------------------------

@@ -12,6 +12,7 @@
 
 using namespace startuptest;
 using namespace std::string_view_literals;
+using namespace std::string_literals;
 
 namespace {
 
@@ -457,4 +458,86 @@ TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
                                          FixturePath("svc_fixture.exe")));
     EXPECT_EQ("C:\\VlScan\\parked.exe", Reg(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanParked"));
     EXPECT_EQ(1, SetStartupRepair(1));   // the scan put the setting back
+}
+
+TEST(ScanLog, DamagedFilesAndValuesOfAnyTypeOrLengthGiveAWholeReadableLog)
+{
+    // HOSTS: NUL bytes, the longest line shown and one too long, then more
+    // lines than the 652,780 bytes read.
+    std::string hosts = "10.1.1.1\0\0 nul.example\n"s + "10.1.1.2 " + std::string(488, 'a') + "\n" +
+                        "10.1.1.3 " + std::string(489, 'b') + "\n";
+    const size_t head = hosts.size();
+    for (int i = 0; i < 100000; ++i) {
+        char line[32];
+        StrFormatA(line, "10.9.0.1 h%06d\n", i);   // 17 bytes
+        hosts += line;
+    }
+    SavedFile hostsFile(HostsPath(), hosts);
+    // 1 MB reset file: only its first 16,384 bytes are read line by line,
+    // while the profile keys are found anywhere in it.
+    std::string reset = "[Strings]\r\nHKCU,\"Main\",\"Start Page\",0,\"http://vlscan.example/early\"\r\n";
+    while (reset.size() < 1024 * 1024) reset += "; filler line of the reset file, read by no one at all\r\n";
+    reset += "HKLM,\"Main\",\"Default_Page_URL\",0,\"http://vlscan.example/late\"\r\nSTART_PAGE_URL=late\r\n";
+    SavedFile resetFile(ResetFilePath(), reset);
+    Values v;
+    const std::string main = std::string(kIe) + "\\Main";
+    v.Set(HKEY_CURRENT_USER, main, "Start Page", REG_BINARY, "http"sv);
+    v.Set(HKEY_LOCAL_MACHINE, main, "Default_Page_URL", REG_DWORD, "\x78\x56\x34\x12"sv);
+    v.Set(HKEY_CURRENT_USER, main, "Window Title", REG_MULTI_SZ, "one\0two\0\0"sv);
+    v.Text(HKEY_LOCAL_MACHINE, main, "Start Page", std::string(300, 's'));
+    v.Text(HKEY_CURRENT_USER, main, "Default_Page_URL", "http://x\r\nO4 - forged");
+    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Styles", "User Stylesheet", std::string(100000, 'c'));
+    v.Set(HKEY_LOCAL_MACHINE, kWindowsNt, "AppInit_DLLs", REG_EXPAND_SZ, "%SystemRoot%\\vl.dll\0"sv);
+    v.Set(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Load", REG_DWORD,
+          "\x07\0\0\0"sv);
+    const std::string system = std::string(kVersion) + "\\Policies\\System";
+    v.Set(HKEY_CURRENT_USER, system, "DisableTaskMgr", REG_BINARY, "\x01"sv);
+    v.Text(HKEY_CURRENT_USER, system, "DisableRegEdit", "abc");
+    v.Set(HKEY_CURRENT_USER, std::string(kIe) + "\\MenuExt\\VlBad\r\nMenu", "", REG_DWORD, "\x05\0\0\0"sv);
+    v.Set(HKEY_LOCAL_MACHINE, kDelayLoad, "VlScanBinary", REG_BINARY, "\x01\x02"sv);
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kCcs) + "\\Control\\Session Manager", "BootExecute", "vlscan single");
+
+    const std::vector<std::string> lines = LinesOf(WriteLog());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("End of file", lines.back());
+    const std::string r = "\\Software\\Microsoft\\Internet Explorer\\Main,";
+    for (const std::string& line :
+         {"O1 - Hosts: 10.1.1.1 nul.example"s, "O1 - Hosts: 10.1.1.2 " + std::string(488, 'a'),
+          "R0 - HKCU" + r + "Start Page = hex:68,74,74,70", "R1 - HKLM" + r + "Default_Page_URL = 305419896",
+          "R1 - HKCU" + r + "Window Title = one | two", "R0 - HKLM" + r + "Start Page = " + std::string(256, 's'),
+          "R1 - HKCU" + r + "Default_Page_URL = http://x  O4 - forged",
+          "O19 -  User style sheet: " + std::string(100000, 'c'), "O20 - AppInit_DLLs: C:\\windows\\vl.dll"s,
+          "F3 - HKCU Load=7"s, "O8 - Extra context menu item: VlBad  Menu - 5"s,
+          "O14 - IERESET.INF:HKCU, Start Page = \"http://vlscan.example/early\""s,
+          "O14 - IERESET.INF: START_PAGE_URL = late"s, "VL00 - HKLM\\CCS: BootExecute = vlscan single"s})
+        EXPECT_EQ(1u, CountPrefix(lines, line)) << line.substr(0, 80);
+    // Every whole line in the bytes read, and not the one the limit cuts.
+    EXPECT_EQ(2 + (652780 - head) / 17, CountPrefix(lines, "O1 - Hosts: "));
+    for (const char* absent : {"O1 - Hosts: 10.1.1.3", "O4 - forged", "O7 - ", "O21 - ", "O14 - IERESET.INF:HKLM"})
+        EXPECT_EQ(0u, CountPrefix(lines, absent)) << absent;
+}
+
+TEST(ScanLog, HostsOfLoopbackAndCommentsOnlyGiveNoHostsLine)
+{
+    SavedFile hosts(HostsPath(), "# HOSTS\r\n#10.1.1.1 commented.example\r\n127.0.0.1 localhost\r\n"
+                                 "::1 localhost\n\t# indented comment\r\n0.0.0.0 ads.example\n");
+    EXPECT_EQ(0u, CountPrefix(LinesOf(WriteLog()), "O1 - "));
+}
+
+TEST(ScanLog, ClockIsATrueTwelveHourClock)
+{
+    struct Case {
+        WORD hour, minute, second;
+        const char* text;
+    };
+    for (const Case& c : {Case{12, 30, 0, "12:30:00 PM"}, Case{0, 30, 0, "12:30:00 AM"}, Case{13, 5, 0, " 1:05:00 PM"},
+                          Case{11, 59, 59, "11:59:59 AM"}, Case{23, 0, 9, "11:00:09 PM"}}) {
+        SYSTEMTIME time = {};
+        time.wHour = c.hour;
+        time.wMinute = c.minute;
+        time.wSecond = c.second;
+        char text[32] = "";
+        FormatReportClock(time, text, sizeof text);
+        EXPECT_STREQ(c.text, text);
+    }
 }
