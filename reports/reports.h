@@ -51,6 +51,33 @@ int GetPlatformText(char* text, int capacity);
 int GetReportIePath(char* out, int capacity);
 
 // ---------------------------------------------------------------------------
+// regexport.cpp: the settings as a file in the registry editor's import
+// format "Windows Registry Editor Version 5.00", in UTF-16LE as the editor
+// writes it itself. Every value of every key at any depth is written so that
+// importing the file gives back the same types, names and bytes: a REG_SZ in
+// quotes when that form reads back unchanged, else hex(1); REG_DWORD as
+// dword:; anything else as hex of its stored bytes. The key and value
+// writers write UTF-16LE text without a byte-order mark.
+
+// The whole export (byte-order mark, header line, the user's key, the
+// machine key) to out. 1 when every line was written; 0 when a write failed
+// or a name with a line break had to be left out, with the last error set.
+// The rest is written in either case.
+int ExportSettingsTo(HANDLE out);
+// One key with its values and all its subkeys; the number of subkeys written
+// (at every depth), -1 when the key cannot be opened (only its header line
+// written then), -2 when something below it could not be written.
+int ExportRegKey(HANDLE out, HKEY root, const char* path);
+// The value lines of one key; the number written, nothing and 0 when it
+// cannot be opened, -1 when a value could not be written.
+int ExportRegValues(HANDLE out, HKEY root, const char* path);
+// The Options page's "E&xport Settings": the program folder, "\", the user
+// name and "-Velmora.reg", then message 854 with the file's long path name.
+// 1 when written; 0 when the file could not be created (no message then) or
+// not completely written (the system's error text shown then).
+int ExportSettings();
+
+// ---------------------------------------------------------------------------
 // scanlog.cpp: the scan log "HijackVelmora.log", a plain-text list of
 // everything that can start software or redirect the browser, one line per
 // finding with a short code that says where it was found. The scan rebuilds
@@ -58,7 +85,7 @@ int GetReportIePath(char* out, int capacity);
 
 // Writes the whole scan log to out (a report file or the standard output).
 // 1 when every line reached out; 0 when a write failed (the scan still runs
-// to its end, so a log that cannot be created costs no more than one that can).
+// to its end).
 int WriteScanLogTo(HANDLE out);
 // The explorer's button: "HijackVelmora.log" in the program folder, wait cursor,
 // written, then opened with the shell ("open", SW_SHOWNORMAL). Returns 1.
