@@ -15,7 +15,7 @@
 namespace {
 
 constexpr DWORD kHostsMax = 652780;
-constexpr size_t kHostsLineMax = 500;    // with its CR LF
+constexpr size_t kHostsLineMax = 500;   // with its CR LF
 constexpr DWORD kResetFileMax = 16384;
 constexpr size_t kStartPageMax = 256;
 constexpr int kHiddenMax = 41;
@@ -76,7 +76,8 @@ void ForEachFileLine(const std::string& path, DWORD limit, size_t keep, Fn&& fn)
     bool pending = false;
     for (DWORD total = 0; total < limit;) {
         DWORD read = 0;
-        const DWORD want = limit - total < chunk.size() ? limit - total : static_cast<DWORD>(chunk.size());
+        const DWORD want =
+            limit - total < chunk.size() ? limit - total : static_cast<DWORD>(chunk.size());
         if (!ReadFile(file.get(), chunk.data(), want, &read, nullptr) || read == 0) break;
         total += read;
         for (DWORD i = 0; i < read; ++i) {
@@ -130,8 +131,9 @@ void WriteHeader(ScanLog* log, const std::string& ieLine)
     ScanLine(log, "Platform: %s\r\n", platform);
     ScanLine(log, "%s", ieLine.c_str());
     const int boot = GetSystemMetrics(SM_CLEANBOOT);
-    ScanLine(log, "Boot mode: %s\r\n",
-             boot >= 0 && boot < static_cast<int>(std::size(kBootModes)) ? kBootModes[boot] : "Unknown");
+    ScanLine(
+        log, "Boot mode: %s\r\n",
+        boot >= 0 && boot < static_cast<int>(std::size(kBootModes)) ? kBootModes[boot] : "Unknown");
     Blank(log);
 }
 
@@ -157,9 +159,9 @@ struct StartPageValue {
     const char* name;
 };
 constexpr StartPageValue kStartPages[] = {
-    {"R1 - ", true, "Default_Page_URL"}, {"R0 - ", true, "Start Page"},
+    {"R1 - ", true, "Default_Page_URL"},  {"R0 - ", true, "Start Page"},
     {"R1 - ", false, "Default_Page_URL"}, {"R0 - ", false, "Start Page"},
-    {"R1 - ", true, "Window Title"},     {"R0 - ", false, "Window Title"},
+    {"R1 - ", true, "Window Title"},      {"R0 - ", false, "Window Title"},
 };
 static_assert(std::size(kStartPages) == 6);
 
@@ -168,8 +170,8 @@ void WriteStartPages(ScanLog* log)
     char key[256];
     LoadLocalizedString(IDS_IE_MAIN_KEY, key);
     for (const StartPageValue& v : kStartPages) {
-        const std::string text =
-            ReadScanValue(v.user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, key, v.name, kStartPageMax);
+        const std::string text = ReadScanValue(v.user ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, key,
+                                               v.name, kStartPageMax);
         if (text.empty()) continue;
         ScanLine(log, "%s%s\\Software\\Microsoft\\Internet Explorer\\Main,%s = %s\r\n", v.code,
                  v.user ? "HKCU" : "HKLM", v.name, text.c_str());
@@ -222,16 +224,25 @@ struct RunLocation {
     const char* text;
 };
 constexpr RunLocation kRunLocations[] = {
-    {1, "HKLM\\..\\Run"},          {2, "HKLM\\..\\RunOnce"},
-    {3, "HKLM\\..\\RunOnceEx"},    {4, "HKLM\\..\\RunServices"},
-    {5, "HKLM\\..\\RunServicesOnce"}, {6, "HKLM\\..\\RunOnceSetup"},
+    {1, "HKLM\\..\\Run"},
+    {2, "HKLM\\..\\RunOnce"},
+    {3, "HKLM\\..\\RunOnceEx"},
+    {4, "HKLM\\..\\RunServices"},
+    {5, "HKLM\\..\\RunServicesOnce"},
+    {6, "HKLM\\..\\RunOnceSetup"},
     {7, "HKLM\\..\\Policies\\Explorer\\Run"},
-    {11, "HKCU\\..\\Run"},         {12, "HKCU\\..\\RunOnce"},
-    {13, "HKCU\\..\\RunOnceEx"},   {14, "HKCU\\..\\RunServices"},
-    {15, "HKCU\\..\\RunServicesOnce"}, {16, "HKCU\\..\\RunOnceSetup"},
-    {21, "HKU\\..\\Run"},          {22, "HKU\\..\\RunOnce"},
-    {23, "HKU\\..\\RunOnceEx"},    {24, "HKU\\..\\RunService"},
-    {25, "HKU\\..\\RunServicesOnce"}, {26, "HKU\\..\\RunOnceSetup"},
+    {11, "HKCU\\..\\Run"},
+    {12, "HKCU\\..\\RunOnce"},
+    {13, "HKCU\\..\\RunOnceEx"},
+    {14, "HKCU\\..\\RunServices"},
+    {15, "HKCU\\..\\RunServicesOnce"},
+    {16, "HKCU\\..\\RunOnceSetup"},
+    {21, "HKU\\..\\Run"},
+    {22, "HKU\\..\\RunOnce"},
+    {23, "HKU\\..\\RunOnceEx"},
+    {24, "HKU\\..\\RunService"},
+    {25, "HKU\\..\\RunServicesOnce"},
+    {26, "HKU\\..\\RunOnceSetup"},
 };
 static_assert(std::size(kRunLocations) == 19);
 
@@ -292,7 +303,8 @@ void WriteStartupEntries(ScanLog* log)
         // its path only.
         const char* file = entry[0] ? entry : path;
         const char* slash = std::strrchr(file, '\\');
-        ScanLine(log, "O4 - %s: %s=%s\r\n", IsInFolder(file, userFolders) ? "Startup" : "Global Startup",
+        ScanLine(log, "O4 - %s: %s=%s\r\n",
+                 IsInFolder(file, userFolders) ? "Startup" : "Global Startup",
                  slash ? slash + 1 : file, path);
     }
 }
@@ -309,7 +321,9 @@ void WriteResetLine(ScanLog* log, const std::string& line)
         if (!HasTextNoCase(line, keyword)) continue;
         const size_t comma = line.rfind(',');
         if (comma == std::string::npos || comma == 0) continue;
-        const char* hive = HasTextNoCase(line, "HKCU") ? "HKCU," : HasTextNoCase(line, "HKLM") ? "HKLM," : "";
+        const char* hive = HasTextNoCase(line, "HKCU")   ? "HKCU,"
+                           : HasTextNoCase(line, "HKLM") ? "HKLM,"
+                                                         : "";
         ScanLine(log, "O14 - IERESET.INF:%s %s = %s\r\n", hive, keyword, line.c_str() + comma + 1);
     }
 }
@@ -321,7 +335,8 @@ void WriteResetFile(ScanLog* log)
     const std::string start = ReadProfileText("Strings", "START_PAGE_URL", path.c_str());
     if (!start.empty()) ScanLine(log, "O14 - IERESET.INF: START_PAGE_URL = %s\r\n", start.c_str());
     const std::string search = ReadProfileText("Strings", "SEARCH_PAGE_URL", path.c_str());
-    if (!search.empty()) ScanLine(log, "O14 - IERESET.INF: SEARCH_PAGE_URL = %s\r\n", search.c_str());
+    if (!search.empty())
+        ScanLine(log, "O14 - IERESET.INF: SEARCH_PAGE_URL = %s\r\n", search.c_str());
     ForEachFileLine(path, kResetFileMax, kResetFileMax,
                     [log](const std::string& line) { WriteResetLine(log, line); });
 }
@@ -439,15 +454,17 @@ void WriteMemory(ScanLog* log)
         ScanLine(log, "Memory currently in use: %s%%\r\n", figure);
         FormatThousands(figure, sizeof figure, static_cast<long long>(status.ullAvailPhys / 1024));
         ScanLine(log, "Physical Memory Free: %s KB\r\n", figure);
-        FormatThousands(figure, sizeof figure, static_cast<long long>(status.ullAvailPageFile / 1024));
+        FormatThousands(figure, sizeof figure,
+                        static_cast<long long>(status.ullAvailPageFile / 1024));
         ScanLine(log, "Paging File Free: %s KB\r\n", figure);
-        FormatThousands(figure, sizeof figure, static_cast<long long>(status.ullAvailVirtual / 1024));
+        FormatThousands(figure, sizeof figure,
+                        static_cast<long long>(status.ullAvailVirtual / 1024));
         ScanLine(log, "Virtual Memory Free: %s KB\r\n", figure);
     }
     ScanLine(log, "\r\n\r\n--\r\nEnd of file\r\n");
 }
 
-}  // namespace
+}   // namespace
 
 int ScanLine(ScanLog* log, const char* format, ...)
 {

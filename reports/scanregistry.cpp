@@ -106,9 +106,11 @@ bool QueryRaw(HKEY key, const char* name, DWORD* type, std::vector<char>* data, 
     // The value may grow between asking its size and reading it.
     for (int attempt = 0; attempt < 4 && rc == ERROR_MORE_DATA; ++attempt) {
         *size = 0;
-        if (RegQueryValueExA(key, name, nullptr, type, nullptr, size) != ERROR_SUCCESS) return false;
+        if (RegQueryValueExA(key, name, nullptr, type, nullptr, size) != ERROR_SUCCESS)
+            return false;
         data->assign(static_cast<size_t>(*size) + 2, '\0');
-        rc = RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(data->data()), size);
+        rc =
+            RegQueryValueExA(key, name, nullptr, type, reinterpret_cast<BYTE*>(data->data()), size);
     }
     return rc == ERROR_SUCCESS;
 }
@@ -204,7 +206,8 @@ void WriteAddons(ScanLog* log)
 {
     ForEachSubkey(HKEY_LOCAL_MACHINE, kIEBrowserHelpersKey, [&](HKEY, const std::string& id) {
         const ClassInfo c = LookupClass(id);
-        ScanLine(log, "O2 - BHO: %s - %s - %s\r\n", TitleOf(c).c_str(), Printable(id).c_str(), c.server.c_str());
+        ScanLine(log, "O2 - BHO: %s - %s - %s\r\n", TitleOf(c).c_str(), Printable(id).c_str(),
+                 c.server.c_str());
     });
     ForEachValueName(HKEY_LOCAL_MACHINE, kIEToolbarKey, [&](HKEY, const std::string& id) {
         const ClassInfo c = LookupClass(id);
@@ -226,11 +229,13 @@ static_assert(std::size(kPolicyValues) == 3);
 
 void WriteRestrictions(ScanLog* log)
 {
-    const std::string inetcpl = ReadScanValue(HKEY_CURRENT_USER, "Control Panel\\don't load", "inetcpl.cpl");
+    const std::string inetcpl =
+        ReadScanValue(HKEY_CURRENT_USER, "Control Panel\\don't load", "inetcpl.cpl");
     if (HasTextNoCase(inetcpl, "no"))
         ScanLine(log, "O5 - control.ini: inetcpl.cpl=%s\r\n", inetcpl.c_str());
     for (const char* part : {"Restrictions", "Control Panel"}) {
-        const std::string key = std::string("Software\\Policies\\Microsoft\\Internet Explorer\\") + part;
+        const std::string key =
+            std::string("Software\\Policies\\Microsoft\\Internet Explorer\\") + part;
         if (!ReadScanValue(HKEY_CURRENT_USER, key.c_str(), "").empty())
             ScanLine(log, "O6 - HKCU\\%s present\r\n", key.c_str());
     }
@@ -245,7 +250,8 @@ void WriteRestrictions(ScanLog* log)
 
 void WriteExtensions(ScanLog* log, HKEY root)
 {
-    const std::string base = std::string(root == HKEY_CURRENT_USER ? kIeUserKey : kIeKey) + "\\Extensions";
+    const std::string base =
+        std::string(root == HKEY_CURRENT_USER ? kIeUserKey : kIeKey) + "\\Extensions";
     ForEachSubkey(root, base.c_str(), [&](HKEY parent, const std::string& name) {
         std::string path = ReadSub(parent, name, "script");
         if (path.empty()) path = ReadSub(parent, name, "exec");
@@ -255,7 +261,8 @@ void WriteExtensions(ScanLog* log, HKEY root)
         std::string title = ReadSub(parent, name, "ButtonText");
         if (title.empty()) title = "(no name)";
         const std::string id = Printable(name);
-        ScanLine(log, "O9 - Extra button: %s - %s - %s\r\n", title.c_str(), id.c_str(), path.c_str());
+        ScanLine(log, "O9 - Extra button: %s - %s - %s\r\n", title.c_str(), id.c_str(),
+                 path.c_str());
         const std::string menu = ReadSub(parent, name, "MenuText");
         if (!menu.empty())
             ScanLine(log, "O9 - Extra 'Tools' menuitem: %s - %s - %s\r\n", menu.c_str(), id.c_str(),
@@ -269,7 +276,8 @@ void WriteBrowserMenus(ScanLog* log)
     ForEachSubkey(HKEY_CURRENT_USER, menuExt.c_str(), [&](HKEY parent, const std::string& name) {
         const std::string path = ReadSub(parent, name, "");
         if (!path.empty())
-            ScanLine(log, "O8 - Extra context menu item: %s - %s\r\n", Printable(name).c_str(), path.c_str());
+            ScanLine(log, "O8 - Extra context menu item: %s - %s\r\n", Printable(name).c_str(),
+                     path.c_str());
     });
     WriteExtensions(log, HKEY_LOCAL_MACHINE);
     WriteExtensions(log, HKEY_CURRENT_USER);
@@ -280,7 +288,8 @@ void WriteBrowserMenus(ScanLog* log)
         std::string folder = ReadSub(parent, name, "Bitmap");
         const size_t slash = folder.rfind('\\');
         if (slash != std::string::npos) folder.resize(slash);
-        ScanLine(log, "O11 - Options group: [%s] %s - %s\r\n", text.c_str(), text.c_str(), folder.c_str());
+        ScanLine(log, "O11 - Options group: [%s] %s - %s\r\n", text.c_str(), text.c_str(),
+                 folder.c_str());
     });
     const std::string plugins = std::string(kIeKey) + "\\Plugins\\Extension";
     ForEachSubkey(HKEY_LOCAL_MACHINE, plugins.c_str(), [&](HKEY parent, const std::string& name) {
@@ -290,7 +299,7 @@ void WriteBrowserMenus(ScanLog* log)
     });
 }
 
-}  // namespace
+}   // namespace
 
 std::string PrintableScanText(std::string text)
 {
@@ -304,7 +313,9 @@ std::string PrintableScanText(std::string text)
 bool HasTextNoCase(std::string_view text, std::string_view part)
 {
     if (part.empty() || text.size() < part.size()) return false;
-    const auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+    const auto fold = [](char c) {
+        return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    };
     for (size_t at = 0; at + part.size() <= text.size(); ++at) {
         size_t i = 0;
         while (i < part.size() && fold(text[at + i]) == fold(part[i])) ++i;
@@ -341,9 +352,11 @@ void WriteScanBrowserOptions(ScanLog* log)
     WriteRestrictions(log);
     WriteBrowserMenus(log);
     const std::string url = std::string(kVersionKey) + "\\URL";
-    const std::string defaultPrefix = ReadScanValue(HKEY_LOCAL_MACHINE, (url + "\\DefaultPrefix").c_str(), "");
+    const std::string defaultPrefix =
+        ReadScanValue(HKEY_LOCAL_MACHINE, (url + "\\DefaultPrefix").c_str(), "");
     // Seven characters is the usual scheme prefix itself.
-    if (defaultPrefix.size() > 7) ScanLine(log, "O13 - DefaultPrefix: %s\r\n", defaultPrefix.c_str());
+    if (defaultPrefix.size() > 7)
+        ScanLine(log, "O13 - DefaultPrefix: %s\r\n", defaultPrefix.c_str());
     const std::string prefixes = url + "\\Prefixes";
     const std::string www = ReadScanValue(HKEY_LOCAL_MACHINE, prefixes.c_str(), "www");
     if (www.size() > 7) ScanLine(log, "O13 - WWW Prefix: %s\r\n", www.c_str());
@@ -358,7 +371,8 @@ namespace {
 bool IsTrustedDomain(HKEY domains, const std::string& domain)
 {
     UniqueKey key;
-    if (RegOpenKeyExA(domains, domain.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(domains, domain.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return false;
     bool trusted = false;
     const auto look = [&](HKEY at) {
         ForEachValueName(at, "", [&](HKEY values, const std::string& name) {
@@ -369,7 +383,8 @@ bool IsTrustedDomain(HKEY domains, const std::string& domain)
     look(key.get());
     ForEachSubkey(key.get(), "", [&](HKEY parent, const std::string& sub) {
         UniqueKey subkey;
-        if (!trusted && RegOpenKeyExA(parent, sub.c_str(), 0, KEY_READ, subkey.put()) == ERROR_SUCCESS)
+        if (!trusted &&
+            RegOpenKeyExA(parent, sub.c_str(), 0, KEY_READ, subkey.put()) == ERROR_SUCCESS)
             look(subkey.get());
     });
     return trusted;
@@ -379,16 +394,19 @@ struct ControlSet {
     const char* key;
     const char* label;
 };
-constexpr ControlSet kControlSets[] = {
-    {"ControlSet001", "CS1"}, {"CurrentControlSet", "CCS"}, {"ControlSet002", "CS2"}, {"ControlSet003", "CS3"}};
+constexpr ControlSet kControlSets[] = {{"ControlSet001", "CS1"},
+                                       {"CurrentControlSet", "CCS"},
+                                       {"ControlSet002", "CS2"},
+                                       {"ControlSet003", "CS3"}};
 static_assert(std::size(kControlSets) == 4);
 
 std::string ControlSetValue(const ControlSet& set, const char* path, const char* name)
 {
-    return ReadScanValue(HKEY_LOCAL_MACHINE, (std::string("SYSTEM\\") + set.key + path).c_str(), name);
+    return ReadScanValue(HKEY_LOCAL_MACHINE, (std::string("SYSTEM\\") + set.key + path).c_str(),
+                         name);
 }
 
-}  // namespace
+}   // namespace
 
 void WriteScanNetwork(ScanLog* log)
 {
@@ -399,9 +417,11 @@ void WriteScanNetwork(ScanLog* log)
                 ScanLine(log, "O15 - Trusted Zone: %s\r\n", Printable(domain).c_str());
         });
     }
-    ForEachSubkey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Code Store Database\\Distribution Units",
+    ForEachSubkey(HKEY_LOCAL_MACHINE,
+                  "SOFTWARE\\Microsoft\\Code Store Database\\Distribution Units",
                   [&](HKEY parent, const std::string& name) {
-                      const std::string codebase = ReadSub(parent, name + "\\DownloadInformation", "CODEBASE");
+                      const std::string codebase =
+                          ReadSub(parent, name + "\\DownloadInformation", "CODEBASE");
                       if (codebase.empty()) return;
                       ScanLine(log, "O16 - DPF: %s (%s) - %s\r\n", Printable(name).c_str(),
                                LookupClass(name).name.c_str(), codebase.c_str());
@@ -409,22 +429,25 @@ void WriteScanNetwork(ScanLog* log)
     constexpr const char* kTcpip = "\\Services\\Tcpip\\Parameters";
     for (const ControlSet& set : kControlSets) {
         const std::string text = ControlSetValue(set, kTcpip, "SearchList");
-        if (!text.empty()) ScanLine(log, "O17 - HKLM\\%s: SearchList = %s\r\n", set.label, text.c_str());
+        if (!text.empty())
+            ScanLine(log, "O17 - HKLM\\%s: SearchList = %s\r\n", set.label, text.c_str());
     }
     for (const ControlSet& set : kControlSets) {
         const std::string text = ControlSetValue(set, kTcpip, "NameServer");
-        if (!text.empty()) ScanLine(log, "O17 - HKLM\\%s: NameServer = %s\r\n", set.label, text.c_str());
+        if (!text.empty())
+            ScanLine(log, "O17 - HKLM\\%s: NameServer = %s\r\n", set.label, text.c_str());
     }
     for (const ControlSet& set : kControlSets) {
         const std::string text = ControlSetValue(set, "\\Services\\VxD\\MSTCP", "Domain");
         if (!text.empty())
-            ScanLine(log, "O17 - HKLM\\System\\%s\\Services\\VxD\\MSTCP: Domain = %s\r\n", set.label, text.c_str());
+            ScanLine(log, "O17 - HKLM\\System\\%s\\Services\\VxD\\MSTCP: Domain = %s\r\n",
+                     set.label, text.c_str());
     }
     for (const ControlSet& set : kControlSets) {
         const std::string text = ControlSetValue(set, kTcpip, "Domain");
         if (!text.empty())
-            ScanLine(log, "O17 - HKLM\\System\\%s\\Services\\Tcpip\\Parameters: Domain = %s\r\n", set.label,
-                     text.c_str());
+            ScanLine(log, "O17 - HKLM\\System\\%s\\Services\\Tcpip\\Parameters: Domain = %s\r\n",
+                     set.label, text.c_str());
     }
 }
 
@@ -445,22 +468,24 @@ bool IsSystemDelayLoad(const std::string& identifier)
 
 void WriteShellHooks(ScanLog* log)
 {
-    ForEachValueName(HKEY_LOCAL_MACHINE, (std::string(kVersionKey) + "\\ShellServiceObjectDelayLoad").c_str(),
+    ForEachValueName(HKEY_LOCAL_MACHINE,
+                     (std::string(kVersionKey) + "\\ShellServiceObjectDelayLoad").c_str(),
                      [&](HKEY key, const std::string& name) {
                          const std::string id = QueryScanValue(key, name.c_str(), kClassIdMax);
                          if (id.empty() || IsSystemDelayLoad(id)) return;
                          const ClassInfo c = LookupClass(id);
                          if (c.server.empty()) return;
-                         ScanLine(log, "O21 - %s - %s - %s - %s\r\n", Printable(name).c_str(), c.name.c_str(),
-                                  id.c_str(), c.server.c_str());
+                         ScanLine(log, "O21 - %s - %s - %s - %s\r\n", Printable(name).c_str(),
+                                  c.name.c_str(), id.c_str(), c.server.c_str());
                      });
-    ForEachValueName(HKEY_LOCAL_MACHINE, (std::string(kVersionKey) + "\\Explorer\\SharedTaskScheduler").c_str(),
+    ForEachValueName(HKEY_LOCAL_MACHINE,
+                     (std::string(kVersionKey) + "\\Explorer\\SharedTaskScheduler").c_str(),
                      [&](HKEY key, const std::string& name) {
                          if (QueryScanValue(key, name.c_str()).empty()) return;
                          const ClassInfo c = LookupClass(name);
                          if (c.server.empty() || HasTextNoCase(c.server, "browseui.dll")) return;
-                         ScanLine(log, "O22 - SharedTaskScheduler: (%s) - %s - %s\r\n", c.name.c_str(),
-                                  Printable(name).c_str(), c.server.c_str());
+                         ScanLine(log, "O22 - SharedTaskScheduler: (%s) - %s - %s\r\n",
+                                  c.name.c_str(), Printable(name).c_str(), c.server.c_str());
                      });
 }
 
@@ -480,15 +505,16 @@ void WriteServices(ScanLog* log)
     }
 }
 
-}  // namespace
+}   // namespace
 
 void WriteScanHooks(ScanLog* log)
 {
-    const std::string style = ReadScanValue(HKEY_CURRENT_USER, (std::string(kIeUserKey) + "\\Styles").c_str(),
-                                            "User Stylesheet");
+    const std::string style = ReadScanValue(
+        HKEY_CURRENT_USER, (std::string(kIeUserKey) + "\\Styles").c_str(), "User Stylesheet");
     if (!style.empty()) ScanLine(log, "O19 -  User style sheet: %s\r\n", style.c_str());
     const std::string appInit =
-        ReadScanValue(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "AppInit_DLLs");
+        ReadScanValue(HKEY_LOCAL_MACHINE,
+                      "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "AppInit_DLLs");
     if (!appInit.empty()) ScanLine(log, "O20 - AppInit_DLLs: %s\r\n\r\n", appInit.c_str());
     WriteShellHooks(log);
     WriteServices(log);
@@ -499,7 +525,8 @@ void WriteScanHooks(ScanLog* log)
         if (name.empty()) break;
         if (HasTextNoCase(name, "Current Home Page")) continue;
         const std::string source = ReadScanValue(HKEY_CURRENT_USER, key, "Source");
-        ScanLine(log, "O24 -  Desktop Component %d: %s - %s\r\n", index, name.c_str(), source.c_str());
+        ScanLine(log, "O24 -  Desktop Component %d: %s - %s\r\n", index, name.c_str(),
+                 source.c_str());
     }
     ScanLine(log, "\r\n");
 }
@@ -512,16 +539,19 @@ void WriteScanSessionManager(ScanLog* log)
         const char* code;
         const char* name;
     };
-    for (const Listed& value : {Listed{"VL00", "BootExecute"}, Listed{"VL01", "PendingFileRenameOperations"}}) {
+    for (const Listed& value :
+         {Listed{"VL00", "BootExecute"}, Listed{"VL01", "PendingFileRenameOperations"}}) {
         for (const ControlSet& set : kControlSets) {
             const std::string text = ControlSetValue(set, kSessionManager, value.name);
             if (text.empty()) continue;
-            ScanLine(log, "%s - HKLM\\%s: %s = %s\r\n", value.code, set.label, value.name, text.c_str());
+            ScanLine(log, "%s - HKLM\\%s: %s = %s\r\n", value.code, set.label, value.name,
+                     text.c_str());
             any = true;
         }
     }
     const std::string command = ReadScanValue(
-        HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment", "ComSpec");
+        HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment",
+        "ComSpec");
     if (!command.empty()) {
         ScanLine(log, "VL02 - HKLM\\CCS: Command = %s\r\n", command.c_str());
         any = true;

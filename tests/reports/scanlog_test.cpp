@@ -30,7 +30,9 @@ public:
     {
         keys_.push_back(std::make_unique<OwnedKey>(root, key));
         saved_.push_back(std::make_unique<SavedValue>(root, key, name));
-        EXPECT_TRUE(SetRaw(root, key.c_str(), name, type, data.data(), static_cast<DWORD>(data.size()))) << key;
+        EXPECT_TRUE(
+            SetRaw(root, key.c_str(), name, type, data.data(), static_cast<DWORD>(data.size())))
+            << key;
     }
     void Text(HKEY root, const std::string& key, const char* name, const std::string& text)
     {
@@ -61,12 +63,16 @@ class SavedFile {
 
 public:
     SavedFile(std::string path, const std::string& text)
-        : path_(std::move(path)), existed_(GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES)
+        : path_(std::move(path)),
+          existed_(GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES)
     {
         if (existed_) text_ = ReadTextFile(path_);
         EXPECT_TRUE(WriteTextFile(path_, text)) << path_;
     }
-    ~SavedFile() { existed_ ? (void)WriteTextFile(path_, text_) : (void)DeleteFileA(path_.c_str()); }
+    ~SavedFile()
+    {
+        existed_ ? (void)WriteTextFile(path_, text_) : (void)DeleteFileA(path_.c_str());
+    }
 };
 
 // A key of "system.ini" in the Windows folder, put back afterwards.
@@ -75,7 +81,8 @@ class SavedIniKey {
     bool existed_;
 
 public:
-    SavedIniKey(const char* section, const char* key, const char* text) : section_(section), key_(key)
+    SavedIniKey(const char* section, const char* key, const char* text)
+        : section_(section), key_(key)
     {
         char folder[MAX_PATH], old[1024];
         GetWindowsDirectoryA(folder, MAX_PATH);
@@ -87,7 +94,8 @@ public:
     }
     ~SavedIniKey()
     {
-        WritePrivateProfileStringA(section_.c_str(), key_.c_str(), existed_ ? text_.c_str() : nullptr, file_.c_str());
+        WritePrivateProfileStringA(section_.c_str(), key_.c_str(),
+                                   existed_ ? text_.c_str() : nullptr, file_.c_str());
     }
 };
 
@@ -163,10 +171,12 @@ void ExpectLines(const std::vector<std::string>& expected, const std::vector<std
     EXPECT_EQ(a, actual.size()) << "more lines than expected";
 }
 
-std::vector<std::string> Expand(std::string text, const std::vector<std::pair<std::string, std::string>>& vars)
+std::vector<std::string> Expand(std::string text,
+                                const std::vector<std::pair<std::string, std::string>>& vars)
 {
     for (const auto& [name, value] : vars)
-        for (size_t at; (at = text.find(name)) != std::string::npos;) text.replace(at, name.size(), value);
+        for (size_t at; (at = text.find(name)) != std::string::npos;)
+            text.replace(at, name.size(), value);
     std::vector<std::string> lines;
     for (size_t start = 0, at; (at = text.find('\n', start)) != std::string::npos; start = at + 1)
         lines.push_back(text.substr(start, at - start));
@@ -292,52 +302,70 @@ void SetEveryLineCode(Values& v)
         const std::string cu = root == HKEY_CURRENT_USER ? "cu" : "lm";
         v.Text(root, main, "Default_Page_URL", "http://vlscan.example/" + cu + "-default");
         v.Text(root, main, "Start Page", "http://vlscan.example/" + cu + "-start");
-        v.Text(root, main, "Window Title", root == HKEY_CURRENT_USER ? "VlScan CU Title" : "VlScan LM Title");
+        v.Text(root, main, "Window Title",
+               root == HKEY_CURRENT_USER ? "VlScan CU Title" : "VlScan LM Title");
     }
     v.Text(HKEY_LOCAL_MACHINE, std::string(kIEBrowserHelpersKey) + "\\" + Id("02"), "", "");
     v.Class(Id("02").c_str(), "VlScan Helper", "C:\\VlScan\\bho.dll");
     v.Text(HKEY_LOCAL_MACHINE, kIEToolbarKey, Id("03").c_str(), "");
     v.Class(Id("03").c_str(), nullptr, "C:\\VlScan\\toolbar.dll");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\Run", "VlScanMachine", "C:\\VlScan\\machine.exe");
-    v.Text(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanUser", "C:\\VlScan\\user.exe -x");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\Run", "VlScanMachine",
+           "C:\\VlScan\\machine.exe");
+    v.Text(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanUser",
+           "C:\\VlScan\\user.exe -x");
     // Back in its Run key while parked: a scan lists it and leaves it there.
-    v.Text(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanParked", "C:\\VlScan\\parked.exe");
+    v.Text(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanParked",
+           "C:\\VlScan\\parked.exe");
     v.Text(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, "VlScanParked", "11");
     v.Text(HKEY_CURRENT_USER, "Control Panel\\don't load", "inetcpl.cpl", "no");
-    v.Text(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Internet Explorer\\Restrictions", "", "1");
-    v.Text(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel", "", "1");
+    v.Text(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Internet Explorer\\Restrictions", "",
+           "1");
+    v.Text(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel", "",
+           "1");
     const std::string system = std::string(kVersion) + "\\Policies\\System";
     v.Set(HKEY_CURRENT_USER, system, "DisableRegistryTools", REG_DWORD, "\x01\0\0\0"sv);
     v.Set(HKEY_CURRENT_USER, system, "DisableRegEdit", REG_DWORD, "\x02\0\0\0"sv);
     v.Text(HKEY_CURRENT_USER, system, "DisableTaskMgr", "1");
-    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\MenuExt\\VlScan &Menu", "", "C:\\VlScan\\menu.htm");
+    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\MenuExt\\VlScan &Menu", "",
+           "C:\\VlScan\\menu.htm");
     const std::string button = std::string(kIe) + "\\Extensions\\" + Id("09");
     v.Text(HKEY_LOCAL_MACHINE, button, "ButtonText", "VlButton");
     v.Text(HKEY_LOCAL_MACHINE, button, "exec", "C:\\VlScan\\button.exe");
     v.Text(HKEY_LOCAL_MACHINE, button, "MenuText", "VlMenu");
-    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Extensions\\" + Id("0A"), "script", "C:\\VlScan\\user.js");
+    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Extensions\\" + Id("0A"), "script",
+           "C:\\VlScan\\user.js");
     const std::string group = std::string(kIe) + "\\AdvancedOptions\\VLSCAN";
     v.Text(HKEY_LOCAL_MACHINE, group, "Text", "VlScan Group");
     v.Text(HKEY_LOCAL_MACHINE, group, "HelpID", "C:\\VlScan\\help.hlp");
     v.Text(HKEY_LOCAL_MACHINE, group, "Bitmap", "C:\\VlScan\\res\\group.bmp");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kIe) + "\\AdvancedOptions\\VLSCANIE", "HelpID", "iexplore.hlp#1");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kIe) + "\\Plugins\\Extension\\.vlscan", "Location", "C:\\VlScan\\plugin.dll");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\DefaultPrefix", "", "http://vlscan.example/?");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\Prefixes", "www", "http://vlscan.example/www/");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\Prefixes", "www.", "http://vlscan.example/wwwdot/");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kIe) + "\\AdvancedOptions\\VLSCANIE", "HelpID",
+           "iexplore.hlp#1");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kIe) + "\\Plugins\\Extension\\.vlscan", "Location",
+           "C:\\VlScan\\plugin.dll");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\DefaultPrefix", "",
+           "http://vlscan.example/?");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\Prefixes", "www",
+           "http://vlscan.example/www/");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\Prefixes", "www.",
+           "http://vlscan.example/wwwdot/");
     const std::string domains = std::string(kVersion) + "\\Internet Settings\\ZoneMap\\Domains\\";
     v.Set(HKEY_CURRENT_USER, domains + "vlscan.example\\www", "*", REG_DWORD, "\x02\0\0\0"sv);
     v.Set(HKEY_CURRENT_USER, domains + "vlscan-restricted.example", "*", REG_DWORD, "\x04\0\0\0"sv);
-    v.Text(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Code Store Database\\Distribution Units\\" + Id("16") +
-           "\\DownloadInformation", "CODEBASE", "http://vlscan.example/dpf.cab");
+    v.Text(HKEY_LOCAL_MACHINE,
+           "SOFTWARE\\Microsoft\\Code Store Database\\Distribution Units\\" + Id("16") +
+               "\\DownloadInformation",
+           "CODEBASE", "http://vlscan.example/dpf.cab");
     v.Class(Id("16").c_str(), "VlScan Control", "C:\\VlScan\\dpf.ocx");
     const std::string tcpip = std::string(kCcs) + "\\Services\\Tcpip\\Parameters";
     v.Text(HKEY_LOCAL_MACHINE, tcpip, "SearchList", "vlscan.example");
     v.Text(HKEY_LOCAL_MACHINE, tcpip, "NameServer", "10.9.8.7");
     v.Text(HKEY_LOCAL_MACHINE, tcpip, "Domain", "vlscan.lan");
-    v.Text(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002\\Services\\Tcpip\\Parameters", "SearchList", "vlscan.cs2");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kCcs) + "\\Services\\VxD\\MSTCP", "Domain", "vlscan.vxd");
-    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Styles", "User Stylesheet", "C:\\VlScan\\style.css");
+    v.Text(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002\\Services\\Tcpip\\Parameters", "SearchList",
+           "vlscan.cs2");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kCcs) + "\\Services\\VxD\\MSTCP", "Domain",
+           "vlscan.vxd");
+    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Styles", "User Stylesheet",
+           "C:\\VlScan\\style.css");
     v.Text(HKEY_LOCAL_MACHINE, kWindowsNt, "AppInit_DLLs", "C:\\VlScan\\appinit.dll");
     v.Text(HKEY_LOCAL_MACHINE, kDelayLoad, "VlScanDelay", Id("21"));
     v.Text(HKEY_LOCAL_MACHINE, kDelayLoad, "VlScanShell", "{E6FB5E20-DE35-11CF-9C87-00AA005127ED}");
@@ -348,16 +376,19 @@ void SetEveryLineCode(Values& v)
     v.Text(HKEY_LOCAL_MACHINE, service, "ImagePath", FixturePath("svc_fixture.exe"));
     v.Text(HKEY_LOCAL_MACHINE, service, "DisplayName", "VlScan Service");
     const std::string session = std::string(kCcs) + "\\Control\\Session Manager";
-    v.Set(HKEY_LOCAL_MACHINE, session, "BootExecute", REG_MULTI_SZ, "autocheck autochk *\0vlscan.exe\0\0"sv);
+    v.Set(HKEY_LOCAL_MACHINE, session, "BootExecute", REG_MULTI_SZ,
+          "autocheck autochk *\0vlscan.exe\0\0"sv);
     v.Set(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", REG_MULTI_SZ,
           "\\??\\C:\\VlScan\\a.tmp\0\0\\??\\C:\\VlScan\\b.tmp\0!\\??\\C:\\VlScan\\c.tmp\0\0"sv);
     const std::string paths = std::string(kVersion) + "\\App Paths\\";
     v.Text(HKEY_LOCAL_MACHINE, paths + "AOL.EXE", "", FixturePath("startup_fixture.exe"));
     v.Text(HKEY_LOCAL_MACHINE, paths + "AOL.EXE", "Path", "C:\\VlScan\\AOL");
-    v.Text(HKEY_LOCAL_MACHINE, paths + "firefox.exe", "", "\"" + FixturePath("startup_product.exe") + "\"");
+    v.Text(HKEY_LOCAL_MACHINE, paths + "firefox.exe", "",
+           "\"" + FixturePath("startup_product.exe") + "\"");
     v.Text(HKEY_LOCAL_MACHINE, paths + "firefox.exe", "Path", "C:\\VlScan\\Firefox");
     v.Text(HKEY_CURRENT_USER, kDelayKey, "C:\\VlScan\\delayed.exe", "11");
-    v.Text(HKEY_CURRENT_USER, std::string(kDelayKey) + "\\Title", "C:\\VlScan\\delayed.exe", "VlScan Delayed");
+    v.Text(HKEY_CURRENT_USER, std::string(kDelayKey) + "\\Title", "C:\\VlScan\\delayed.exe",
+           "VlScan Delayed");
 }
 
 std::wstring Wide(const char* text)
@@ -373,7 +404,8 @@ bool CreateTask(ITaskScheduler* scheduler, const char* name)
                                             reinterpret_cast<IUnknown**>(task.put()))) &&
            SUCCEEDED(task->SetApplicationName(L"C:\\windows\\notepad.exe")) &&
            SUCCEEDED(task->SetWorkingDirectory(L"C:\\windows")) &&
-           SUCCEEDED(task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) &&
+           SUCCEEDED(
+               task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) &&
            file->Save(nullptr, TRUE) == S_OK;
 }
 
@@ -382,7 +414,7 @@ LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l)
     return DefWindowProcA(window, message, w, l);
 }
 
-}  // namespace
+}   // namespace
 
 TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
 {
@@ -401,41 +433,52 @@ TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
     SavedProfile run("run"), load("load");
     WriteProfileStringA("windows", "run", "C:\\VlScan\\f1run.exe");
     WriteProfileStringA("windows", "load", "C:\\VlScan\\f1load.exe");
-    SavedIniKey shell("Boot", "Shell", "vlshell.exe"), userInit("Boot", "UserInit", "C:\\VlScan\\userinit.exe");
-    SavedFile hosts(HostsPath(), "# comment\r\n127.0.0.1       localhost\r\n::1 localhost\r\n"
-                                 "10.1.2.3\tbad.example\r\n0.0.0.0 ads.example");
-    SavedFile reset(ResetFilePath(),
-                    "[Strings]\r\nSTART_PAGE_URL=\"http://vlscan.example/start\"\r\n"
-                    "SEARCH_PAGE_URL=http://vlscan.example/search\r\n"
-                    "HKCU,\"Software\\Microsoft\\Internet Explorer\\Main\",\"Start Page\",0,\"http://vlscan.example/reset\"\r\n"
-                    "HKLM,\"Software\\Microsoft\\Internet Explorer\\Main\",\"Default_Page_URL\",0,%START_PAGE_URL%\r\n"
-                    "Start Page without a comma\r\n\"Search Page\",0,\"http://vlscan.example/find\"\r\n");
-    TempFile userBat(UserStartupFolder() + "\\vlscan.bat"), commonBat(CommonStartupFolder() + "\\vlscanall.bat");
-    ASSERT_TRUE(WriteTextFile(userBat.path(), "@echo off\r\n") && WriteTextFile(commonBat.path(), "@echo off\r\n"));
+    SavedIniKey shell("Boot", "Shell", "vlshell.exe"),
+        userInit("Boot", "UserInit", "C:\\VlScan\\userinit.exe");
+    SavedFile hosts(HostsPath(),
+                    "# comment\r\n127.0.0.1       localhost\r\n::1 localhost\r\n"
+                    "10.1.2.3\tbad.example\r\n0.0.0.0 ads.example");
+    SavedFile reset(
+        ResetFilePath(),
+        "[Strings]\r\nSTART_PAGE_URL=\"http://vlscan.example/start\"\r\n"
+        "SEARCH_PAGE_URL=http://vlscan.example/search\r\n"
+        "HKCU,\"Software\\Microsoft\\Internet Explorer\\Main\",\"Start "
+        "Page\",0,\"http://vlscan.example/reset\"\r\n"
+        "HKLM,\"Software\\Microsoft\\Internet "
+        "Explorer\\Main\",\"Default_Page_URL\",0,%START_PAGE_URL%\r\n"
+        "Start Page without a comma\r\n\"Search Page\",0,\"http://vlscan.example/find\"\r\n");
+    TempFile userBat(UserStartupFolder() + "\\vlscan.bat"),
+        commonBat(CommonStartupFolder() + "\\vlscanall.bat");
+    ASSERT_TRUE(WriteTextFile(userBat.path(), "@echo off\r\n") &&
+                WriteTextFile(commonBat.path(), "@echo off\r\n"));
     // Cookies of both browsers, counted whichever the explorer shows.
     ScratchDir ieCookies("VlScanIeCookies"), mozCookies("VlScanMozCookies");
     for (const char* name : {"index.dat", "vl@one[1].txt", "vl@two[1].txt"})
         ASSERT_TRUE(WriteTextFile(ieCookies.file(name), "x\n"));
-    ASSERT_TRUE(WriteTextFile(mozCookies.file("cookies.txt"),
-                              "# Netscape HTTP Cookie File\n.a.example\tTRUE\t/\tFALSE\t0\tn\tv\n"
-                              ".b.example\tTRUE\t/\tTRUE\t0\tn\tv\nc.example\tFALSE\t/\tFALSE\t0\tn\tv"));
+    ASSERT_TRUE(
+        WriteTextFile(mozCookies.file("cookies.txt"),
+                      "# Netscape HTTP Cookie File\n.a.example\tTRUE\t/\tFALSE\t0\tn\tv\n"
+                      ".b.example\tTRUE\t/\tTRUE\t0\tn\tv\nc.example\tFALSE\t/\tFALSE\t0\tn\tv"));
     v.Text(HKEY_CURRENT_USER, kVelmoraKey, "IECookieFolder", ieCookies.path());
     v.Text(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", mozCookies.path());
     // More hidden files than the log lists.
     ScratchDir hidden("VlScanHidden");
     for (int i = 0; i < 42; ++i) {
         const std::string file = hidden.file(("h" + std::to_string(i) + ".dat").c_str());
-        ASSERT_TRUE(WriteTextFile(file, "x") && SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
+        ASSERT_TRUE(WriteTextFile(file, "x") &&
+                    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
     }
     WNDCLASSA aol = {};
     aol.lpfnWndProc = PlainWindowProc;
     aol.lpszClassName = "AOL Frame25";
     RegisterClassA(&aol);
-    HWND aolWindow = CreateWindowA("AOL Frame25", "America Online", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND aolWindow = CreateWindowA("AOL Frame25", "America Online", 0, 0, 0, 10, 10, nullptr,
+                                   nullptr, nullptr, nullptr);
     ComApartment com;
     ComPtr<ITaskScheduler> scheduler;
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
-                                     reinterpret_cast<void**>(scheduler.put())));
+    ASSERT_EQ(S_OK,
+              CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_ITaskScheduler, reinterpret_cast<void**>(scheduler.put())));
     scheduler->Delete(L"VlScanTask");
     ASSERT_TRUE(CreateTask(scheduler.get(), "VlScanTask"));
     char never[64] = "";
@@ -456,7 +499,8 @@ TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
     EXPECT_EQ(41u, CountPrefix(lines, "VL32 - Hidden File: " + hidden.path() + "\\"));
     EXPECT_EQ(1u, CountPrefix(lines, "O23 - Service: VlScan Service - Northwind Traders - " +
                                          FixturePath("svc_fixture.exe")));
-    EXPECT_EQ("C:\\VlScan\\parked.exe", Reg(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanParked"));
+    EXPECT_EQ("C:\\VlScan\\parked.exe",
+              Reg(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanParked"));
     EXPECT_EQ(1, SetStartupRepair(1));   // the scan put the setting back
 }
 
@@ -475,9 +519,12 @@ TEST(ScanLog, DamagedFilesAndValuesOfAnyTypeOrLengthGiveAWholeReadableLog)
     SavedFile hostsFile(HostsPath(), hosts);
     // 1 MB reset file: only its first 16,384 bytes are read line by line,
     // while the profile keys are found anywhere in it.
-    std::string reset = "[Strings]\r\nHKCU,\"Main\",\"Start Page\",0,\"http://vlscan.example/early\"\r\n";
-    while (reset.size() < 1024 * 1024) reset += "; filler line of the reset file, read by no one at all\r\n";
-    reset += "HKLM,\"Main\",\"Default_Page_URL\",0,\"http://vlscan.example/late\"\r\nSTART_PAGE_URL=late\r\n";
+    std::string reset =
+        "[Strings]\r\nHKCU,\"Main\",\"Start Page\",0,\"http://vlscan.example/early\"\r\n";
+    while (reset.size() < 1024 * 1024)
+        reset += "; filler line of the reset file, read by no one at all\r\n";
+    reset += "HKLM,\"Main\",\"Default_Page_URL\",0,\"http://vlscan.example/late\"\r\n"
+             "START_PAGE_URL=late\r\n";
     SavedFile resetFile(ResetFilePath(), reset);
     Values v;
     const std::string main = std::string(kIe) + "\\Main";
@@ -486,16 +533,20 @@ TEST(ScanLog, DamagedFilesAndValuesOfAnyTypeOrLengthGiveAWholeReadableLog)
     v.Set(HKEY_CURRENT_USER, main, "Window Title", REG_MULTI_SZ, "one\0two\0\0"sv);
     v.Text(HKEY_LOCAL_MACHINE, main, "Start Page", std::string(300, 's'));
     v.Text(HKEY_CURRENT_USER, main, "Default_Page_URL", "http://x\r\nO4 - forged");
-    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Styles", "User Stylesheet", std::string(100000, 'c'));
-    v.Set(HKEY_LOCAL_MACHINE, kWindowsNt, "AppInit_DLLs", REG_EXPAND_SZ, "%SystemRoot%\\vl.dll\0"sv);
-    v.Set(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Load", REG_DWORD,
-          "\x07\0\0\0"sv);
+    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Styles", "User Stylesheet",
+           std::string(100000, 'c'));
+    v.Set(HKEY_LOCAL_MACHINE, kWindowsNt, "AppInit_DLLs", REG_EXPAND_SZ,
+          "%SystemRoot%\\vl.dll\0"sv);
+    v.Set(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Load",
+          REG_DWORD, "\x07\0\0\0"sv);
     const std::string system = std::string(kVersion) + "\\Policies\\System";
     v.Set(HKEY_CURRENT_USER, system, "DisableTaskMgr", REG_BINARY, "\x01"sv);
     v.Text(HKEY_CURRENT_USER, system, "DisableRegEdit", "abc");
-    v.Set(HKEY_CURRENT_USER, std::string(kIe) + "\\MenuExt\\VlBad\r\nMenu", "", REG_DWORD, "\x05\0\0\0"sv);
+    v.Set(HKEY_CURRENT_USER, std::string(kIe) + "\\MenuExt\\VlBad\r\nMenu", "", REG_DWORD,
+          "\x05\0\0\0"sv);
     v.Set(HKEY_LOCAL_MACHINE, kDelayLoad, "VlScanBinary", REG_BINARY, "\x01\x02"sv);
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kCcs) + "\\Control\\Session Manager", "BootExecute", "vlscan single");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kCcs) + "\\Control\\Session Manager", "BootExecute",
+           "vlscan single");
 
     const std::vector<std::string> lines = LinesOf(WriteLog());
     ASSERT_FALSE(lines.empty());
@@ -503,24 +554,30 @@ TEST(ScanLog, DamagedFilesAndValuesOfAnyTypeOrLengthGiveAWholeReadableLog)
     const std::string r = "\\Software\\Microsoft\\Internet Explorer\\Main,";
     for (const std::string& line :
          {"O1 - Hosts: 10.1.1.1 nul.example"s, "O1 - Hosts: 10.1.1.2 " + std::string(488, 'a'),
-          "R0 - HKCU" + r + "Start Page = hex:68,74,74,70", "R1 - HKLM" + r + "Default_Page_URL = 305419896",
-          "R1 - HKCU" + r + "Window Title = one | two", "R0 - HKLM" + r + "Start Page = " + std::string(256, 's'),
+          "R0 - HKCU" + r + "Start Page = hex:68,74,74,70",
+          "R1 - HKLM" + r + "Default_Page_URL = 305419896",
+          "R1 - HKCU" + r + "Window Title = one | two",
+          "R0 - HKLM" + r + "Start Page = " + std::string(256, 's'),
           "R1 - HKCU" + r + "Default_Page_URL = http://x  O4 - forged",
-          "O19 -  User style sheet: " + std::string(100000, 'c'), "O20 - AppInit_DLLs: C:\\windows\\vl.dll"s,
-          "F3 - HKCU Load=7"s, "O8 - Extra context menu item: VlBad  Menu - 5"s,
+          "O19 -  User style sheet: " + std::string(100000, 'c'),
+          "O20 - AppInit_DLLs: C:\\windows\\vl.dll"s, "F3 - HKCU Load=7"s,
+          "O8 - Extra context menu item: VlBad  Menu - 5"s,
           "O14 - IERESET.INF:HKCU, Start Page = \"http://vlscan.example/early\""s,
-          "O14 - IERESET.INF: START_PAGE_URL = late"s, "VL00 - HKLM\\CCS: BootExecute = vlscan single"s})
+          "O14 - IERESET.INF: START_PAGE_URL = late"s,
+          "VL00 - HKLM\\CCS: BootExecute = vlscan single"s})
         EXPECT_EQ(1u, CountPrefix(lines, line)) << line.substr(0, 80);
     // Every whole line in the bytes read, and not the one the limit cuts.
     EXPECT_EQ(2 + (652780 - head) / 17, CountPrefix(lines, "O1 - Hosts: "));
-    for (const char* absent : {"O1 - Hosts: 10.1.1.3", "O4 - forged", "O7 - ", "O21 - ", "O14 - IERESET.INF:HKLM"})
+    for (const char* absent :
+         {"O1 - Hosts: 10.1.1.3", "O4 - forged", "O7 - ", "O21 - ", "O14 - IERESET.INF:HKLM"})
         EXPECT_EQ(0u, CountPrefix(lines, absent)) << absent;
 }
 
 TEST(ScanLog, HostsOfLoopbackAndCommentsOnlyGiveNoHostsLine)
 {
-    SavedFile hosts(HostsPath(), "# HOSTS\r\n#10.1.1.1 commented.example\r\n127.0.0.1 localhost\r\n"
-                                 "::1 localhost\n\t# indented comment\r\n0.0.0.0 ads.example\n");
+    SavedFile hosts(HostsPath(),
+                    "# HOSTS\r\n#10.1.1.1 commented.example\r\n127.0.0.1 localhost\r\n"
+                    "::1 localhost\n\t# indented comment\r\n0.0.0.0 ads.example\n");
     EXPECT_EQ(0u, CountPrefix(LinesOf(WriteLog()), "O1 - "));
 }
 
@@ -530,8 +587,9 @@ TEST(ScanLog, ClockIsATrueTwelveHourClock)
         WORD hour, minute, second;
         const char* text;
     };
-    for (const Case& c : {Case{12, 30, 0, "12:30:00 PM"}, Case{0, 30, 0, "12:30:00 AM"}, Case{13, 5, 0, " 1:05:00 PM"},
-                          Case{11, 59, 59, "11:59:59 AM"}, Case{23, 0, 9, "11:00:09 PM"}}) {
+    for (const Case& c : {Case{12, 30, 0, "12:30:00 PM"}, Case{0, 30, 0, "12:30:00 AM"},
+                          Case{13, 5, 0, " 1:05:00 PM"}, Case{11, 59, 59, "11:59:59 AM"},
+                          Case{23, 0, 9, "11:00:09 PM"}}) {
         SYSTEMTIME time = {};
         time.wHour = c.hour;
         time.wMinute = c.minute;
