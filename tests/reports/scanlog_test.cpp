@@ -599,3 +599,17 @@ TEST(ScanLog, ClockIsATrueTwelveHourClock)
         EXPECT_STREQ(c.text, text);
     }
 }
+
+TEST(ScanLog, TheButtonWritesTheLogBesideTheProgram)
+{
+    char folder[MAX_PATH] = "";
+    ASSERT_GT(GetProgramFolder(folder), 0);
+    const std::string path = std::string(folder) + "\\HijackVelmora.log";
+    TempFile file(path);
+    ASSERT_TRUE(WriteTextFile(path, std::string(100000, 'x')));   // replaced, not appended to
+    EXPECT_EQ(1, WriteScanLog());
+    const std::vector<std::string> lines = LinesOf(ReadTextFile(path));
+    ASSERT_GT(lines.size(), 10u);
+    EXPECT_EQ("Log created by Velmora version ", lines.front());
+    EXPECT_EQ("End of file", lines.back());
+}
