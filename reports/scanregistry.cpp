@@ -202,20 +202,6 @@ std::string TitleOf(const ClassInfo& c)
     return slash == std::string::npos ? std::string() : c.server.substr(slash + 1);
 }
 
-void WriteAddons(ScanLog* log)
-{
-    ForEachSubkey(HKEY_LOCAL_MACHINE, kIEBrowserHelpersKey, [&](HKEY, const std::string& id) {
-        const ClassInfo c = LookupClass(id);
-        ScanLine(log, "O2 - BHO: %s - %s - %s\r\n", TitleOf(c).c_str(), Printable(id).c_str(),
-                 c.server.c_str());
-    });
-    ForEachValueName(HKEY_LOCAL_MACHINE, kIEToolbarKey, [&](HKEY, const std::string& id) {
-        const ClassInfo c = LookupClass(id);
-        ScanLine(log, "O3 - Toolbar: %s - %s - %s\r\n", TitleOf(c).c_str(), Printable(id).c_str(),
-                 c.server.c_str());
-    });
-}
-
 struct PolicyValue {
     const char* name;
     const char* text;   // the blanks around "=" differ and belong to the line
@@ -344,7 +330,16 @@ std::string ReadScanValue(HKEY root, const char* subkey, const char* name, size_
 
 void WriteScanAddons(ScanLog* log)
 {
-    WriteAddons(log);
+    ForEachSubkey(HKEY_LOCAL_MACHINE, kIEBrowserHelpersKey, [&](HKEY, const std::string& id) {
+        const ClassInfo c = LookupClass(id);
+        ScanLine(log, "O2 - BHO: %s - %s - %s\r\n", TitleOf(c).c_str(), Printable(id).c_str(),
+                 c.server.c_str());
+    });
+    ForEachValueName(HKEY_LOCAL_MACHINE, kIEToolbarKey, [&](HKEY, const std::string& id) {
+        const ClassInfo c = LookupClass(id);
+        ScanLine(log, "O3 - Toolbar: %s - %s - %s\r\n", TitleOf(c).c_str(), Printable(id).c_str(),
+                 c.server.c_str());
+    });
 }
 
 void WriteScanBrowserOptions(ScanLog* log)
