@@ -289,14 +289,10 @@ std::string Id(const char* tail)
     return std::string(kId) + tail + "}";
 }
 
-// The Wine prefix's own entries that would stand between the test's.
-void SetAsideMachineEntries(Values& v)
-{
-    v.Remove(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\RunServices", "winemenubuilder");
-}
-
 void SetEveryLineCode(Values& v)
 {
+    // The prefix's own entry would stand between the test's.
+    v.Remove(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\RunServices", "winemenubuilder");
     const std::string main = std::string(kIe) + "\\Main";
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         const std::string cu = root == HKEY_CURRENT_USER ? "cu" : "lm";
@@ -409,17 +405,11 @@ bool CreateTask(ITaskScheduler* scheduler, const char* name)
            file->Save(nullptr, TRUE) == S_OK;
 }
 
-LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM w, LPARAM l)
-{
-    return DefWindowProcA(window, message, w, l);
-}
-
 }   // namespace
 
 TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
 {
     Values v;
-    SetAsideMachineEntries(v);
     SetEveryLineCode(v);
     ScratchKey machineDelays(HKEY_LOCAL_MACHINE, kDelayKey);
     ScratchKey components(HKEY_CURRENT_USER, std::string(kIe) + "\\Desktop\\Components");
@@ -469,7 +459,7 @@ TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
                     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
     }
     WNDCLASSA aol = {};
-    aol.lpfnWndProc = PlainWindowProc;
+    aol.lpfnWndProc = DefWindowProcA;
     aol.lpszClassName = "AOL Frame25";
     RegisterClassA(&aol);
     HWND aolWindow = CreateWindowA("AOL Frame25", "America Online", 0, 0, 0, 10, 10, nullptr,
