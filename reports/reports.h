@@ -170,3 +170,52 @@ int WriteSpreadsheetReportTo(HANDLE out);
 // The Options page's "&Spreadsheet Report": creates path, writes, opens it.
 // Returns 1; a file that cannot be created is neither written nor opened.
 int WriteSpreadsheetReport(const char* path);
+
+// ---------------------------------------------------------------------------
+// scanlog.cpp: the scan log "HijackVelmora.log", a plain-text list of
+// everything that can start software or redirect the browser, one line per
+// finding with a short code that says where it was found. The scan rebuilds
+// the shared item list many times; a page must refill afterwards.
+
+// Writes the whole scan log to out (a report file or the standard output).
+// 1 when every line reached out; 0 when a write failed (the scan still runs
+// to its end).
+int WriteScanLogTo(HANDLE out);
+// The explorer's button: "HijackVelmora.log" in the program folder, wait cursor,
+// written, then opened with the shell ("open", SW_SHOWNORMAL). Returns 1.
+int WriteScanLog();
+
+// Where the sections write: the handle and whether every write so far worked.
+struct ScanLog {
+    HANDLE out;
+    int failed;
+};
+// Formats one line of the program's own format and writes it at once; texts
+// from the registry or files travel only as arguments, at any length.
+int ScanLine(ScanLog* log, const char* format, ...) VL_PRINTF(2, 3);
+
+// ---------------------------------------------------------------------------
+// scanregistry.cpp: the scan log's registry sections.
+
+// A value as the log shows it, whatever its type or length: text as stored
+// (REG_EXPAND_SZ expanded), every string of a multi-string joined by " | ",
+// REG_DWORD and REG_QWORD in decimal, any other data as "hex:" and its bytes.
+// Control characters become blanks, so a value can neither break a line nor
+// forge one. limit > 0 cuts the text to that many characters. Empty when the
+// key or value is missing or unreadable.
+std::string QueryScanValue(HKEY key, const char* name, size_t limit = 0);
+std::string ReadScanValue(HKEY root, const char* subkey, const char* name, size_t limit = 0);
+// The text with every control character made a blank (one field of a line).
+std::string PrintableScanText(std::string text);
+// part occurs in text, ASCII letters compared without regard to case; any length.
+bool HasTextNoCase(std::string_view text, std::string_view part);
+// O2, O3: helper objects and toolbars.
+void WriteScanAddons(ScanLog* log);
+// O5 to O13: restrictions, menus, buttons, option groups, plug-ins, prefixes.
+void WriteScanBrowserOptions(ScanLog* log);
+// O15 to O17: trusted domains, downloaded components, network settings.
+void WriteScanNetwork(ScanLog* log);
+// O19 to O24 and the blank line that ends the O section.
+void WriteScanHooks(ScanLog* log);
+// VL00 to VL02, and a blank line when any of them was written.
+void WriteScanSessionManager(ScanLog* log);

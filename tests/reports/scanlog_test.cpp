@@ -1,0 +1,605 @@
+#include <gtest/gtest.h>
+#include <mstask.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reports/reports.h"
+#include "tests/catalogue/startuptest.h"
+
+using namespace startuptest;
+using namespace std::string_view_literals;
+using namespace std::string_literals;
+
+namespace {
+
+constexpr const char* kVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
+constexpr const char* kIe = "Software\\Microsoft\\Internet Explorer";
+constexpr const char* kCcs = "SYSTEM\\CurrentControlSet";
+
+// Registry values set for a test and put back (keys it made removed) after.
+class Values {
+    std::vector<std::unique_ptr<OwnedKey>> keys_;
+    std::vector<std::unique_ptr<SavedValue>> saved_;
+
+public:
+    void Set(HKEY root, const std::string& key, const char* name, DWORD type, std::string_view data)
+    {
+        keys_.push_back(std::make_unique<OwnedKey>(root, key));
+        saved_.push_back(std::make_unique<SavedValue>(root, key, name));
+        EXPECT_TRUE(
+            SetRaw(root, key.c_str(), name, type, data.data(), static_cast<DWORD>(data.size())))
+            << key;
+    }
+    void Text(HKEY root, const std::string& key, const char* name, const std::string& text)
+    {
+        Set(root, key, name, REG_SZ, std::string_view(text.c_str(), text.size() + 1));
+    }
+    void Remove(HKEY root, const std::string& key, const char* name)
+    {
+        saved_.push_back(std::make_unique<SavedValue>(root, key, name));
+        RegDeleteKeyValueA(root, key.c_str(), name);
+    }
+    void Class(const char* id, const char* name, const char* server)
+    {
+        const std::string key = std::string("CLSID\\") + id;
+        if (name) Text(HKEY_CLASSES_ROOT, key, "", name);
+        Text(HKEY_CLASSES_ROOT, key + "\\InprocServer32", "", server);
+    }
+    ~Values()
+    {
+        while (!saved_.empty()) saved_.pop_back();
+        while (!keys_.empty()) keys_.pop_back();
+    }
+};
+
+// A file of the machine, put back as it was (or removed) afterwards.
+class SavedFile {
+    std::string path_, text_;
+    bool existed_;
+
+public:
+    SavedFile(std::string path, const std::string& text)
+        : path_(std::move(path)),
+          existed_(GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES)
+    {
+        if (existed_) text_ = ReadTextFile(path_);
+        EXPECT_TRUE(WriteTextFile(path_, text)) << path_;
+    }
+    ~SavedFile()
+    {
+        existed_ ? (void)WriteTextFile(path_, text_) : (void)DeleteFileA(path_.c_str());
+    }
+};
+
+// A key of "system.ini" in the Windows folder, put back afterwards.
+class SavedIniKey {
+    std::string file_, section_, key_, text_;
+    bool existed_;
+
+public:
+    SavedIniKey(const char* section, const char* key, const char* text)
+        : section_(section), key_(key)
+    {
+        char folder[MAX_PATH], old[1024];
+        GetWindowsDirectoryA(folder, MAX_PATH);
+        file_ = std::string(folder) + "\\system.ini";
+        GetPrivateProfileStringA(section, key, "\x01", old, sizeof old, file_.c_str());
+        existed_ = std::string(old) != "\x01";
+        text_ = old;
+        WritePrivateProfileStringA(section, key, text, file_.c_str());
+    }
+    ~SavedIniKey()
+    {
+        WritePrivateProfileStringA(section_.c_str(), key_.c_str(),
+                                   existed_ ? text_.c_str() : nullptr, file_.c_str());
+    }
+};
+
+std::string HostsPath()
+{
+    char path[MAX_PATH] = "";
+    GetHostsFilePath(path);
+    return path;
+}
+
+std::string ResetFilePath()
+{
+    char folder[MAX_PATH] = "";
+    GetWindowsDirectoryA(folder, MAX_PATH);
+    return std::string(folder) + "\\inf\\iereset.inf";
+}
+
+std::string WriteLog()
+{
+    ScratchDir dir("VlScanLogOut");
+    const std::string path = dir.file("HijackVelmora.log");
+    {
+        UniqueFile file = CreateReportFile(path.c_str());
+        EXPECT_TRUE(file);
+        EXPECT_EQ(1, WriteScanLogTo(file.get()));
+    }
+    return ReadTextFile(path);
+}
+
+// Lines of a log that ends every line with CR LF and holds no other control
+// character; a stray byte fails the test.
+std::vector<std::string> LinesOf(const std::string& log)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t at = 0; at < log.size(); ++at) {
+        const auto c = static_cast<unsigned char>(log[at]);
+        if (c == '\r' && at + 1 < log.size() && log[at + 1] == '\n') {
+            lines.push_back(log.substr(start, at - start));
+            start = ++at + 1;
+        } else if (c < 32) {
+            ADD_FAILURE() << "control byte " << int(c) << " at " << at;
+        }
+    }
+    EXPECT_EQ(start, log.size()) << "the log ends without CR LF";
+    return lines;
+}
+
+size_t CountPrefix(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    size_t n = 0;
+    for (const std::string& line : lines) n += line.rfind(prefix, 0) == 0;
+    return n;
+}
+
+// The expected log, line for line. "<any>" stands for one line of any text;
+// "<lines>TEXT" for any number of non-empty lines that begin with TEXT.
+void ExpectLines(const std::vector<std::string>& expected, const std::vector<std::string>& actual)
+{
+    size_t a = 0;
+    for (const std::string& e : expected) {
+        if (e.rfind("<lines>", 0) == 0) {
+            const std::string prefix = e.substr(7);
+            while (a < actual.size() && !actual[a].empty() && actual[a].rfind(prefix, 0) == 0) ++a;
+            continue;
+        }
+        ASSERT_LT(a, actual.size()) << "missing: " << e;
+        if (e != "<any>") {
+            ASSERT_EQ(e, actual[a]) << "line " << a + 1;
+        }
+        ++a;
+    }
+    EXPECT_EQ(a, actual.size()) << "more lines than expected";
+}
+
+std::vector<std::string> Expand(std::string text,
+                                const std::vector<std::pair<std::string, std::string>>& vars)
+{
+    for (const auto& [name, value] : vars)
+        for (size_t at; (at = text.find(name)) != std::string::npos;)
+            text.replace(at, name.size(), value);
+    std::vector<std::string> lines;
+    for (size_t start = 0, at; (at = text.find('\n', start)) != std::string::npos; start = at + 1)
+        lines.push_back(text.substr(start, at - start));
+    return lines;
+}
+
+constexpr const char* kExpected = R"(Log created by Velmora version 
+<any>
+<any>
+<any>
+Boot mode: Normal
+
+Running processes:
+<lines>
+
+R1 - HKCU\Software\Microsoft\Internet Explorer\Main,Default_Page_URL = http://vlscan.example/cu-default
+R0 - HKCU\Software\Microsoft\Internet Explorer\Main,Start Page = http://vlscan.example/cu-start
+R1 - HKLM\Software\Microsoft\Internet Explorer\Main,Default_Page_URL = http://vlscan.example/lm-default
+R0 - HKLM\Software\Microsoft\Internet Explorer\Main,Start Page = http://vlscan.example/lm-start
+R1 - HKCU\Software\Microsoft\Internet Explorer\Main,Window Title = VlScan CU Title
+R0 - HKLM\Software\Microsoft\Internet Explorer\Main,Window Title = VlScan LM Title
+F0 - system.ini: Shell=vlshell.exe
+F1 - win.ini: run=C:\VlScan\f1run.exe
+F1 - win.ini: load=C:\VlScan\f1load.exe
+F2 - REG: system.ini: UserInit=C:\VlScan\userinit.exe
+F3 - HKCU Load=C:\VlScan\f1load.exe
+F3 - HKCU Run=C:\VlScan\f1run.exe
+O1 - Hosts: 10.1.2.3bad.example
+O2 - BHO: VlScan Helper - {5CA1E000-0000-4000-8000-000000000002} - C:\VlScan\bho.dll
+O3 - Toolbar: toolbar.dll - {5CA1E000-0000-4000-8000-000000000003} - C:\VlScan\toolbar.dll
+O4 - HKLM\..\Run: [VlScanMachine]C:\VlScan\machine.exe
+O4 - HKCU\..\Run: [VlScanParked]C:\VlScan\parked.exe
+O4 - HKCU\..\Run: [VlScanUser]C:\VlScan\user.exe -x
+O4 - Global Startup: vlscanall.bat={CSTART}\vlscanall.bat
+O4 - Startup: vlscan.bat={USTART}\vlscan.bat
+O5 - control.ini: inetcpl.cpl=no
+O6 - HKCU\Software\Policies\Microsoft\Internet Explorer\Restrictions present
+O6 - HKCU\Software\Policies\Microsoft\Internet Explorer\Control Panel present
+O7 - HKCU\Software\Microsoft\Windows\CurrentVersion\Policies\System, DisableRegistryTools =1
+O7 - HKCU\Software\Microsoft\Windows\CurrentVersion\Policies\System, DisableRegEdit=2
+O7 - HKCU\Software\Microsoft\Windows\CurrentVersion\Policies\System, DisableTaskMgr =1
+O8 - Extra context menu item: VlScan &Menu - C:\VlScan\menu.htm
+O9 - Extra button: VlButton - {5CA1E000-0000-4000-8000-000000000009} - C:\VlScan\button.exe
+O9 - Extra 'Tools' menuitem: VlMenu - {5CA1E000-0000-4000-8000-000000000009} - C:\VlScan\button.exe
+O9 - Extra button: (no name) - {5CA1E000-0000-4000-8000-00000000000A} - C:\VlScan\user.js (HKCU)
+O11 - Options group: [VlScan Group] VlScan Group - C:\VlScan\res
+O12 - Plugin for .vlscan: C:\VlScan\plugin.dll
+O13 - DefaultPrefix: http://vlscan.example/?
+O13 - WWW Prefix: http://vlscan.example/www/
+O13 -  WWW. Prefix: http://vlscan.example/wwwdot/
+O14 - IERESET.INF: START_PAGE_URL = http://vlscan.example/start
+O14 - IERESET.INF: SEARCH_PAGE_URL = http://vlscan.example/search
+O14 - IERESET.INF:HKCU, Start Page = "http://vlscan.example/reset"
+O14 - IERESET.INF:HKLM, Default_Page_URL = %START_PAGE_URL%
+O14 - IERESET.INF: Search Page = "http://vlscan.example/find"
+O15 - Trusted Zone: vlscan.example
+O16 - DPF: {5CA1E000-0000-4000-8000-000000000016} (VlScan Control) - http://vlscan.example/dpf.cab
+O17 - HKLM\CCS: SearchList = vlscan.example
+O17 - HKLM\CS2: SearchList = vlscan.cs2
+O17 - HKLM\CCS: NameServer = 10.9.8.7
+O17 - HKLM\System\CCS\Services\VxD\MSTCP: Domain = vlscan.vxd
+O17 - HKLM\System\CCS\Services\Tcpip\Parameters: Domain = vlscan.lan
+O19 -  User style sheet: C:\VlScan\style.css
+O20 - AppInit_DLLs: C:\VlScan\appinit.dll
+
+O21 - VlScanDelay - VlScan Delay - {5CA1E000-0000-4000-8000-000000000021} - C:\VlScan\delay.dll
+O22 - SharedTaskScheduler: (VlScan STS) - {5CA1E000-0000-4000-8000-000000000022} - C:\VlScan\sts.dll
+<lines>O23 - Service: 
+O24 -  Desktop Component 0: VlScan Component - http://vlscan.example/c.htm
+O24 -  Desktop Component 2: VlScan Two - http://vlscan.example/two.htm
+
+---  Additional Velmora Info  ---
+Browser: Unable to find default browser.
+<any>
+America Online version 3.1.4.1 running C:\VlScan\AOL
+Firefox 2.7.1.8 installed in C:\VlScan\Firefox.
+2 IE Cookies in Folder: {IECOOKIES}\
+3 Mozilla Cookies in Folder: {MOZCOOKIES}
+
+VL00 - HKLM\CCS: BootExecute = autocheck autochk * | vlscan.exe
+VL01 - HKLM\CCS: PendingFileRenameOperations = \??\C:\VlScan\a.tmp |  | \??\C:\VlScan\b.tmp | !\??\C:\VlScan\c.tmp
+VL02 - HKLM\CCS: Command = C:\windows\system32\cmd.exe
+
+VL04 - Delayed Start: [VlScan Delayed]C:\VlScan\delayed.exe
+
+VL31 - Scheduled Tasks: [VlScanTask.job]C:\windows\notepad.exe {NEVER}
+
+<lines>VL32 - Hidden File: {HIDDEN}\
+
+VL33 - File Type .CHM: [Compiled HTML Help File]C:\windows\hh.exe %1
+VL33 - File Type .MSI: [Windows Installer Package]C:\windows\system32\msiexec.exe /i %1
+VL33 - File Type .RTF: [Rich Text Document]C:\Program Files\Windows NT\Accessories\wordpad.exe %1
+VL33 - File Type .URL: [Internet Shortcut]rundll32.exe ieframe.dll,OpenURL %l
+VL33 - File Type .VBS: [VBScript Script File]C:\windows\system32\wscript.exe %1 %*
+
+<any>
+<any>
+<any>
+<any>
+
+
+--
+End of file
+)";
+
+constexpr const char* kId = "{5CA1E000-0000-4000-8000-0000000000";
+
+std::string Id(const char* tail)
+{
+    return std::string(kId) + tail + "}";
+}
+
+void SetEveryLineCode(Values& v)
+{
+    // The prefix's own entry would stand between the test's.
+    v.Remove(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\RunServices", "winemenubuilder");
+    const std::string main = std::string(kIe) + "\\Main";
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        const std::string cu = root == HKEY_CURRENT_USER ? "cu" : "lm";
+        v.Text(root, main, "Default_Page_URL", "http://vlscan.example/" + cu + "-default");
+        v.Text(root, main, "Start Page", "http://vlscan.example/" + cu + "-start");
+        v.Text(root, main, "Window Title",
+               root == HKEY_CURRENT_USER ? "VlScan CU Title" : "VlScan LM Title");
+    }
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kIEBrowserHelpersKey) + "\\" + Id("02"), "", "");
+    v.Class(Id("02").c_str(), "VlScan Helper", "C:\\VlScan\\bho.dll");
+    v.Text(HKEY_LOCAL_MACHINE, kIEToolbarKey, Id("03").c_str(), "");
+    v.Class(Id("03").c_str(), nullptr, "C:\\VlScan\\toolbar.dll");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\Run", "VlScanMachine",
+           "C:\\VlScan\\machine.exe");
+    v.Text(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanUser",
+           "C:\\VlScan\\user.exe -x");
+    // Back in its Run key while parked: a scan lists it and leaves it there.
+    v.Text(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanParked",
+           "C:\\VlScan\\parked.exe");
+    v.Text(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, "VlScanParked", "11");
+    v.Text(HKEY_CURRENT_USER, "Control Panel\\don't load", "inetcpl.cpl", "no");
+    v.Text(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Internet Explorer\\Restrictions", "",
+           "1");
+    v.Text(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel", "",
+           "1");
+    const std::string system = std::string(kVersion) + "\\Policies\\System";
+    v.Set(HKEY_CURRENT_USER, system, "DisableRegistryTools", REG_DWORD, "\x01\0\0\0"sv);
+    v.Set(HKEY_CURRENT_USER, system, "DisableRegEdit", REG_DWORD, "\x02\0\0\0"sv);
+    v.Text(HKEY_CURRENT_USER, system, "DisableTaskMgr", "1");
+    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\MenuExt\\VlScan &Menu", "",
+           "C:\\VlScan\\menu.htm");
+    const std::string button = std::string(kIe) + "\\Extensions\\" + Id("09");
+    v.Text(HKEY_LOCAL_MACHINE, button, "ButtonText", "VlButton");
+    v.Text(HKEY_LOCAL_MACHINE, button, "exec", "C:\\VlScan\\button.exe");
+    v.Text(HKEY_LOCAL_MACHINE, button, "MenuText", "VlMenu");
+    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Extensions\\" + Id("0A"), "script",
+           "C:\\VlScan\\user.js");
+    const std::string group = std::string(kIe) + "\\AdvancedOptions\\VLSCAN";
+    v.Text(HKEY_LOCAL_MACHINE, group, "Text", "VlScan Group");
+    v.Text(HKEY_LOCAL_MACHINE, group, "HelpID", "C:\\VlScan\\help.hlp");
+    v.Text(HKEY_LOCAL_MACHINE, group, "Bitmap", "C:\\VlScan\\res\\group.bmp");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kIe) + "\\AdvancedOptions\\VLSCANIE", "HelpID",
+           "iexplore.hlp#1");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kIe) + "\\Plugins\\Extension\\.vlscan", "Location",
+           "C:\\VlScan\\plugin.dll");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\DefaultPrefix", "",
+           "http://vlscan.example/?");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\Prefixes", "www",
+           "http://vlscan.example/www/");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\Prefixes", "www.",
+           "http://vlscan.example/wwwdot/");
+    const std::string domains = std::string(kVersion) + "\\Internet Settings\\ZoneMap\\Domains\\";
+    v.Set(HKEY_CURRENT_USER, domains + "vlscan.example\\www", "*", REG_DWORD, "\x02\0\0\0"sv);
+    v.Set(HKEY_CURRENT_USER, domains + "vlscan-restricted.example", "*", REG_DWORD, "\x04\0\0\0"sv);
+    v.Text(HKEY_LOCAL_MACHINE,
+           "SOFTWARE\\Microsoft\\Code Store Database\\Distribution Units\\" + Id("16") +
+               "\\DownloadInformation",
+           "CODEBASE", "http://vlscan.example/dpf.cab");
+    v.Class(Id("16").c_str(), "VlScan Control", "C:\\VlScan\\dpf.ocx");
+    const std::string tcpip = std::string(kCcs) + "\\Services\\Tcpip\\Parameters";
+    v.Text(HKEY_LOCAL_MACHINE, tcpip, "SearchList", "vlscan.example");
+    v.Text(HKEY_LOCAL_MACHINE, tcpip, "NameServer", "10.9.8.7");
+    v.Text(HKEY_LOCAL_MACHINE, tcpip, "Domain", "vlscan.lan");
+    v.Text(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002\\Services\\Tcpip\\Parameters", "SearchList",
+           "vlscan.cs2");
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kCcs) + "\\Services\\VxD\\MSTCP", "Domain",
+           "vlscan.vxd");
+    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Styles", "User Stylesheet",
+           "C:\\VlScan\\style.css");
+    v.Text(HKEY_LOCAL_MACHINE, kWindowsNt, "AppInit_DLLs", "C:\\VlScan\\appinit.dll");
+    v.Text(HKEY_LOCAL_MACHINE, kDelayLoad, "VlScanDelay", Id("21"));
+    v.Text(HKEY_LOCAL_MACHINE, kDelayLoad, "VlScanShell", "{E6FB5E20-DE35-11CF-9C87-00AA005127ED}");
+    v.Class(Id("21").c_str(), "VlScan Delay", "C:\\VlScan\\delay.dll");
+    v.Text(HKEY_LOCAL_MACHINE, kSharedTaskScheduler, Id("22").c_str(), "VlScan");
+    v.Class(Id("22").c_str(), "VlScan STS", "C:\\VlScan\\sts.dll");
+    const std::string service = std::string(kCcs) + "\\Services\\VlScanSvc";
+    v.Text(HKEY_LOCAL_MACHINE, service, "ImagePath", FixturePath("svc_fixture.exe"));
+    v.Text(HKEY_LOCAL_MACHINE, service, "DisplayName", "VlScan Service");
+    const std::string session = std::string(kCcs) + "\\Control\\Session Manager";
+    v.Set(HKEY_LOCAL_MACHINE, session, "BootExecute", REG_MULTI_SZ,
+          "autocheck autochk *\0vlscan.exe\0\0"sv);
+    v.Set(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", REG_MULTI_SZ,
+          "\\??\\C:\\VlScan\\a.tmp\0\0\\??\\C:\\VlScan\\b.tmp\0!\\??\\C:\\VlScan\\c.tmp\0\0"sv);
+    const std::string paths = std::string(kVersion) + "\\App Paths\\";
+    v.Text(HKEY_LOCAL_MACHINE, paths + "AOL.EXE", "", FixturePath("startup_fixture.exe"));
+    v.Text(HKEY_LOCAL_MACHINE, paths + "AOL.EXE", "Path", "C:\\VlScan\\AOL");
+    v.Text(HKEY_LOCAL_MACHINE, paths + "firefox.exe", "",
+           "\"" + FixturePath("startup_product.exe") + "\"");
+    v.Text(HKEY_LOCAL_MACHINE, paths + "firefox.exe", "Path", "C:\\VlScan\\Firefox");
+    v.Text(HKEY_CURRENT_USER, kDelayKey, "C:\\VlScan\\delayed.exe", "11");
+    v.Text(HKEY_CURRENT_USER, std::string(kDelayKey) + "\\Title", "C:\\VlScan\\delayed.exe",
+           "VlScan Delayed");
+}
+
+std::wstring Wide(const char* text)
+{
+    return std::wstring(text, text + std::strlen(text));
+}
+
+bool CreateTask(ITaskScheduler* scheduler, const char* name)
+{
+    ComPtr<ITask> task;
+    ComPtr<IPersistFile> file;
+    return SUCCEEDED(scheduler->NewWorkItem(Wide(name).c_str(), CLSID_CTask, IID_ITask,
+                                            reinterpret_cast<IUnknown**>(task.put()))) &&
+           SUCCEEDED(task->SetApplicationName(L"C:\\windows\\notepad.exe")) &&
+           SUCCEEDED(task->SetWorkingDirectory(L"C:\\windows")) &&
+           SUCCEEDED(
+               task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) &&
+           file->Save(nullptr, TRUE) == S_OK;
+}
+
+}   // namespace
+
+TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
+{
+    Values v;
+    SetEveryLineCode(v);
+    ScratchKey machineDelays(HKEY_LOCAL_MACHINE, kDelayKey);
+    ScratchKey components(HKEY_CURRENT_USER, std::string(kIe) + "\\Desktop\\Components");
+    const std::string component = std::string(kIe) + "\\Desktop\\Components\\";
+    v.Text(HKEY_CURRENT_USER, component + "0", "FriendlyName", "VlScan Component");
+    v.Text(HKEY_CURRENT_USER, component + "0", "Source", "http://vlscan.example/c.htm");
+    v.Text(HKEY_CURRENT_USER, component + "1", "FriendlyName", "My Current Home Page");
+    v.Text(HKEY_CURRENT_USER, component + "2", "FriendlyName", "VlScan Two");
+    v.Text(HKEY_CURRENT_USER, component + "2", "Source", "http://vlscan.example/two.htm");
+    v.Text(HKEY_CURRENT_USER, component + "4", "FriendlyName", "After The Gap");
+    SavedProfile run("run"), load("load");
+    WriteProfileStringA("windows", "run", "C:\\VlScan\\f1run.exe");
+    WriteProfileStringA("windows", "load", "C:\\VlScan\\f1load.exe");
+    SavedIniKey shell("Boot", "Shell", "vlshell.exe"),
+        userInit("Boot", "UserInit", "C:\\VlScan\\userinit.exe");
+    SavedFile hosts(HostsPath(),
+                    "# comment\r\n127.0.0.1       localhost\r\n::1 localhost\r\n"
+                    "10.1.2.3\tbad.example\r\n0.0.0.0 ads.example");
+    SavedFile reset(
+        ResetFilePath(),
+        "[Strings]\r\nSTART_PAGE_URL=\"http://vlscan.example/start\"\r\n"
+        "SEARCH_PAGE_URL=http://vlscan.example/search\r\n"
+        "HKCU,\"Software\\Microsoft\\Internet Explorer\\Main\",\"Start "
+        "Page\",0,\"http://vlscan.example/reset\"\r\n"
+        "HKLM,\"Software\\Microsoft\\Internet "
+        "Explorer\\Main\",\"Default_Page_URL\",0,%START_PAGE_URL%\r\n"
+        "Start Page without a comma\r\n\"Search Page\",0,\"http://vlscan.example/find\"\r\n");
+    TempFile userBat(UserStartupFolder() + "\\vlscan.bat"),
+        commonBat(CommonStartupFolder() + "\\vlscanall.bat");
+    ASSERT_TRUE(WriteTextFile(userBat.path(), "@echo off\r\n") &&
+                WriteTextFile(commonBat.path(), "@echo off\r\n"));
+    // Cookies of both browsers, counted whichever the explorer shows.
+    ScratchDir ieCookies("VlScanIeCookies"), mozCookies("VlScanMozCookies");
+    for (const char* name : {"index.dat", "vl@one[1].txt", "vl@two[1].txt"})
+        ASSERT_TRUE(WriteTextFile(ieCookies.file(name), "x\n"));
+    ASSERT_TRUE(
+        WriteTextFile(mozCookies.file("cookies.txt"),
+                      "# Netscape HTTP Cookie File\n.a.example\tTRUE\t/\tFALSE\t0\tn\tv\n"
+                      ".b.example\tTRUE\t/\tTRUE\t0\tn\tv\nc.example\tFALSE\t/\tFALSE\t0\tn\tv"));
+    v.Text(HKEY_CURRENT_USER, kVelmoraKey, "IECookieFolder", ieCookies.path());
+    v.Text(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", mozCookies.path());
+    // More hidden files than the log lists.
+    ScratchDir hidden("VlScanHidden");
+    for (int i = 0; i < 42; ++i) {
+        const std::string file = hidden.file(("h" + std::to_string(i) + ".dat").c_str());
+        ASSERT_TRUE(WriteTextFile(file, "x") &&
+                    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    }
+    WNDCLASSA aol = {};
+    aol.lpfnWndProc = DefWindowProcA;
+    aol.lpszClassName = "AOL Frame25";
+    RegisterClassA(&aol);
+    HWND aolWindow = CreateWindowA("AOL Frame25", "America Online", 0, 0, 0, 10, 10, nullptr,
+                                   nullptr, nullptr, nullptr);
+    ComApartment com;
+    ComPtr<ITaskScheduler> scheduler;
+    ASSERT_EQ(S_OK,
+              CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_ITaskScheduler, reinterpret_cast<void**>(scheduler.put())));
+    scheduler->Delete(L"VlScanTask");
+    ASSERT_TRUE(CreateTask(scheduler.get(), "VlScanTask"));
+    char never[64] = "";
+    const SYSTEMTIME zero = {};
+    FormatHistoryTime(&zero, never);
+
+    const std::string log = WriteLog();
+    scheduler->Delete(L"VlScanTask");
+    DestroyWindow(aolWindow);
+    const std::vector<std::string> lines = LinesOf(log);
+    ExpectLines(Expand(kExpected, {{"{USTART}", PathForm(UserStartupFolder(), true)},
+                                   {"{CSTART}", PathForm(CommonStartupFolder(), true)},
+                                   {"{IECOOKIES}", ieCookies.path()},
+                                   {"{MOZCOOKIES}", mozCookies.path()},
+                                   {"{HIDDEN}", hidden.path()},
+                                   {"{NEVER}", never}}),
+                lines);
+    EXPECT_EQ(41u, CountPrefix(lines, "VL32 - Hidden File: " + hidden.path() + "\\"));
+    EXPECT_EQ(1u, CountPrefix(lines, "O23 - Service: VlScan Service - Northwind Traders - " +
+                                         FixturePath("svc_fixture.exe")));
+    EXPECT_EQ("C:\\VlScan\\parked.exe",
+              Reg(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanParked"));
+    EXPECT_EQ(1, SetStartupRepair(1));   // the scan put the setting back
+}
+
+TEST(ScanLog, DamagedFilesAndValuesOfAnyTypeOrLengthGiveAWholeReadableLog)
+{
+    // HOSTS: NUL bytes, the longest line shown and one too long, then more
+    // lines than the 652,780 bytes read.
+    std::string hosts = "10.1.1.1\0\0 nul.example\n"s + "10.1.1.2 " + std::string(488, 'a') + "\n" +
+                        "10.1.1.3 " + std::string(489, 'b') + "\n";
+    const size_t head = hosts.size();
+    for (int i = 0; i < 100000; ++i) {
+        char line[32];
+        StrFormatA(line, "10.9.0.1 h%06d\n", i);   // 17 bytes
+        hosts += line;
+    }
+    SavedFile hostsFile(HostsPath(), hosts);
+    // 1 MB reset file: only its first 16,384 bytes are read line by line,
+    // while the profile keys are found anywhere in it.
+    std::string reset =
+        "[Strings]\r\nHKCU,\"Main\",\"Start Page\",0,\"http://vlscan.example/early\"\r\n";
+    while (reset.size() < 1024 * 1024)
+        reset += "; filler line of the reset file, read by no one at all\r\n";
+    reset += "HKLM,\"Main\",\"Default_Page_URL\",0,\"http://vlscan.example/late\"\r\n"
+             "START_PAGE_URL=late\r\n";
+    SavedFile resetFile(ResetFilePath(), reset);
+    Values v;
+    const std::string main = std::string(kIe) + "\\Main";
+    v.Set(HKEY_CURRENT_USER, main, "Start Page", REG_BINARY, "http"sv);
+    v.Set(HKEY_LOCAL_MACHINE, main, "Default_Page_URL", REG_DWORD, "\x78\x56\x34\x12"sv);
+    v.Set(HKEY_CURRENT_USER, main, "Window Title", REG_MULTI_SZ, "one\0two\0\0"sv);
+    v.Text(HKEY_LOCAL_MACHINE, main, "Start Page", std::string(300, 's'));
+    v.Text(HKEY_CURRENT_USER, main, "Default_Page_URL", "http://x\r\nO4 - forged");
+    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Styles", "User Stylesheet",
+           std::string(100000, 'c'));
+    v.Set(HKEY_LOCAL_MACHINE, kWindowsNt, "AppInit_DLLs", REG_EXPAND_SZ,
+          "%SystemRoot%\\vl.dll\0"sv);
+    v.Set(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Load",
+          REG_DWORD, "\x07\0\0\0"sv);
+    const std::string system = std::string(kVersion) + "\\Policies\\System";
+    v.Set(HKEY_CURRENT_USER, system, "DisableTaskMgr", REG_BINARY, "\x01"sv);
+    v.Text(HKEY_CURRENT_USER, system, "DisableRegEdit", "abc");
+    v.Set(HKEY_CURRENT_USER, std::string(kIe) + "\\MenuExt\\VlBad\r\nMenu", "", REG_DWORD,
+          "\x05\0\0\0"sv);
+    v.Set(HKEY_LOCAL_MACHINE, kDelayLoad, "VlScanBinary", REG_BINARY, "\x01\x02"sv);
+    v.Text(HKEY_LOCAL_MACHINE, std::string(kCcs) + "\\Control\\Session Manager", "BootExecute",
+           "vlscan single");
+
+    const std::vector<std::string> lines = LinesOf(WriteLog());
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("End of file", lines.back());
+    const std::string r = "\\Software\\Microsoft\\Internet Explorer\\Main,";
+    for (const std::string& line :
+         {"O1 - Hosts: 10.1.1.1 nul.example"s, "O1 - Hosts: 10.1.1.2 " + std::string(488, 'a'),
+          "R0 - HKCU" + r + "Start Page = hex:68,74,74,70",
+          "R1 - HKLM" + r + "Default_Page_URL = 305419896",
+          "R1 - HKCU" + r + "Window Title = one | two",
+          "R0 - HKLM" + r + "Start Page = " + std::string(256, 's'),
+          "R1 - HKCU" + r + "Default_Page_URL = http://x  O4 - forged",
+          "O19 -  User style sheet: " + std::string(100000, 'c'),
+          "O20 - AppInit_DLLs: C:\\windows\\vl.dll"s, "F3 - HKCU Load=7"s,
+          "O8 - Extra context menu item: VlBad  Menu - 5"s,
+          "O14 - IERESET.INF:HKCU, Start Page = \"http://vlscan.example/early\""s,
+          "O14 - IERESET.INF: START_PAGE_URL = late"s,
+          "VL00 - HKLM\\CCS: BootExecute = vlscan single"s})
+        EXPECT_EQ(1u, CountPrefix(lines, line)) << line.substr(0, 80);
+    // Every whole line in the bytes read, and not the one the limit cuts.
+    EXPECT_EQ(2 + (652780 - head) / 17, CountPrefix(lines, "O1 - Hosts: "));
+    for (const char* absent :
+         {"O1 - Hosts: 10.1.1.3", "O4 - forged", "O7 - ", "O21 - ", "O14 - IERESET.INF:HKLM"})
+        EXPECT_EQ(0u, CountPrefix(lines, absent)) << absent;
+}
+
+TEST(ScanLog, HostsOfLoopbackAndCommentsOnlyGiveNoHostsLine)
+{
+    SavedFile hosts(HostsPath(),
+                    "# HOSTS\r\n#10.1.1.1 commented.example\r\n127.0.0.1 localhost\r\n"
+                    "::1 localhost\n\t# indented comment\r\n0.0.0.0 ads.example\n");
+    EXPECT_EQ(0u, CountPrefix(LinesOf(WriteLog()), "O1 - "));
+}
+
+TEST(ScanLog, ClockIsATrueTwelveHourClock)
+{
+    struct Case {
+        WORD hour, minute, second;
+        const char* text;
+    };
+    for (const Case& c : {Case{12, 30, 0, "12:30:00 PM"}, Case{0, 30, 0, "12:30:00 AM"},
+                          Case{13, 5, 0, " 1:05:00 PM"}, Case{11, 59, 59, "11:59:59 AM"},
+                          Case{23, 0, 9, "11:00:09 PM"}}) {
+        SYSTEMTIME time = {};
+        time.wHour = c.hour;
+        time.wMinute = c.minute;
+        time.wSecond = c.second;
+        char text[32] = "";
+        FormatReportClock(time, text, sizeof text);
+        EXPECT_STREQ(c.text, text);
+    }
+}
+
+TEST(ScanLog, TheButtonWritesTheLogBesideTheProgram)
+{
+    char folder[MAX_PATH] = "";
+    ASSERT_GT(GetProgramFolder(folder), 0);
+    const std::string path = std::string(folder) + "\\HijackVelmora.log";
+    TempFile file(path);
+    ASSERT_TRUE(WriteTextFile(path, std::string(100000, 'x')));   // replaced, not appended to
+    EXPECT_EQ(1, WriteScanLog());
+    const std::vector<std::string> lines = LinesOf(ReadTextFile(path));
+    ASSERT_GT(lines.size(), 10u);
+    EXPECT_EQ("Log created by Velmora version ", lines.front());
+    EXPECT_EQ("End of file", lines.back());
+}
