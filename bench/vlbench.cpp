@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+// reportbench.cpp: the reports against the enumerations they contain.
+void RunReportBench();
+
 namespace {
 
 constexpr int kRuns = 5;
@@ -1517,6 +1520,7 @@ int RunBench()
     CookieSteps();
     FileTypeSteps();
     HiddenSteps();
+    RunReportBench();
     return 0;
 }
 

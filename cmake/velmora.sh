@@ -13,6 +13,7 @@ command -v cmake >/dev/null || need+=(cmake)
 command -v make >/dev/null || need+=(make)
 command -v wine >/dev/null || need+=(wine wine64)
 command -v Xvfb >/dev/null || need+=(xvfb)
+command -v python3 >/dev/null || need+=(python3)
 # The run takes a screenshot of the Wine machine's screen when it has no display.
 [ "${1:-run}" = run ] && ! command -v import >/dev/null && need+=(imagemagick)
 [ -f /usr/src/googletest/googletest/CMakeLists.txt ] || need+=(googletest)

@@ -143,7 +143,9 @@ int RunCommonCommand(HWND page, const PageSpec& desc, int id)
         OpenNoteOfItem(item);
         return 1;
     case IDC_HTML_REPORT:
+        // The report enumerates every catalogue into the shared item list.
         RunReportLog(page);
+        RefillPage(page);
         return 1;
     default:
         return 0;

@@ -1,25 +1,28 @@
 // Where the explorer asks for its reports: the Options page's buttons and
 // the pages' "Velmora &Log" menu item each come through one of these, so
-// that the report writers are joined to the explorer in one place. Until
-// a writer exists its call writes nothing and says so by returning 0.
+// that the report writers are joined to the explorer in one place.
 #include "explorer/explorer.h"
+#include "reports/reports.h"
 
 int RunReportLog(HWND)
 {
-    return 0;
+    return WriteReportLog();
 }
 
 int RunSpreadsheetReport(HWND)
 {
-    return 0;
+    char folder[MAX_PATH] = "";
+    char path[MAX_PATH + 32];
+    if (!GetProgramFolder(folder) || StrFormatA(path, "%s\\VelmoraLog.csv", folder) != 0) return 0;
+    return WriteSpreadsheetReport(path);
 }
 
 int RunScanLog(HWND)
 {
-    return 0;
+    return WriteScanLog();
 }
 
 int RunSettingsExport(HWND)
 {
-    return 0;
+    return ExportSettings();
 }

@@ -3,6 +3,7 @@
 // control and the current page, the saved placement, and the state all
 // pages share (which page is shown).
 #include "explorer/explorer.h"
+#include "reports/reports.h"
 #include "resources/resource.h"
 
 #include <shlwapi.h>
@@ -165,25 +166,15 @@ void PlayOpenSound()
     PlayAlertSound(kSoundOpen);
 }
 
-// The scan log a program named "...hijack..." writes before its sheet opens.
-// Its writer belongs to the reports and is not part of this build yet: the
-// call is kept here, in its place, and does nothing.
-void WriteHijackScanLog(const char* path)
-{
-    TraceLog("WriteHijackScanLog - not written", path);
-}
-
+// A program renamed to "...hijack..." is one a helper asked the user to
+// run: its scan log is written and shown before the sheet opens.
 void WriteHijackLogWhenNamed()
 {
     char module[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, module, MAX_PATH);
     char name[MAX_PATH] = "";
     GetFileNamePart(module, name);
-    if (!ContainsNoCase(name, "hijack")) return;
-    char folder[MAX_PATH] = "";
-    char path[MAX_PATH + 32];
-    if (GetProgramFolder(folder) && StrFormatA(path, "%s\\HijackVelmora.log", folder) == 0)
-        WriteHijackScanLog(path);
+    if (ContainsNoCase(name, "hijack")) WriteScanLog();
 }
 
 void BringSheetForward(int commandId)

@@ -1,7 +1,12 @@
-// VelmoraScan: prints catalogues as records so that people can script the
-// system. Console only: nothing here may raise a window or a message box.
+// VelmoraScan: prints catalogues as records, and writes the explorer's
+// reports, so that scripts and remote support can use the system without a
+// window. Console only: nothing here may raise a window, a message box or a
+// viewer.
 //
 //   VelmoraScan.exe [--format=tsv|csv|json] [CATALOGUE...]
+//   VelmoraScan.exe --log [FILE]
+//   VelmoraScan.exe --report=html|txt|csv [FILE]
+//   VelmoraScan.exe --export-settings [FILE]
 #include <fcntl.h>
 #include <io.h>
 
@@ -53,9 +58,68 @@ const Catalogue* FindCatalogue(const char* name)
 
 void PrintUsage(FILE* to)
 {
-    std::fputs("usage: VelmoraScan.exe [--format=tsv|csv|json] [CATALOGUE...]\ncatalogues:", to);
+    std::fputs("usage: VelmoraScan.exe [--format=tsv|csv|json] [CATALOGUE...]\n"
+               "       VelmoraScan.exe --log [FILE]\n"
+               "       VelmoraScan.exe --report=html|txt|csv [FILE]\n"
+               "       VelmoraScan.exe --export-settings [FILE]\n"
+               "Without FILE a report goes to the standard output.\ncatalogues:",
+               to);
     for (const Catalogue& c : kCatalogues) std::fprintf(to, " %s", c.name);
     std::fputs("\n", to);
+}
+
+int WriteScanLogReport(HANDLE out) { return WriteScanLogTo(out); }
+int WriteHtmlReport(HANDLE out) { return WriteReportLogTo(out, 0); }
+int WriteTextReport(HANDLE out) { return WriteReportLogTo(out, 1); }
+int WriteCsvReport(HANDLE out) { return WriteSpreadsheetReportTo(out); }
+int WriteSettingsReport(HANDLE out) { return ExportSettingsTo(out); }
+
+struct Report {
+    const char* option;   // the whole argument
+    int (*write)(HANDLE out);
+};
+
+constexpr Report kReports[] = {
+    {"--log", WriteScanLogReport},
+    {"--report=html", WriteHtmlReport},
+    {"--report=txt", WriteTextReport},
+    {"--report=csv", WriteCsvReport},
+    {"--export-settings", WriteSettingsReport},
+};
+
+const Report* FindReport(const char* arg)
+{
+    for (const Report& r : kReports)
+        if (std::strcmp(r.option, arg) == 0) return &r;
+    return nullptr;
+}
+
+// One report, to FILE or to the standard output. The file is complete or
+// the exit code says it is not.
+int RunReport(const Report& report, int argc, char** argv, int next)
+{
+    if (argc - next > 1) {
+        std::fprintf(stderr, "VelmoraScan: %s takes at most one FILE\n", report.option);
+        return 2;
+    }
+    if (next < argc && argv[next][0] == '-' && argv[next][1] != '\0') {
+        std::fprintf(stderr, "VelmoraScan: unknown option '%s'\n", argv[next]);
+        return 2;
+    }
+    ComApartment com;
+    if (next == argc) {
+        const int ok = report.write(GetStdHandle(STD_OUTPUT_HANDLE));
+        return ok ? 0 : 1;
+    }
+    UniqueFile file = CreateReportFile(argv[next]);
+    if (!file) {
+        std::fprintf(stderr, "VelmoraScan: cannot create '%s' (error %lu)\n", argv[next],
+                     static_cast<unsigned long>(GetLastError()));
+        return 1;
+    }
+    const int ok = report.write(file.get());
+    if (!ok) std::fprintf(stderr, "VelmoraScan: '%s' could not be written completely\n", argv[next]);
+    return ok ? 0 : 1;
 }
 
 }  // namespace
@@ -70,6 +134,13 @@ int main(int argc, char** argv)
     // A scan reports; parking an entry that came back is the monitor's and
     // the explorer's business.
     SetStartupRepair(0);
+
+    if (argc > 1)
+        if (const Report* report = FindReport(argv[1])) return RunReport(*report, argc, argv, 2);
+    if (argc > 1 && std::strncmp(argv[1], "--report=", 9) == 0) {
+        std::fprintf(stderr, "VelmoraScan: unknown report '%s'\n", argv[1] + 9);
+        return 2;
+    }
 
     RecordFormat format = kRecordTsv;
     const Catalogue* chosen[std::size(kCatalogues) * 4];

@@ -196,4 +196,30 @@ TEST_F(OptionsPage, AboutShowsTheVersionAndOffersNewsAndVersionCheckOnlyForWebAd
     DeleteFileA(url.c_str());
 }
 
+TEST_F(OptionsPage, ReportButtonsWriteTheirFilesBesideTheProgram)
+{
+    char user[256] = "";
+    DWORD userLength = sizeof(user);
+    GetUserNameA(user, &userLength);
+    // This prefix opens neither ".csv" nor ".log", so no viewer comes up.
+    const std::string csv = Beside("VelmoraLog.csv"), log = Beside("HijackVelmora.log"),
+                      exported = Beside((std::string(user) + "-Velmora.reg").c_str());
+    for (const std::string& path : {csv, log, exported}) DeleteFileA(path.c_str());
+    std::string message;
+    WithOptions([&](HWND page) {
+        explorertest::Press(page, 1110);
+        explorertest::Press(page, 1109);
+        SendMessageA(page, WM_NULL, 0, 0);
+        message = explorertest::PressAnswered(page, 1106, GetAppCaption(), IDOK);
+    });
+    EXPECT_EQ(ReadTextFile(csv).rfind("Log created by ", 0), 0u);
+    const std::string text = ReadTextFile(log);
+    EXPECT_EQ(text.rfind("Log created by ", 0), 0u);
+    EXPECT_NE(text.find("\r\nEnd of file\r\n"), std::string::npos);
+    const std::string reg = ReadTextFile(exported);   // UTF-16LE with its byte-order mark
+    EXPECT_EQ(reg.rfind(std::string("\xff\xfeW\0i\0n\0", 8), 0), 0u);
+    EXPECT_NE(message.find("-Velmora.reg"), std::string::npos) << message;
+    for (const std::string& path : {csv, log, exported}) DeleteFileA(path.c_str());
+}
+
 }  // namespace

@@ -289,10 +289,32 @@ std::string Id(const char* tail)
     return std::string(kId) + tail + "}";
 }
 
+// The prefix's own entries (Wine's, the monitor's autostart) would stand
+// between the test's: every Run-type value is moved aside for the test.
+void ClearRunKeys(Values& v)
+{
+    for (int code : {1, 2, 3, 4, 5, 6, 7, 11, 12, 13, 14, 15, 16}) {
+        HKEY root = nullptr;
+        const char* key = "";
+        const char* store = nullptr;
+        if (!GetRunLocation(code, &root, &key, &store)) continue;
+        std::vector<std::string> names;
+        UniqueKey opened;
+        if (RegOpenKeyExA(root, key, 0, KEY_READ, opened.put()) != ERROR_SUCCESS) continue;
+        char name[16384];
+        for (DWORD i = 0, length = sizeof(name);
+             RegEnumValueA(opened.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+             ERROR_SUCCESS;
+             ++i, length = sizeof(name))
+            names.push_back(name);
+        opened = UniqueKey();
+        for (const std::string& n : names) v.Remove(root, key, n.c_str());
+    }
+}
+
 void SetEveryLineCode(Values& v)
 {
-    // The prefix's own entry would stand between the test's.
-    v.Remove(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\RunServices", "winemenubuilder");
+    ClearRunKeys(v);
     const std::string main = std::string(kIe) + "\\Main";
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         const std::string cu = root == HKEY_CURRENT_USER ? "cu" : "lm";
