@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kReportRuns = 5;
+constexpr int kReportRuns = 9;
 constexpr double kReportGoal = 1.2;
 
 double Now()

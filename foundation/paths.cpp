@@ -122,7 +122,14 @@ int ContainsNoCase(const char* text, const char* part)
     size_t partLen = strlen(part);
     if (textLen > kLongestSearchedText || textLen < partLen) return 0;
     char window[kLongestSearchedText + 1];
+    const unsigned char first = static_cast<unsigned char>(part[0]);
     for (size_t i = 0; i + partLen <= textLen; ++i) {
+        // The locale's comparison costs far more than the rest of a search:
+        // a position whose first letter or digit cannot match is passed by.
+        const unsigned char here = static_cast<unsigned char>(text[i]);
+        if (isalnum(first) && isalnum(here) && first < 0x80 && here < 0x80 &&
+            toupper(first) != toupper(here))
+            continue;
         memcpy(window, text + i, partLen);
         window[partLen] = '\0';
         if (lstrcmpiA(window, part) == 0) return 1;

@@ -113,6 +113,40 @@ void FormatReportFileTime(const RegionalFormat& regional, const FILETIME& time, 
     FormatDateTimeAs(&regional, &system, out);
 }
 
+// A file's attributes, looked at once per report whoever asks: the version
+// cache and the hidden files' times both want them.
+const WIN32_FILE_ATTRIBUTE_DATA* LookAtFile(ReportFacts* facts, const char* path)
+{
+    const std::string key = UpperCase(path);
+    auto seen = facts->looked.find(key);
+    if (seen == facts->looked.end()) {
+        WIN32_FILE_ATTRIBUTE_DATA attributes = {};
+        if (!GetFileAttributesExA(path, GetFileExInfoStandard, &attributes))
+            attributes.dwFileAttributes = INVALID_FILE_ATTRIBUTES;
+        seen = facts->looked.emplace(key, attributes).first;
+    }
+    return seen->second.dwFileAttributes == INVALID_FILE_ATTRIBUTES ? nullptr : &seen->second;
+}
+
+void ReadProgramVersion(ReportFacts* facts, const char* file, ReportProgram* program)
+{
+    VersionRecord record;
+    if (!IsFullPath(file)) {
+        GetVersionStrings(file, &record);
+    } else if (const WIN32_FILE_ATTRIBUTE_DATA* attributes = LookAtFile(facts, file)) {
+        // Its size and time key the version cache.
+        WIN32_FIND_DATAA seen = {};
+        seen.nFileSizeHigh = attributes->nFileSizeHigh;
+        seen.nFileSizeLow = attributes->nFileSizeLow;
+        seen.ftLastWriteTime = attributes->ftLastWriteTime;
+        GetVersionStrings(file, &seen, &record);
+    } else {
+        // A file that is not there has no version resource to look for.
+        return;
+    }
+    for (int f = 0; f < 5; ++f) program->field[f] = record.field[f];
+}
+
 }  // namespace
 
 const ReportProgram& GetReportProgram(ReportFacts* facts, const char* command)
@@ -129,22 +163,16 @@ const ReportProgram& GetReportProgram(ReportFacts* facts, const char* command)
     program.file = file;
     program.name = shown + FileNameOffset(shown);
     if (file[0] == '\0') return program;
-    VersionRecord record;
-    WIN32_FILE_ATTRIBUTE_DATA attributes;
-    if (!IsFullPath(program.file)) {
-        GetVersionStrings(file, &record);
-    } else if (GetFileAttributesExA(file, GetFileExInfoStandard, &attributes)) {
-        // One look at the file: its size and time key the version cache.
-        WIN32_FIND_DATAA seen = {};
-        seen.nFileSizeHigh = attributes.nFileSizeHigh;
-        seen.nFileSizeLow = attributes.nFileSizeLow;
-        seen.ftLastWriteTime = attributes.ftLastWriteTime;
-        GetVersionStrings(file, &seen, &record);
-    } else {
-        // A file that is not there has no version resource to look for.
+    // Commands differ by their arguments far more often than by their file:
+    // the file is looked at once.
+    const std::string fileKey = UpperCase(file);
+    auto same = facts->files.find(fileKey);
+    if (same != facts->files.end()) {
+        for (int f = 0; f < 5; ++f) program.field[f] = same->second.field[f];
         return program;
     }
-    for (int f = 0; f < 5; ++f) program.field[f] = record.field[f];
+    ReadProgramVersion(facts, file, &program);
+    facts->files[fileKey] = program;
     return program;
 }
 
@@ -209,9 +237,9 @@ int GetReportLocation(ReportFacts* facts, int index, char* out)
 int GetReportFileTimes(ReportFacts* facts, const char* path, FileInformation* info)
 {
     *info = FileInformation{};
-    WIN32_FILE_ATTRIBUTE_DATA attributes;
-    if (!path || path[0] == '\0' || !GetFileAttributesExA(path, GetFileExInfoStandard, &attributes))
-        return 0;
+    const WIN32_FILE_ATTRIBUTE_DATA* look = path && path[0] != '\0' ? LookAtFile(facts, path) : nullptr;
+    if (!look) return 0;
+    const WIN32_FILE_ATTRIBUTE_DATA& attributes = *look;
     if (!facts->regionalRead) {
         facts->regionalRead = 1;
         ReadRegionalFormat(&facts->regional);

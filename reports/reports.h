@@ -118,6 +118,9 @@ struct ReportProgram {
 // One report's memory; it lives as long as the report. Keys are upper case.
 struct ReportFacts {
     std::unordered_map<std::string, ReportProgram> programs;   // by command
+    std::unordered_map<std::string, ReportProgram> files;      // by resolved file
+    // Each file's attributes from one look; INVALID_FILE_ATTRIBUTES when missing.
+    std::unordered_map<std::string, WIN32_FILE_ATTRIBUTE_DATA> looked;
     std::unordered_map<std::string, std::string> serviceStates;
     int servicesRead = 0;
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> detected;
