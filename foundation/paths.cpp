@@ -125,9 +125,10 @@ int ContainsNoCase(const char* text, const char* part)
     const unsigned char first = static_cast<unsigned char>(part[0]);
     for (size_t i = 0; i + partLen <= textLen; ++i) {
         // The locale's comparison costs far more than the rest of a search:
-        // a position whose first letter or digit cannot match is passed by.
+        // a position whose first printable ASCII character cannot match,
+        // letter case aside, is passed by.
         const unsigned char here = static_cast<unsigned char>(text[i]);
-        if (isalnum(first) && isalnum(here) && first < 0x80 && here < 0x80 &&
+        if (first >= 0x20 && first < 0x80 && here >= 0x20 && here < 0x80 &&
             toupper(first) != toupper(here))
             continue;
         memcpy(window, text + i, partLen);

@@ -592,36 +592,3 @@ TEST(ScanLog, HostsOfLoopbackAndCommentsOnlyGiveNoHostsLine)
                     "::1 localhost\n\t# indented comment\r\n0.0.0.0 ads.example\n");
     EXPECT_EQ(0u, CountPrefix(LinesOf(WriteLog()), "O1 - "));
 }
-
-TEST(ScanLog, ClockIsATrueTwelveHourClock)
-{
-    struct Case {
-        WORD hour, minute, second;
-        const char* text;
-    };
-    for (const Case& c : {Case{12, 30, 0, "12:30:00 PM"}, Case{0, 30, 0, "12:30:00 AM"},
-                          Case{13, 5, 0, " 1:05:00 PM"}, Case{11, 59, 59, "11:59:59 AM"},
-                          Case{23, 0, 9, "11:00:09 PM"}}) {
-        SYSTEMTIME time = {};
-        time.wHour = c.hour;
-        time.wMinute = c.minute;
-        time.wSecond = c.second;
-        char text[32] = "";
-        FormatReportClock(time, text, sizeof text);
-        EXPECT_STREQ(c.text, text);
-    }
-}
-
-TEST(ScanLog, TheButtonWritesTheLogBesideTheProgram)
-{
-    char folder[MAX_PATH] = "";
-    ASSERT_GT(GetProgramFolder(folder), 0);
-    const std::string path = std::string(folder) + "\\HijackVelmora.log";
-    TempFile file(path);
-    ASSERT_TRUE(WriteTextFile(path, std::string(100000, 'x')));   // replaced, not appended to
-    EXPECT_EQ(1, WriteScanLog());
-    const std::vector<std::string> lines = LinesOf(ReadTextFile(path));
-    ASSERT_GT(lines.size(), 10u);
-    EXPECT_EQ("Log created by Velmora version ", lines.front());
-    EXPECT_EQ("End of file", lines.back());
-}
