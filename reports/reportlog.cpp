@@ -262,6 +262,7 @@ void WriteSection(ReportLog* r, int s)
         line.append("\r\n");
         AddReportText(&r->buffer, line);
     }
+    if (section.kind == kHiddenSection) LookAtListedFolders(&r->facts);
     ItemText item;
     const int count = ItemCount();
     for (int i = 0; i < count; ++i) {

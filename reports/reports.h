@@ -142,6 +142,9 @@ int GetReportFirstDetected(ReportFacts* facts, const std::string& file, int type
                            size_t capacity);
 // GetLocationText, with the parked titles read once (out holds 512).
 int GetReportLocation(ReportFacts* facts, int index, char* out);
+// Looks at the files of the item list's paths folder by folder: a folder
+// that holds many of them is listed once instead of each file looked at.
+void LookAtListedFolders(ReportFacts* facts);
 // The created, accessed and written times and the size of GetFileInformation
 // from one look at the file; 0 and all empty when it cannot be looked at.
 int GetReportFileTimes(ReportFacts* facts, const char* path, FileInformation* info);
