@@ -238,6 +238,25 @@ TEST_F(Explorer, StartRunsTheMonitorBesideItOnlyWhenNoneRuns)
     }
 }
 
+TEST_F(Explorer, AProgramNamedHijackWritesTheScanLogBeforeItsSheet)
+{
+    ScratchDir dir("vltest_exhijack");
+    const std::string copy = dir.file("HiJackVelmoraEx.exe"), log = dir.file("HijackVelmora.log");
+    ASSERT_TRUE(CopyFileA(exe_.c_str(), copy.c_str(), FALSE));
+    process_ = UniqueHandle(StartProgram("\"" + copy + "\""));
+    ASSERT_TRUE(WaitFor([&] { return (sheet_ = SheetWindow()) != nullptr; }, 60000));
+    const std::string text = ReadTextFile(log);
+    EXPECT_EQ(text.rfind("Log created by ", 0), 0u);
+    EXPECT_NE(text.find("\r\nEnd of file\r\n"), std::string::npos);
+    EXPECT_TRUE(Quit());
+    // The usual name writes none.
+    const std::string usual = BuildPath("explorer\\HijackVelmora.log");
+    DeleteFileA(usual.c_str());
+    ASSERT_TRUE(Open(""));
+    EXPECT_TRUE(Quit());
+    EXPECT_EQ(GetFileAttributesA(usual.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 // The patrol-time dialog, in this process; a helper thread plays the user.
 TEST(PatrolDialog, OkStoresTheMinutesAndCancelPutsTheRealtimeFlagBack)
 {
