@@ -52,31 +52,6 @@ std::string Difference(const Tree& a, const Tree& b)
     return std::string(differ.begin(), differ.end());
 }
 
-// Puts a key back as the test found it, whatever the test or an import changed.
-class SavedTree {
-    HKEY root_;
-    const wchar_t* path_;
-    Tree saved_;
-
-public:
-    SavedTree(HKEY root, const wchar_t* path) : root_(root), path_(path), saved_(ReadTree(root, path)) {}
-    ~SavedTree()
-    {
-        const Tree now = ReadTree(root_, path_);
-        for (const auto& [path, values] : now)
-            if (!saved_.count(path)) RegDeleteTreeW(root_, path.c_str()), RegDeleteKeyW(root_, path.c_str());
-        for (const auto& [path, values] : saved_) {
-            UniqueKey key;
-            RegCreateKeyExW(root_, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
-            for (const auto& [name, value] : now.count(path) ? now.at(path) : values)
-                if (!values.count(name)) RegDeleteValueW(key.get(), name.c_str());
-            for (const auto& [name, value] : values)
-                RegSetValueExW(key.get(), name.c_str(), 0, value.first, value.second.data(),
-                               static_cast<DWORD>(value.second.size()));
-        }
-    }
-};
-
 void Set(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type, const void* data, size_t size)
 {
     UniqueKey key;
@@ -132,7 +107,10 @@ std::wstring ReadWide(const std::string& path)
 
 TEST(RegExport, RegeditGivesBackTheExportedTreeByteForByte)
 {
-    SavedTree user(HKEY_CURRENT_USER, kUserKey), machine(HKEY_LOCAL_MACHINE, kMachineKey);
+    // The user's settings set aside, so that only the test's values are exported; the
+    // machine key as the prefix holds it, with a scratch key of the test's below.
+    startuptest::SavedUserTree user("Software\\Corvath\\Velmora");
+    startuptest::OwnedKey machine(HKEY_LOCAL_MACHINE, "SOFTWARE\\Corvath\\VlRegExport");
     WriteScratchValues();
     ScratchDir dir("VlRegExport");
     const std::string path = dir.file("settings.reg");
@@ -157,16 +135,10 @@ TEST(RegExport, RegeditGivesBackTheExportedTreeByteForByte)
     EXPECT_EQ("", Difference(machineBefore, ReadTree(HKEY_LOCAL_MACHINE, kMachineKey)));
 
     ASSERT_EQ(0u, ReadTextFile(path).find("\xFF\xFE"));   // UTF-16LE, as the editor writes format 5.00
+    // What the round trip cannot show: Wine's editor would also take a text with a line
+    // break in quotes, which the editor of Windows cannot, and adds the missing zero.
     const std::wstring text = ReadWide(path);
-    EXPECT_EQ(0u, text.find(L"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Corvath\\Velmora]\r\n"));
-    for (const wchar_t* line : {
-             L"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Corvath\\Velmora\\VlRegExport]\r\n@=\"C:\\\\Program Files\\\\Vl \\\"quoted\\\"\"\r\n",
-             L"\r\n\"C:\\\\VL\\\\PROG.EXE \\\"A\\\"\"=\"1\"\r\n", L"\r\n\"Answer\"=dword:0000002a\r\n",
-             L"\r\n\"Lines\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\r\n", L"\r\n\"NoZero\"=hex(1):61,00,62,00\r\n",
-             L"\r\n\"Quad\"=hex(b):88,77,66,55,44,33,22,11\r\n", L"\r\n\"Empty\"=\"\"\r\n", L"VlRegExport\\None]\r\n@=hex(0):\r\n", L"\r\n\"Wide\"=\"\x0416\x4e2d\"\r\n",
-             L"\r\n\"Blob\"=hex:00,07,0e,15,1c,23,2a,31,38,3f,46,4d,54,5b,62,69,70,77,7e,85,8c,93,\\\r\n  9a,a1,",
-             L"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Corvath\\Velmora\\VlRegExport\\Delay\\Vl Title\\Third]\r\n\"Deep\"=\"three levels\"\r\n",
-             L"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Corvath]\r\n", L"\r\n\"Note\"=\"x\\\\y\"\r\n"})
+    for (const wchar_t* line : {L"\r\n\"Lines\"=hex(1):61,00,0d,00,0a,00,62,00,00,00\r\n", L"\r\n\"NoZero\"=hex(1):61,00,62,00\r\n"})
         EXPECT_NE(std::wstring::npos, text.find(line)) << std::string(line, line + wcslen(line));
 }
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <mstask.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,12 +42,6 @@ public:
         saved_.push_back(std::make_unique<SavedValue>(root, key, name));
         RegDeleteKeyValueA(root, key.c_str(), name);
     }
-    void Class(const char* id, const char* name, const char* server)
-    {
-        const std::string key = std::string("CLSID\\") + id;
-        if (name) Text(HKEY_CLASSES_ROOT, key, "", name);
-        Text(HKEY_CLASSES_ROOT, key + "\\InprocServer32", "", server);
-    }
     ~Values()
     {
         while (!saved_.empty()) saved_.pop_back();
@@ -75,30 +68,6 @@ public:
     }
 };
 
-// A key of "system.ini" in the Windows folder, put back afterwards.
-class SavedIniKey {
-    std::string file_, section_, key_, text_;
-    bool existed_;
-
-public:
-    SavedIniKey(const char* section, const char* key, const char* text)
-        : section_(section), key_(key)
-    {
-        char folder[MAX_PATH], old[1024];
-        GetWindowsDirectoryA(folder, MAX_PATH);
-        file_ = std::string(folder) + "\\system.ini";
-        GetPrivateProfileStringA(section, key, "\x01", old, sizeof old, file_.c_str());
-        existed_ = std::string(old) != "\x01";
-        text_ = old;
-        WritePrivateProfileStringA(section, key, text, file_.c_str());
-    }
-    ~SavedIniKey()
-    {
-        WritePrivateProfileStringA(section_.c_str(), key_.c_str(),
-                                   existed_ ? text_.c_str() : nullptr, file_.c_str());
-    }
-};
-
 std::string HostsPath()
 {
     char path[MAX_PATH] = "";
@@ -106,11 +75,11 @@ std::string HostsPath()
     return path;
 }
 
-std::string ResetFilePath()
+std::string WindowsFile(const char* name)
 {
     char folder[MAX_PATH] = "";
     GetWindowsDirectoryA(folder, MAX_PATH);
-    return std::string(folder) + "\\inf\\iereset.inf";
+    return std::string(folder) + name;
 }
 
 std::string WriteLog()
@@ -151,15 +120,20 @@ size_t CountPrefix(const std::vector<std::string>& lines, const std::string& pre
     return n;
 }
 
-// The expected log, line for line. "<any>" stands for one line of any text;
-// "<lines>TEXT" for any number of non-empty lines that begin with TEXT.
-void ExpectLines(const std::vector<std::string>& expected, const std::vector<std::string>& actual)
+// The expected log, line for line, once each {NAME} is replaced. "<any>"
+// stands for one line of any text; "<lines>TEXT" for any number of
+// non-empty lines that begin with TEXT.
+void ExpectLog(std::string text, const std::vector<std::pair<std::string, std::string>>& vars,
+               const std::vector<std::string>& actual)
 {
+    for (const auto& [name, value] : vars)
+        for (size_t at; (at = text.find(name)) != std::string::npos;)
+            text.replace(at, name.size(), value);
     size_t a = 0;
-    for (const std::string& e : expected) {
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::string e = text.substr(start, end - start);
         if (e.rfind("<lines>", 0) == 0) {
-            const std::string prefix = e.substr(7);
-            while (a < actual.size() && !actual[a].empty() && actual[a].rfind(prefix, 0) == 0) ++a;
+            while (a < actual.size() && !actual[a].empty() && actual[a].rfind(e.substr(7), 0) == 0) ++a;
             continue;
         }
         ASSERT_LT(a, actual.size()) << "missing: " << e;
@@ -169,18 +143,6 @@ void ExpectLines(const std::vector<std::string>& expected, const std::vector<std
         ++a;
     }
     EXPECT_EQ(a, actual.size()) << "more lines than expected";
-}
-
-std::vector<std::string> Expand(std::string text,
-                                const std::vector<std::pair<std::string, std::string>>& vars)
-{
-    for (const auto& [name, value] : vars)
-        for (size_t at; (at = text.find(name)) != std::string::npos;)
-            text.replace(at, name.size(), value);
-    std::vector<std::string> lines;
-    for (size_t start = 0, at; (at = text.find('\n', start)) != std::string::npos; start = at + 1)
-        lines.push_back(text.substr(start, at - start));
-    return lines;
 }
 
 constexpr const char* kExpected = R"(Log created by Velmora version 
@@ -282,11 +244,9 @@ VL33 - File Type .VBS: [VBScript Script File]C:\windows\system32\wscript.exe %1 
 End of file
 )";
 
-constexpr const char* kId = "{5CA1E000-0000-4000-8000-0000000000";
-
 std::string Id(const char* tail)
 {
-    return std::string(kId) + tail + "}";
+    return "{5CA1E000-0000-4000-8000-0000000000"s + tail + "}";
 }
 
 // The prefix's own entries (Wine's, the monitor's autostart) would stand
@@ -297,128 +257,122 @@ void ClearRunKeys(Values& v)
         HKEY root = nullptr;
         const char* key = "";
         const char* store = nullptr;
-        if (!GetRunLocation(code, &root, &key, &store)) continue;
-        std::vector<std::string> names;
         UniqueKey opened;
-        if (RegOpenKeyExA(root, key, 0, KEY_READ, opened.put()) != ERROR_SUCCESS) continue;
+        if (!GetRunLocation(code, &root, &key, &store) ||
+            RegOpenKeyExA(root, key, 0, KEY_READ, opened.put()) != ERROR_SUCCESS)
+            continue;
+        std::vector<std::string> names;
         char name[16384];
         for (DWORD i = 0, length = sizeof(name);
              RegEnumValueA(opened.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
              ERROR_SUCCESS;
              ++i, length = sizeof(name))
             names.push_back(name);
-        opened = UniqueKey();
         for (const std::string& n : names) v.Remove(root, key, n.c_str());
     }
 }
 
+// The text values behind every line code the registry gives.
 void SetEveryLineCode(Values& v)
 {
-    ClearRunKeys(v);
-    const std::string main = std::string(kIe) + "\\Main";
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        const std::string cu = root == HKEY_CURRENT_USER ? "cu" : "lm";
-        v.Text(root, main, "Default_Page_URL", "http://vlscan.example/" + cu + "-default");
-        v.Text(root, main, "Start Page", "http://vlscan.example/" + cu + "-start");
-        v.Text(root, main, "Window Title",
-               root == HKEY_CURRENT_USER ? "VlScan CU Title" : "VlScan LM Title");
-    }
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kIEBrowserHelpersKey) + "\\" + Id("02"), "", "");
-    v.Class(Id("02").c_str(), "VlScan Helper", "C:\\VlScan\\bho.dll");
-    v.Text(HKEY_LOCAL_MACHINE, kIEToolbarKey, Id("03").c_str(), "");
-    v.Class(Id("03").c_str(), nullptr, "C:\\VlScan\\toolbar.dll");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\Run", "VlScanMachine",
-           "C:\\VlScan\\machine.exe");
-    v.Text(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanUser",
-           "C:\\VlScan\\user.exe -x");
-    // Back in its Run key while parked: a scan lists it and leaves it there.
-    v.Text(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanParked",
-           "C:\\VlScan\\parked.exe");
-    v.Text(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, "VlScanParked", "11");
-    v.Text(HKEY_CURRENT_USER, "Control Panel\\don't load", "inetcpl.cpl", "no");
-    v.Text(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Internet Explorer\\Restrictions", "",
-           "1");
-    v.Text(HKEY_CURRENT_USER, "Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel", "",
-           "1");
-    const std::string system = std::string(kVersion) + "\\Policies\\System";
-    v.Set(HKEY_CURRENT_USER, system, "DisableRegistryTools", REG_DWORD, "\x01\0\0\0"sv);
-    v.Set(HKEY_CURRENT_USER, system, "DisableRegEdit", REG_DWORD, "\x02\0\0\0"sv);
-    v.Text(HKEY_CURRENT_USER, system, "DisableTaskMgr", "1");
-    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\MenuExt\\VlScan &Menu", "",
-           "C:\\VlScan\\menu.htm");
-    const std::string button = std::string(kIe) + "\\Extensions\\" + Id("09");
-    v.Text(HKEY_LOCAL_MACHINE, button, "ButtonText", "VlButton");
-    v.Text(HKEY_LOCAL_MACHINE, button, "exec", "C:\\VlScan\\button.exe");
-    v.Text(HKEY_LOCAL_MACHINE, button, "MenuText", "VlMenu");
-    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Extensions\\" + Id("0A"), "script",
-           "C:\\VlScan\\user.js");
-    const std::string group = std::string(kIe) + "\\AdvancedOptions\\VLSCAN";
-    v.Text(HKEY_LOCAL_MACHINE, group, "Text", "VlScan Group");
-    v.Text(HKEY_LOCAL_MACHINE, group, "HelpID", "C:\\VlScan\\help.hlp");
-    v.Text(HKEY_LOCAL_MACHINE, group, "Bitmap", "C:\\VlScan\\res\\group.bmp");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kIe) + "\\AdvancedOptions\\VLSCANIE", "HelpID",
-           "iexplore.hlp#1");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kIe) + "\\Plugins\\Extension\\.vlscan", "Location",
-           "C:\\VlScan\\plugin.dll");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\DefaultPrefix", "",
-           "http://vlscan.example/?");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\Prefixes", "www",
-           "http://vlscan.example/www/");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kVersion) + "\\URL\\Prefixes", "www.",
-           "http://vlscan.example/wwwdot/");
-    const std::string domains = std::string(kVersion) + "\\Internet Settings\\ZoneMap\\Domains\\";
-    v.Set(HKEY_CURRENT_USER, domains + "vlscan.example\\www", "*", REG_DWORD, "\x02\0\0\0"sv);
-    v.Set(HKEY_CURRENT_USER, domains + "vlscan-restricted.example", "*", REG_DWORD, "\x04\0\0\0"sv);
-    v.Text(HKEY_LOCAL_MACHINE,
-           "SOFTWARE\\Microsoft\\Code Store Database\\Distribution Units\\" + Id("16") +
-               "\\DownloadInformation",
-           "CODEBASE", "http://vlscan.example/dpf.cab");
-    v.Class(Id("16").c_str(), "VlScan Control", "C:\\VlScan\\dpf.ocx");
-    const std::string tcpip = std::string(kCcs) + "\\Services\\Tcpip\\Parameters";
-    v.Text(HKEY_LOCAL_MACHINE, tcpip, "SearchList", "vlscan.example");
-    v.Text(HKEY_LOCAL_MACHINE, tcpip, "NameServer", "10.9.8.7");
-    v.Text(HKEY_LOCAL_MACHINE, tcpip, "Domain", "vlscan.lan");
-    v.Text(HKEY_LOCAL_MACHINE, "SYSTEM\\ControlSet002\\Services\\Tcpip\\Parameters", "SearchList",
-           "vlscan.cs2");
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kCcs) + "\\Services\\VxD\\MSTCP", "Domain",
-           "vlscan.vxd");
-    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Styles", "User Stylesheet",
-           "C:\\VlScan\\style.css");
-    v.Text(HKEY_LOCAL_MACHINE, kWindowsNt, "AppInit_DLLs", "C:\\VlScan\\appinit.dll");
-    v.Text(HKEY_LOCAL_MACHINE, kDelayLoad, "VlScanDelay", Id("21"));
-    v.Text(HKEY_LOCAL_MACHINE, kDelayLoad, "VlScanShell", "{E6FB5E20-DE35-11CF-9C87-00AA005127ED}");
-    v.Class(Id("21").c_str(), "VlScan Delay", "C:\\VlScan\\delay.dll");
-    v.Text(HKEY_LOCAL_MACHINE, kSharedTaskScheduler, Id("22").c_str(), "VlScan");
-    v.Class(Id("22").c_str(), "VlScan STS", "C:\\VlScan\\sts.dll");
-    const std::string service = std::string(kCcs) + "\\Services\\VlScanSvc";
-    v.Text(HKEY_LOCAL_MACHINE, service, "ImagePath", FixturePath("svc_fixture.exe"));
-    v.Text(HKEY_LOCAL_MACHINE, service, "DisplayName", "VlScan Service");
-    const std::string session = std::string(kCcs) + "\\Control\\Session Manager";
-    v.Set(HKEY_LOCAL_MACHINE, session, "BootExecute", REG_MULTI_SZ,
-          "autocheck autochk *\0vlscan.exe\0\0"sv);
-    v.Set(HKEY_LOCAL_MACHINE, session, "PendingFileRenameOperations", REG_MULTI_SZ,
+    const HKEY cu = HKEY_CURRENT_USER, lm = HKEY_LOCAL_MACHINE, cr = HKEY_CLASSES_ROOT;
+    const std::string main = kIe + "\\Main"s, system = kVersion + "\\Policies\\System"s,
+                      button = kIe + "\\Extensions\\"s + Id("09"),
+                      group = kIe + "\\AdvancedOptions\\VLSCAN"s,
+                      tcpip = kCcs + "\\Services\\Tcpip\\Parameters"s,
+                      service = kCcs + "\\Services\\VlScanSvc"s, paths = kVersion + "\\App Paths\\"s,
+                      components = kIe + "\\Desktop\\Components\\"s;
+    const struct {
+        HKEY root;
+        std::string key;
+        std::string name, text;
+    } values[] = {
+        {cu, main, "Default_Page_URL", "http://vlscan.example/cu-default"},
+        {cu, main, "Start Page", "http://vlscan.example/cu-start"},
+        {cu, main, "Window Title", "VlScan CU Title"},
+        {lm, main, "Default_Page_URL", "http://vlscan.example/lm-default"},
+        {lm, main, "Start Page", "http://vlscan.example/lm-start"},
+        {lm, main, "Window Title", "VlScan LM Title"},
+        {lm, kIEBrowserHelpersKey + "\\"s + Id("02"), "", ""},
+        {cr, "CLSID\\" + Id("02"), "", "VlScan Helper"},
+        {cr, "CLSID\\" + Id("02") + "\\InprocServer32", "", "C:\\VlScan\\bho.dll"},
+        {lm, kIEToolbarKey, Id("03"), ""},
+        {cr, "CLSID\\" + Id("03") + "\\InprocServer32", "", "C:\\VlScan\\toolbar.dll"},
+        {lm, kVersion + "\\Run"s, "VlScanMachine", "C:\\VlScan\\machine.exe"},
+        {cu, kVersion + "\\Run"s, "VlScanUser", "C:\\VlScan\\user.exe -x"},
+        // Back in its Run key while parked: a scan lists it and leaves it there.
+        {cu, kVersion + "\\Run"s, "VlScanParked", "C:\\VlScan\\parked.exe"},
+        {lm, kDisabledMarkerKey, "VlScanParked", "11"},
+        {cu, "Control Panel\\don't load", "inetcpl.cpl", "no"},
+        {cu, "Software\\Policies\\Microsoft\\Internet Explorer\\Restrictions", "", "1"},
+        {cu, "Software\\Policies\\Microsoft\\Internet Explorer\\Control Panel", "", "1"},
+        {cu, system, "DisableTaskMgr", "1"},
+        {cu, kIe + "\\MenuExt\\VlScan &Menu"s, "", "C:\\VlScan\\menu.htm"},
+        {lm, button, "ButtonText", "VlButton"},
+        {lm, button, "exec", "C:\\VlScan\\button.exe"},
+        {lm, button, "MenuText", "VlMenu"},
+        {cu, kIe + "\\Extensions\\"s + Id("0A"), "script", "C:\\VlScan\\user.js"},
+        {lm, group, "Text", "VlScan Group"},
+        {lm, group, "HelpID", "C:\\VlScan\\help.hlp"},
+        {lm, group, "Bitmap", "C:\\VlScan\\res\\group.bmp"},
+        {lm, kIe + "\\AdvancedOptions\\VLSCANIE"s, "HelpID", "iexplore.hlp#1"},
+        {lm, kIe + "\\Plugins\\Extension\\.vlscan"s, "Location", "C:\\VlScan\\plugin.dll"},
+        {lm, kVersion + "\\URL\\DefaultPrefix"s, "", "http://vlscan.example/?"},
+        {lm, kVersion + "\\URL\\Prefixes"s, "www", "http://vlscan.example/www/"},
+        {lm, kVersion + "\\URL\\Prefixes"s, "www.", "http://vlscan.example/wwwdot/"},
+        {lm, "SOFTWARE\\Microsoft\\Code Store Database\\Distribution Units\\" + Id("16") +
+                 "\\DownloadInformation",
+         "CODEBASE", "http://vlscan.example/dpf.cab"},
+        {cr, "CLSID\\" + Id("16"), "", "VlScan Control"},
+        {cr, "CLSID\\" + Id("16") + "\\InprocServer32", "", "C:\\VlScan\\dpf.ocx"},
+        {lm, tcpip, "SearchList", "vlscan.example"},
+        {lm, tcpip, "NameServer", "10.9.8.7"},
+        {lm, tcpip, "Domain", "vlscan.lan"},
+        {lm, "SYSTEM\\ControlSet002\\Services\\Tcpip\\Parameters", "SearchList", "vlscan.cs2"},
+        {lm, kCcs + "\\Services\\VxD\\MSTCP"s, "Domain", "vlscan.vxd"},
+        {cu, kIe + "\\Styles"s, "User Stylesheet", "C:\\VlScan\\style.css"},
+        {lm, kWindowsNt, "AppInit_DLLs", "C:\\VlScan\\appinit.dll"},
+        {lm, kDelayLoad, "VlScanDelay", Id("21")},
+        {lm, kDelayLoad, "VlScanShell", "{E6FB5E20-DE35-11CF-9C87-00AA005127ED}"},
+        {cr, "CLSID\\" + Id("21"), "", "VlScan Delay"},
+        {cr, "CLSID\\" + Id("21") + "\\InprocServer32", "", "C:\\VlScan\\delay.dll"},
+        {lm, kSharedTaskScheduler, Id("22"), "VlScan"},
+        {cr, "CLSID\\" + Id("22"), "", "VlScan STS"},
+        {cr, "CLSID\\" + Id("22") + "\\InprocServer32", "", "C:\\VlScan\\sts.dll"},
+        {lm, service, "ImagePath", FixturePath("svc_fixture.exe")},
+        {lm, service, "DisplayName", "VlScan Service"},
+        {lm, paths + "AOL.EXE", "", FixturePath("startup_fixture.exe")},
+        {lm, paths + "AOL.EXE", "Path", "C:\\VlScan\\AOL"},
+        {lm, paths + "firefox.exe", "", "\"" + FixturePath("startup_product.exe") + "\""},
+        {lm, paths + "firefox.exe", "Path", "C:\\VlScan\\Firefox"},
+        {cu, kDelayKey, "C:\\VlScan\\delayed.exe", "11"},
+        {cu, kDelayKey + "\\Title"s, "C:\\VlScan\\delayed.exe", "VlScan Delayed"},
+        // A component without a source is left out; the numbers stop at a gap.
+        {cu, components + "0", "FriendlyName", "VlScan Component"},
+        {cu, components + "0", "Source", "http://vlscan.example/c.htm"},
+        {cu, components + "1", "FriendlyName", "My Current Home Page"},
+        {cu, components + "2", "FriendlyName", "VlScan Two"},
+        {cu, components + "2", "Source", "http://vlscan.example/two.htm"},
+        {cu, components + "4", "FriendlyName", "After The Gap"},
+    };
+    for (const auto& value : values) v.Text(value.root, value.key, value.name.c_str(), value.text);
+    v.Set(cu, system, "DisableRegistryTools", REG_DWORD, "\x01\0\0\0"sv);
+    v.Set(cu, system, "DisableRegEdit", REG_DWORD, "\x02\0\0\0"sv);
+    const std::string domains = kVersion + "\\Internet Settings\\ZoneMap\\Domains\\"s;
+    v.Set(cu, domains + "vlscan.example\\www", "*", REG_DWORD, "\x02\0\0\0"sv);
+    v.Set(cu, domains + "vlscan-restricted.example", "*", REG_DWORD, "\x04\0\0\0"sv);
+    const std::string session = kCcs + "\\Control\\Session Manager"s;
+    v.Set(lm, session, "BootExecute", REG_MULTI_SZ, "autocheck autochk *\0vlscan.exe\0\0"sv);
+    v.Set(lm, session, "PendingFileRenameOperations", REG_MULTI_SZ,
           "\\??\\C:\\VlScan\\a.tmp\0\0\\??\\C:\\VlScan\\b.tmp\0!\\??\\C:\\VlScan\\c.tmp\0\0"sv);
-    const std::string paths = std::string(kVersion) + "\\App Paths\\";
-    v.Text(HKEY_LOCAL_MACHINE, paths + "AOL.EXE", "", FixturePath("startup_fixture.exe"));
-    v.Text(HKEY_LOCAL_MACHINE, paths + "AOL.EXE", "Path", "C:\\VlScan\\AOL");
-    v.Text(HKEY_LOCAL_MACHINE, paths + "firefox.exe", "",
-           "\"" + FixturePath("startup_product.exe") + "\"");
-    v.Text(HKEY_LOCAL_MACHINE, paths + "firefox.exe", "Path", "C:\\VlScan\\Firefox");
-    v.Text(HKEY_CURRENT_USER, kDelayKey, "C:\\VlScan\\delayed.exe", "11");
-    v.Text(HKEY_CURRENT_USER, std::string(kDelayKey) + "\\Title", "C:\\VlScan\\delayed.exe",
-           "VlScan Delayed");
 }
 
-std::wstring Wide(const char* text)
-{
-    return std::wstring(text, text + std::strlen(text));
-}
-
-bool CreateTask(ITaskScheduler* scheduler, const char* name)
+// A work item that runs notepad and has never run.
+bool CreateTask(ITaskScheduler* scheduler, const wchar_t* name)
 {
     ComPtr<ITask> task;
     ComPtr<IPersistFile> file;
-    return SUCCEEDED(scheduler->NewWorkItem(Wide(name).c_str(), CLSID_CTask, IID_ITask,
+    return SUCCEEDED(scheduler->NewWorkItem(name, CLSID_CTask, IID_ITask,
                                             reinterpret_cast<IUnknown**>(task.put()))) &&
            SUCCEEDED(task->SetApplicationName(L"C:\\windows\\notepad.exe")) &&
            SUCCEEDED(task->SetWorkingDirectory(L"C:\\windows")) &&
@@ -431,27 +385,23 @@ bool CreateTask(ITaskScheduler* scheduler, const char* name)
 
 TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
 {
-    Values v;
-    SetEveryLineCode(v);
     ScratchKey machineDelays(HKEY_LOCAL_MACHINE, kDelayKey);
-    ScratchKey components(HKEY_CURRENT_USER, std::string(kIe) + "\\Desktop\\Components");
-    const std::string component = std::string(kIe) + "\\Desktop\\Components\\";
-    v.Text(HKEY_CURRENT_USER, component + "0", "FriendlyName", "VlScan Component");
-    v.Text(HKEY_CURRENT_USER, component + "0", "Source", "http://vlscan.example/c.htm");
-    v.Text(HKEY_CURRENT_USER, component + "1", "FriendlyName", "My Current Home Page");
-    v.Text(HKEY_CURRENT_USER, component + "2", "FriendlyName", "VlScan Two");
-    v.Text(HKEY_CURRENT_USER, component + "2", "Source", "http://vlscan.example/two.htm");
-    v.Text(HKEY_CURRENT_USER, component + "4", "FriendlyName", "After The Gap");
+    ScratchKey components(HKEY_CURRENT_USER, kIe + "\\Desktop\\Components"s);
+    Values v;
+    ClearRunKeys(v);
+    SetEveryLineCode(v);
     SavedProfile run("run"), load("load");
     WriteProfileStringA("windows", "run", "C:\\VlScan\\f1run.exe");
     WriteProfileStringA("windows", "load", "C:\\VlScan\\f1load.exe");
-    SavedIniKey shell("Boot", "Shell", "vlshell.exe"),
-        userInit("Boot", "UserInit", "C:\\VlScan\\userinit.exe");
+    SavedFile systemIni(WindowsFile("\\system.ini"),
+                        "[Boot]\r\nShell=vlshell.exe\r\nUserInit=C:\\VlScan\\userinit.exe\r\n");
+    // Comments, loopback and null routes are the harmless lines.
     SavedFile hosts(HostsPath(),
-                    "# comment\r\n127.0.0.1       localhost\r\n::1 localhost\r\n"
-                    "10.1.2.3\tbad.example\r\n0.0.0.0 ads.example");
+                    "# comment\r\n#10.1.1.1 commented.example\r\n127.0.0.1       localhost\r\n"
+                    "::1 localhost\n\t# indented comment\r\n10.1.2.3\tbad.example\r\n"
+                    "0.0.0.0 ads.example");
     SavedFile reset(
-        ResetFilePath(),
+        WindowsFile("\\inf\\iereset.inf"),
         "[Strings]\r\nSTART_PAGE_URL=\"http://vlscan.example/start\"\r\n"
         "SEARCH_PAGE_URL=http://vlscan.example/search\r\n"
         "HKCU,\"Software\\Microsoft\\Internet Explorer\\Main\",\"Start "
@@ -492,7 +442,7 @@ TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
               CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
                                IID_ITaskScheduler, reinterpret_cast<void**>(scheduler.put())));
     scheduler->Delete(L"VlScanTask");
-    ASSERT_TRUE(CreateTask(scheduler.get(), "VlScanTask"));
+    ASSERT_TRUE(CreateTask(scheduler.get(), L"VlScanTask"));
     char never[64] = "";
     const SYSTEMTIME zero = {};
     FormatHistoryTime(&zero, never);
@@ -501,13 +451,14 @@ TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
     scheduler->Delete(L"VlScanTask");
     DestroyWindow(aolWindow);
     const std::vector<std::string> lines = LinesOf(log);
-    ExpectLines(Expand(kExpected, {{"{USTART}", PathForm(UserStartupFolder(), true)},
-                                   {"{CSTART}", PathForm(CommonStartupFolder(), true)},
-                                   {"{IECOOKIES}", ieCookies.path()},
-                                   {"{MOZCOOKIES}", mozCookies.path()},
-                                   {"{HIDDEN}", hidden.path()},
-                                   {"{NEVER}", never}}),
-                lines);
+    ExpectLog(kExpected,
+              {{"{USTART}", PathForm(UserStartupFolder(), true)},
+               {"{CSTART}", PathForm(CommonStartupFolder(), true)},
+               {"{IECOOKIES}", ieCookies.path()},
+               {"{MOZCOOKIES}", mozCookies.path()},
+               {"{HIDDEN}", hidden.path()},
+               {"{NEVER}", never}},
+              lines);
     EXPECT_EQ(41u, CountPrefix(lines, "VL32 - Hidden File: " + hidden.path() + "\\"));
     EXPECT_EQ(1u, CountPrefix(lines, "O23 - Service: VlScan Service - Northwind Traders - " +
                                          FixturePath("svc_fixture.exe")));
@@ -537,7 +488,7 @@ TEST(ScanLog, DamagedFilesAndValuesOfAnyTypeOrLengthGiveAWholeReadableLog)
         reset += "; filler line of the reset file, read by no one at all\r\n";
     reset += "HKLM,\"Main\",\"Default_Page_URL\",0,\"http://vlscan.example/late\"\r\n"
              "START_PAGE_URL=late\r\n";
-    SavedFile resetFile(ResetFilePath(), reset);
+    SavedFile resetFile(WindowsFile("\\inf\\iereset.inf"), reset);
     Values v;
     const std::string main = std::string(kIe) + "\\Main";
     v.Set(HKEY_CURRENT_USER, main, "Start Page", REG_BINARY, "http"sv);
@@ -583,12 +534,4 @@ TEST(ScanLog, DamagedFilesAndValuesOfAnyTypeOrLengthGiveAWholeReadableLog)
     for (const char* absent :
          {"O1 - Hosts: 10.1.1.3", "O4 - forged", "O7 - ", "O21 - ", "O14 - IERESET.INF:HKLM"})
         EXPECT_EQ(0u, CountPrefix(lines, absent)) << absent;
-}
-
-TEST(ScanLog, HostsOfLoopbackAndCommentsOnlyGiveNoHostsLine)
-{
-    SavedFile hosts(HostsPath(),
-                    "# HOSTS\r\n#10.1.1.1 commented.example\r\n127.0.0.1 localhost\r\n"
-                    "::1 localhost\n\t# indented comment\r\n0.0.0.0 ads.example\n");
-    EXPECT_EQ(0u, CountPrefix(LinesOf(WriteLog()), "O1 - "));
 }
