@@ -29,9 +29,7 @@ public:
     {
         keys_.push_back(std::make_unique<OwnedKey>(root, key));
         saved_.push_back(std::make_unique<SavedValue>(root, key, name));
-        EXPECT_TRUE(
-            SetRaw(root, key.c_str(), name, type, data.data(), static_cast<DWORD>(data.size())))
-            << key;
+        EXPECT_TRUE(SetRaw(root, key.c_str(), name, type, data.data(), static_cast<DWORD>(data.size()))) << key;
     }
     void Text(HKEY root, const std::string& key, const char* name, const std::string& text)
     {
@@ -49,23 +47,12 @@ public:
     }
 };
 
-// A file of the machine, put back as it was (or removed) afterwards.
-class SavedFile {
-    std::string path_, text_;
-    bool existed_;
-
-public:
-    SavedFile(std::string path, const std::string& text)
-        : path_(std::move(path)),
-          existed_(GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES)
-    {
-        if (existed_) text_ = ReadTextFile(path_);
-        EXPECT_TRUE(WriteTextFile(path_, text)) << path_;
-    }
-    ~SavedFile()
-    {
-        existed_ ? (void)WriteTextFile(path_, text_) : (void)DeleteFileA(path_.c_str());
-    }
+// A file of the machine written for a test, put back as it was (or removed) afterwards.
+struct SavedFile {
+    const std::string path, text = ReadTextFile(path);
+    const bool existed = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    SavedFile(std::string name, const std::string& now) : path(std::move(name)) { EXPECT_TRUE(WriteTextFile(path, now)) << path; }
+    ~SavedFile() { existed ? (void)WriteTextFile(path, text) : (void)DeleteFileA(path.c_str()); }
 };
 
 std::string HostsPath()
@@ -255,8 +242,7 @@ void ClearRunKeys(Values& v)
 {
     for (int code : {1, 2, 3, 4, 5, 6, 7, 11, 12, 13, 14, 15, 16}) {
         HKEY root = nullptr;
-        const char* key = "";
-        const char* store = nullptr;
+        const char *key = "", *store = nullptr;
         UniqueKey opened;
         if (!GetRunLocation(code, &root, &key, &store) ||
             RegOpenKeyExA(root, key, 0, KEY_READ, opened.put()) != ERROR_SUCCESS)
@@ -264,9 +250,7 @@ void ClearRunKeys(Values& v)
         std::vector<std::string> names;
         char name[16384];
         for (DWORD i = 0, length = sizeof(name);
-             RegEnumValueA(opened.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-             ERROR_SUCCESS;
-             ++i, length = sizeof(name))
+             !RegEnumValueA(opened.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr); ++i, length = sizeof(name))
             names.push_back(name);
         for (const std::string& n : names) v.Remove(root, key, n.c_str());
     }
@@ -372,12 +356,10 @@ bool CreateTask(ITaskScheduler* scheduler, const wchar_t* name)
 {
     ComPtr<ITask> task;
     ComPtr<IPersistFile> file;
-    return SUCCEEDED(scheduler->NewWorkItem(name, CLSID_CTask, IID_ITask,
-                                            reinterpret_cast<IUnknown**>(task.put()))) &&
+    return SUCCEEDED(scheduler->NewWorkItem(name, CLSID_CTask, IID_ITask, reinterpret_cast<IUnknown**>(task.put()))) &&
            SUCCEEDED(task->SetApplicationName(L"C:\\windows\\notepad.exe")) &&
            SUCCEEDED(task->SetWorkingDirectory(L"C:\\windows")) &&
-           SUCCEEDED(
-               task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) &&
+           SUCCEEDED(task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) &&
            file->Save(nullptr, TRUE) == S_OK;
 }
 
@@ -404,10 +386,8 @@ TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
         WindowsFile("\\inf\\iereset.inf"),
         "[Strings]\r\nSTART_PAGE_URL=\"http://vlscan.example/start\"\r\n"
         "SEARCH_PAGE_URL=http://vlscan.example/search\r\n"
-        "HKCU,\"Software\\Microsoft\\Internet Explorer\\Main\",\"Start "
-        "Page\",0,\"http://vlscan.example/reset\"\r\n"
-        "HKLM,\"Software\\Microsoft\\Internet "
-        "Explorer\\Main\",\"Default_Page_URL\",0,%START_PAGE_URL%\r\n"
+        "HKCU,\"Software\\Microsoft\\Internet Explorer\\Main\",\"Start Page\",0,\"http://vlscan.example/reset\"\r\n"
+        "HKLM,\"Software\\Microsoft\\Internet Explorer\\Main\",\"Default_Page_URL\",0,%START_PAGE_URL%\r\n"
         "Start Page without a comma\r\n\"Search Page\",0,\"http://vlscan.example/find\"\r\n");
     TempFile userBat(UserStartupFolder() + "\\vlscan.bat"),
         commonBat(CommonStartupFolder() + "\\vlscanall.bat");
@@ -417,30 +397,24 @@ TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
     ScratchDir ieCookies("VlScanIeCookies"), mozCookies("VlScanMozCookies");
     for (const char* name : {"index.dat", "vl@one[1].txt", "vl@two[1].txt"})
         ASSERT_TRUE(WriteTextFile(ieCookies.file(name), "x\n"));
-    ASSERT_TRUE(
-        WriteTextFile(mozCookies.file("cookies.txt"),
-                      "# Netscape HTTP Cookie File\n.a.example\tTRUE\t/\tFALSE\t0\tn\tv\n"
-                      ".b.example\tTRUE\t/\tTRUE\t0\tn\tv\nc.example\tFALSE\t/\tFALSE\t0\tn\tv"));
+    ASSERT_TRUE(WriteTextFile(mozCookies.file("cookies.txt"),
+                              "# Netscape HTTP Cookie File\n.a.example\tTRUE\t/\tFALSE\t0\tn\tv\n"
+                              ".b.example\tTRUE\t/\tTRUE\t0\tn\tv\nc.example\tFALSE\t/\tFALSE\t0\tn\tv"));
     v.Text(HKEY_CURRENT_USER, kVelmoraKey, "IECookieFolder", ieCookies.path());
     v.Text(HKEY_CURRENT_USER, kVelmoraKey, "CookieFolder", mozCookies.path());
     // More hidden files than the log lists.
     ScratchDir hidden("VlScanHidden");
     for (int i = 0; i < 42; ++i) {
         const std::string file = hidden.file(("h" + std::to_string(i) + ".dat").c_str());
-        ASSERT_TRUE(WriteTextFile(file, "x") &&
-                    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
+        ASSERT_TRUE(WriteTextFile(file, "x") && SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN));
     }
-    WNDCLASSA aol = {};
-    aol.lpfnWndProc = DefWindowProcA;
-    aol.lpszClassName = "AOL Frame25";
+    const WNDCLASSA aol = {0, DefWindowProcA, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, "AOL Frame25"};
     RegisterClassA(&aol);
-    HWND aolWindow = CreateWindowA("AOL Frame25", "America Online", 0, 0, 0, 10, 10, nullptr,
-                                   nullptr, nullptr, nullptr);
+    HWND aolWindow = CreateWindowA(aol.lpszClassName, "America Online", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ComApartment com;
     ComPtr<ITaskScheduler> scheduler;
-    ASSERT_EQ(S_OK,
-              CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_ITaskScheduler, reinterpret_cast<void**>(scheduler.put())));
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
+                                     reinterpret_cast<void**>(scheduler.put())));
     scheduler->Delete(L"VlScanTask");
     ASSERT_TRUE(CreateTask(scheduler.get(), L"VlScanTask"));
     char never[64] = "";
@@ -452,18 +426,13 @@ TEST(ScanLog, EveryLineCodeAsExpectedAndNothingParked)
     DestroyWindow(aolWindow);
     const std::vector<std::string> lines = LinesOf(log);
     ExpectLog(kExpected,
-              {{"{USTART}", PathForm(UserStartupFolder(), true)},
-               {"{CSTART}", PathForm(CommonStartupFolder(), true)},
-               {"{IECOOKIES}", ieCookies.path()},
-               {"{MOZCOOKIES}", mozCookies.path()},
-               {"{HIDDEN}", hidden.path()},
+              {{"{USTART}", PathForm(UserStartupFolder(), true)}, {"{CSTART}", PathForm(CommonStartupFolder(), true)},
+               {"{IECOOKIES}", ieCookies.path()}, {"{MOZCOOKIES}", mozCookies.path()}, {"{HIDDEN}", hidden.path()},
                {"{NEVER}", never}},
               lines);
     EXPECT_EQ(41u, CountPrefix(lines, "VL32 - Hidden File: " + hidden.path() + "\\"));
-    EXPECT_EQ(1u, CountPrefix(lines, "O23 - Service: VlScan Service - Northwind Traders - " +
-                                         FixturePath("svc_fixture.exe")));
-    EXPECT_EQ("C:\\VlScan\\parked.exe",
-              Reg(HKEY_CURRENT_USER, std::string(kVersion) + "\\Run", "VlScanParked"));
+    EXPECT_EQ(1u, CountPrefix(lines, "O23 - Service: VlScan Service - Northwind Traders - " + FixturePath("svc_fixture.exe")));
+    EXPECT_EQ("C:\\VlScan\\parked.exe", Reg(HKEY_CURRENT_USER, kVersion + "\\Run"s, "VlScanParked"));
     EXPECT_EQ(1, SetStartupRepair(1));   // the scan put the setting back
 }
 
@@ -482,34 +451,26 @@ TEST(ScanLog, DamagedFilesAndValuesOfAnyTypeOrLengthGiveAWholeReadableLog)
     SavedFile hostsFile(HostsPath(), hosts);
     // 1 MB reset file: only its first 16,384 bytes are read line by line,
     // while the profile keys are found anywhere in it.
-    std::string reset =
-        "[Strings]\r\nHKCU,\"Main\",\"Start Page\",0,\"http://vlscan.example/early\"\r\n";
-    while (reset.size() < 1024 * 1024)
-        reset += "; filler line of the reset file, read by no one at all\r\n";
+    std::string reset = "[Strings]\r\nHKCU,\"Main\",\"Start Page\",0,\"http://vlscan.example/early\"\r\n";
+    while (reset.size() < 1024 * 1024) reset += "; filler line of the reset file, read by no one at all\r\n";
     reset += "HKLM,\"Main\",\"Default_Page_URL\",0,\"http://vlscan.example/late\"\r\n"
              "START_PAGE_URL=late\r\n";
     SavedFile resetFile(WindowsFile("\\inf\\iereset.inf"), reset);
     Values v;
-    const std::string main = std::string(kIe) + "\\Main";
-    v.Set(HKEY_CURRENT_USER, main, "Start Page", REG_BINARY, "http"sv);
-    v.Set(HKEY_LOCAL_MACHINE, main, "Default_Page_URL", REG_DWORD, "\x78\x56\x34\x12"sv);
-    v.Set(HKEY_CURRENT_USER, main, "Window Title", REG_MULTI_SZ, "one\0two\0\0"sv);
-    v.Text(HKEY_LOCAL_MACHINE, main, "Start Page", std::string(300, 's'));
-    v.Text(HKEY_CURRENT_USER, main, "Default_Page_URL", "http://x\r\nO4 - forged");
-    v.Text(HKEY_CURRENT_USER, std::string(kIe) + "\\Styles", "User Stylesheet",
-           std::string(100000, 'c'));
-    v.Set(HKEY_LOCAL_MACHINE, kWindowsNt, "AppInit_DLLs", REG_EXPAND_SZ,
-          "%SystemRoot%\\vl.dll\0"sv);
-    v.Set(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows", "Load",
-          REG_DWORD, "\x07\0\0\0"sv);
-    const std::string system = std::string(kVersion) + "\\Policies\\System";
-    v.Set(HKEY_CURRENT_USER, system, "DisableTaskMgr", REG_BINARY, "\x01"sv);
-    v.Text(HKEY_CURRENT_USER, system, "DisableRegEdit", "abc");
-    v.Set(HKEY_CURRENT_USER, std::string(kIe) + "\\MenuExt\\VlBad\r\nMenu", "", REG_DWORD,
-          "\x05\0\0\0"sv);
-    v.Set(HKEY_LOCAL_MACHINE, kDelayLoad, "VlScanBinary", REG_BINARY, "\x01\x02"sv);
-    v.Text(HKEY_LOCAL_MACHINE, std::string(kCcs) + "\\Control\\Session Manager", "BootExecute",
-           "vlscan single");
+    const HKEY cu = HKEY_CURRENT_USER, lm = HKEY_LOCAL_MACHINE;
+    const std::string main = kIe + "\\Main"s, system = kVersion + "\\Policies\\System"s;
+    v.Set(cu, main, "Start Page", REG_BINARY, "http"sv);
+    v.Set(lm, main, "Default_Page_URL", REG_DWORD, "\x78\x56\x34\x12"sv);
+    v.Set(cu, main, "Window Title", REG_MULTI_SZ, "one\0two\0\0"sv);
+    v.Text(lm, main, "Start Page", std::string(300, 's'));
+    v.Text(cu, main, "Default_Page_URL", "http://x\r\nO4 - forged");
+    v.Text(cu, kIe + "\\Styles"s, "User Stylesheet", std::string(100000, 'c'));
+    v.Set(lm, kWindowsNt, "AppInit_DLLs", REG_EXPAND_SZ, "%SystemRoot%\\vl.dll\0"sv);
+    v.Set(cu, system, "DisableTaskMgr", REG_BINARY, "\x01"sv);
+    v.Text(cu, system, "DisableRegEdit", "abc");
+    v.Set(cu, kIe + "\\MenuExt\\VlBad\r\nMenu"s, "", REG_DWORD, "\x05\0\0\0"sv);
+    v.Set(lm, kDelayLoad, "VlScanBinary", REG_BINARY, "\x01\x02"sv);
+    v.Text(lm, kCcs + "\\Control\\Session Manager"s, "BootExecute", "vlscan single");
 
     const std::vector<std::string> lines = LinesOf(WriteLog());
     ASSERT_FALSE(lines.empty());
@@ -523,7 +484,7 @@ TEST(ScanLog, DamagedFilesAndValuesOfAnyTypeOrLengthGiveAWholeReadableLog)
           "R0 - HKLM" + r + "Start Page = " + std::string(256, 's'),
           "R1 - HKCU" + r + "Default_Page_URL = http://x  O4 - forged",
           "O19 -  User style sheet: " + std::string(100000, 'c'),
-          "O20 - AppInit_DLLs: C:\\windows\\vl.dll"s, "F3 - HKCU Load=7"s,
+          "O20 - AppInit_DLLs: C:\\windows\\vl.dll"s,
           "O8 - Extra context menu item: VlBad  Menu - 5"s,
           "O14 - IERESET.INF:HKCU, Start Page = \"http://vlscan.example/early\""s,
           "O14 - IERESET.INF: START_PAGE_URL = late"s,
