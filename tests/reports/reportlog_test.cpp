@@ -89,7 +89,11 @@ void ExpectOnlyOwnMarkup(const std::string& html)
 class ReportLog : public ::testing::Test {
 protected:
     const std::string dll_ = FixturePath("ver_comma.dll");
-    const std::string detectedName_ = Normalized(dll_);
+    const std::string detectedName_ = [this] {
+        char out[MAX_PATH] = "";
+        NormalizeProgramPath(dll_.c_str(), out);
+        return std::string(out);
+    }();
     OwnedKey run_{HKEY_CURRENT_USER, kUserRun}, detectedKey_{HKEY_CURRENT_USER, kDetectedStartupKey},
         velmora_{HKEY_LOCAL_MACHINE, kVelmoraKey}, ieMain_{HKEY_CURRENT_USER, kIeMain};
     SavedValue title_{HKEY_CURRENT_USER, kUserRun, kTitle}, script_{HKEY_CURRENT_USER, kUserRun, kScript},
@@ -98,12 +102,6 @@ protected:
     SavedUserTree delayed_{kDelayKey};
     std::string path_;
 
-    static std::string Normalized(const std::string& path)
-    {
-        char out[MAX_PATH] = "";
-        NormalizeProgramPath(path.c_str(), out);
-        return out;
-    }
     void SetUp() override
     {
         ASSERT_TRUE(SetText(HKEY_CURRENT_USER, kUserRun, kTitle, "\"" + dll_ + "\""));
@@ -128,9 +126,11 @@ TEST_F(ReportLog, HtmlHasEverySectionAndEscapesEveryTextAndLink)
         server(HKEY_CLASSES_ROOT, "CLSID\\" + clsid);
     ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, helper.path(), "", "") && SetText(HKEY_CLASSES_ROOT, server.path(), "", "Report Helper") &&
                 SetText(HKEY_CLASSES_ROOT, (std::string(server.path()) + "\\InprocServer32").c_str(), "", dll_));
+    ASSERT_TRUE(SetText(HKEY_CURRENT_USER, kIeMain, "Window Title", "<b>&\"it's\""));
     std::string html = WrittenToScratch([](HANDLE h) { return WriteReportLogTo(h, 0); });
     ExpectOnlyOwnMarkup(html);
-    EXPECT_EQ(html.find("<script"), std::string::npos);
+    EXPECT_NE(html.find("<br>\r\n<br>\r\n<b>Platform:</b> "), std::string::npos);
+    EXPECT_NE(html.find("HKCU Window Title = &lt;b&gt;&amp;&quot;it&#39;s&quot;<br>\r\n"), std::string::npos);
     const char* titles[] = {"Startup Programs", " Delayed Start ", " Active Tasks ", " Scheduled Tasks ",
                             " IE Helpers ",     " File Types ",    " Services ",     " Hidden Files "};
     size_t at = 0;
@@ -187,8 +187,6 @@ TEST_F(ReportLog, TextFormIsTabSeparatedWithoutMarkup)
                         kUserRun + "\t" + path_ + "\r\n"),
               std::string::npos) << text;
     EXPECT_NE(text.find(std::string("\r\n") + kScript + "\tit's.exe\t\t\t\tHKCU\\"), std::string::npos);
-    EXPECT_EQ(text.find("<li>"), std::string::npos);
-    EXPECT_EQ(text.find("Report created by"), std::string::npos);
 }
 
 TEST_F(ReportLog, SpreadsheetQuotesEveryFieldThatNeedsItAndKeepsItsColumns)
@@ -223,7 +221,7 @@ TEST_F(ReportLog, SpreadsheetQuotesEveryFieldThatNeedsItAndKeepsItsColumns)
     EXPECT_EQ(typed[1][0] + "," + typed[1][1], "UnknownKey,Run");
 }
 
-TEST_F(ReportLog, HeaderClockAndEscapedValues)
+TEST_F(ReportLog, ClockAndPlainHeader)
 {
     struct Case {
         WORD hour, minute;
@@ -238,12 +236,8 @@ TEST_F(ReportLog, HeaderClockAndEscapedValues)
         EXPECT_STREQ(clock, c.text);
     }
     ASSERT_TRUE(SetText(HKEY_CURRENT_USER, kIeMain, "Window Title", "<b>&\"it's\""));
-    const std::string html = WrittenToScratch([](HANDLE h) { return WriteSystemHeader(h, 1); });
-    EXPECT_EQ(html.find("Report created by Velmora version "), 0u);
-    EXPECT_NE(html.find("<br>\r\n<br>\r\n<b>Platform:</b> "), std::string::npos);
-    EXPECT_NE(html.find("HKCU Window Title = &lt;b&gt;&amp;&quot;it&#39;s&quot;<br>\r\n"), std::string::npos) << html;
-    ExpectOnlyOwnMarkup(html);
     const std::string text = WrittenToScratch([](HANDLE h) { return WriteSystemHeader(h, 0); });
+    EXPECT_EQ(text.find("Report created by Velmora version "), 0u);
     EXPECT_NE(text.find("\r\n\r\nPlatform: "), std::string::npos);
     EXPECT_NE(text.find("HKCU Window Title = <b>&\"it's\"\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("<br>"), std::string::npos);
