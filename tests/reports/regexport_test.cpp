@@ -121,10 +121,7 @@ TEST(RegExport, RegeditGivesBackTheExportedTreeByteForByte)
     const Tree userBefore = ReadTree(HKEY_CURRENT_USER, kUserKey), machineBefore = ReadTree(HKEY_LOCAL_MACHINE, kMachineKey);
     ASSERT_TRUE(DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Corvath\\Velmora\\VlRegExport"));
     ASSERT_TRUE(DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Corvath\\VlRegExport"));
-    HANDLE regedit = StartProgram("regedit.exe /s \"" + path + "\"");
-    ASSERT_NE(nullptr, regedit);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(regedit, 60000));
-    CloseHandle(regedit);
+    EXPECT_EQ(0, RunCaptured("regedit.exe /s \"" + path + "\"", nullptr, nullptr, 60000));
     Tree userAfter = ReadTree(HKEY_CURRENT_USER, kUserKey);
     // Wine's regedit ends hex(1) data that has no zero with one, so a text
     // stored without it comes back 2 bytes longer; the file holds its bytes.
@@ -185,14 +182,7 @@ TEST(RegExport, SettingsGoToTheUsersFileInTheProgramFolderAndTheBoxNamesIt)
     // A longer file from an earlier export must be replaced, not overwritten in part.
     ASSERT_TRUE(WriteTextFile(path, std::string(1 << 20, '#')));
     std::string said;
-    std::thread answer([&] {
-        if (HWND box = explorertest::WaitWindow(GetAppCaption())) {
-            char text[2048] = "";
-            GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
-            said = text;
-            explorertest::Click(box, IDOK);
-        }
-    });
+    std::thread answer([&] { said = explorertest::Answer(nullptr, GetAppCaption(), IDOK); });
     const int result = ExportSettings();
     answer.join();
     const std::wstring text = ReadWide(path);
