@@ -188,6 +188,21 @@ constexpr int IDS_SERVICE_RUNNING = 655;
 constexpr int IDS_SERVICE_CONTINUE_PENDING = 656;
 constexpr int IDS_SERVICE_PAUSE_PENDING = 657;
 constexpr int IDS_SERVICE_PAUSED = 658;
+// Each state of a service with its text; "Stopped" first, the text of any
+// state a service manager reports outside the table.
+struct ServiceStateText {
+    DWORD state;
+    int stringId;
+};
+inline constexpr ServiceStateText kServiceStateTexts[] = {
+    {SERVICE_STOPPED, IDS_SERVICE_STOPPED},
+    {SERVICE_START_PENDING, IDS_SERVICE_START_PENDING},
+    {SERVICE_STOP_PENDING, IDS_SERVICE_STOP_PENDING},
+    {SERVICE_RUNNING, IDS_SERVICE_RUNNING},
+    {SERVICE_CONTINUE_PENDING, IDS_SERVICE_CONTINUE_PENDING},
+    {SERVICE_PAUSE_PENDING, IDS_SERVICE_PAUSE_PENDING},
+    {SERVICE_PAUSED, IDS_SERVICE_PAUSED},
+};
 constexpr int IDS_START_AUTOMATIC = 664;
 constexpr int IDS_START_MANUAL = 665;
 constexpr int IDS_START_DISABLED = 666;

@@ -22,16 +22,6 @@ struct CodeText {
     int stringId;
 };
 
-constexpr CodeText kStateTexts[] = {
-    {SERVICE_STOPPED, IDS_SERVICE_STOPPED},
-    {SERVICE_START_PENDING, IDS_SERVICE_START_PENDING},
-    {SERVICE_STOP_PENDING, IDS_SERVICE_STOP_PENDING},
-    {SERVICE_RUNNING, IDS_SERVICE_RUNNING},
-    {SERVICE_CONTINUE_PENDING, IDS_SERVICE_CONTINUE_PENDING},
-    {SERVICE_PAUSE_PENDING, IDS_SERVICE_PAUSE_PENDING},
-    {SERVICE_PAUSED, IDS_SERVICE_PAUSED},
-};
-static_assert(std::size(kStateTexts) == 7);
 
 constexpr CodeText kStartTexts[] = {
     {SERVICE_AUTO_START, IDS_START_AUTOMATIC},
@@ -380,8 +370,8 @@ int GetServiceStateText(const char* displayName, char* text)
     const int packed = QueryServiceState(displayName);
     const DWORD state = static_cast<DWORD>(packed) >> 16;
     int stringId = IDS_SERVICE_STOPPED;
-    for (const CodeText& entry : kStateTexts) {
-        if (entry.code == state) stringId = entry.stringId;
+    for (const ServiceStateText& entry : kServiceStateTexts) {
+        if (entry.state == state) stringId = entry.stringId;
     }
     LoadLocalizedString(stringId, text, kStateTextLen);
     return packed;

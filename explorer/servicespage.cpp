@@ -28,20 +28,6 @@ constexpr ControlText kTexts[] = {{IDC_HEADING, 638},       {IDC_HINT, 639},
                                   {IDC_CLOSE, 304}};
 static_assert(std::size(kTexts) == 5);
 
-struct StateText {
-    DWORD state;
-    int stringId;
-};
-constexpr StateText kStateTexts[] = {
-    {SERVICE_STOPPED, IDS_SERVICE_STOPPED},
-    {SERVICE_START_PENDING, IDS_SERVICE_START_PENDING},
-    {SERVICE_STOP_PENDING, IDS_SERVICE_STOP_PENDING},
-    {SERVICE_RUNNING, IDS_SERVICE_RUNNING},
-    {SERVICE_CONTINUE_PENDING, IDS_SERVICE_CONTINUE_PENDING},
-    {SERVICE_PAUSE_PENDING, IDS_SERVICE_PAUSE_PENDING},
-    {SERVICE_PAUSED, IDS_SERVICE_PAUSED},
-};
-static_assert(std::size(kStateTexts) == 7);
 
 std::string Folded(const char* text)
 {
@@ -84,7 +70,7 @@ void LoadStates(StateMap* states)
 
 // The state text the catalogue gives, from the enumeration when it knows
 // the service. A title the list cut never matches and is asked about alone.
-void StatusOf(const StateMap& states, const char* title, const char (&texts)[std::size(kStateTexts)][64],
+void StatusOf(const StateMap& states, const char* title, const char (&texts)[std::size(kServiceStateTexts)][64],
               char (&out)[256])
 {
     const auto found = states.find(Folded(title));
@@ -93,14 +79,14 @@ void StatusOf(const StateMap& states, const char* title, const char (&texts)[std
         return;
     }
     out[0] = '\0';
-    for (size_t i = 0; i < std::size(kStateTexts); ++i)
-        if (kStateTexts[i].state == found->second) StrCopy(out, texts[i]);
+    for (size_t i = 0; i < std::size(kServiceStateTexts); ++i)
+        if (kServiceStateTexts[i].state == found->second) StrCopy(out, texts[i]);
     if (!out[0]) StrCopy(out, texts[0]);
 }
 
 struct FillState {
     StateMap states;
-    char stateTexts[std::size(kStateTexts)][64] = {};
+    char stateTexts[std::size(kServiceStateTexts)][64] = {};
 };
 
 void AddServiceRow(HWND list, FillState& state, int item)
@@ -156,8 +142,8 @@ int FillServiceList(HWND page, HWND list)
     StartListedFileFacts();
     FillState state;
     LoadStates(&state.states);
-    for (size_t i = 0; i < std::size(kStateTexts); ++i)
-        LoadLocalizedString(kStateTexts[i].stringId, state.stateTexts[i]);
+    for (size_t i = 0; i < std::size(kServiceStateTexts); ++i)
+        LoadLocalizedString(kServiceStateTexts[i].stringId, state.stateTexts[i]);
     const int count = ItemCount();
     for (int item = 0; item < count; ++item) AddServiceRow(list, state, item);
     SetCursor(previous ? previous : LoadCursor(nullptr, IDC_ARROW));

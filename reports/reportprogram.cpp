@@ -13,20 +13,6 @@
 
 namespace {
 
-struct StateText {
-    DWORD state;
-    int stringId;
-};
-constexpr StateText kStateTexts[] = {
-    {SERVICE_STOPPED, IDS_SERVICE_STOPPED},
-    {SERVICE_START_PENDING, IDS_SERVICE_START_PENDING},
-    {SERVICE_STOP_PENDING, IDS_SERVICE_STOP_PENDING},
-    {SERVICE_RUNNING, IDS_SERVICE_RUNNING},
-    {SERVICE_CONTINUE_PENDING, IDS_SERVICE_CONTINUE_PENDING},
-    {SERVICE_PAUSE_PENDING, IDS_SERVICE_PAUSE_PENDING},
-    {SERVICE_PAUSED, IDS_SERVICE_PAUSED},
-};
-static_assert(std::size(kStateTexts) == 7);
 
 // Registry value names and service names compare without regard to case.
 std::string UpperCase(const char* text)
@@ -73,10 +59,10 @@ void ReadServiceStates(ReportFacts* facts)
     facts->servicesRead = 1;
     SC_HANDLE manager = SharedServiceManager();
     if (!manager) return;
-    std::string texts[std::size(kStateTexts)];
-    for (size_t s = 0; s < std::size(kStateTexts); ++s) {
+    std::string texts[std::size(kServiceStateTexts)];
+    for (size_t s = 0; s < std::size(kServiceStateTexts); ++s) {
         char text[256];
-        LoadLocalizedString(kStateTexts[s].stringId, text);
+        LoadLocalizedString(kServiceStateTexts[s].stringId, text);
         texts[s] = text;
     }
     std::vector<BYTE> block(64 * 1024);
@@ -93,8 +79,8 @@ void ReadServiceStates(ReportFacts* facts)
             // A state outside the table reads as stopped, as an interrogation
             // that fails does.
             const std::string* text = &texts[0];
-            for (size_t s = 0; s < std::size(kStateTexts); ++s)
-                if (kStateTexts[s].state == services[i].ServiceStatus.dwCurrentState) text = &texts[s];
+            for (size_t s = 0; s < std::size(kServiceStateTexts); ++s)
+                if (kServiceStateTexts[s].state == services[i].ServiceStatus.dwCurrentState) text = &texts[s];
             facts->serviceStates[UpperCase(services[i].lpDisplayName)] = *text;
         }
         if (done) return;

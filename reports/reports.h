@@ -44,6 +44,12 @@ int WriteReportLine(HANDLE out, const char* format, ...) VL_PRINTF(2, 3);
 void FormatReportClock(const SYSTEMTIME& time, char* out, int capacity);
 // "%2d/%02d/%4d": month, day, year.
 void FormatReportDate(const SYSTEMTIME& time, char* out, int capacity);
+// Every report's header: the local time and date of now, as above.
+struct ReportStamp {
+    char clock[32];
+    char date[32];
+};
+void StampReportNow(ReportStamp* stamp);
 // The operating-system description of the "Platform:" lines; 0 when the
 // version cannot be read (text unchanged).
 int GetPlatformText(char* text, int capacity);

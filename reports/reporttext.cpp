@@ -58,6 +58,14 @@ void FormatReportDate(const SYSTEMTIME& time, char* out, int capacity)
     StrFormat(out, capacity, "%2d/%02d/%4d", time.wMonth, time.wDay, time.wYear);
 }
 
+void StampReportNow(ReportStamp* stamp)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FormatReportClock(now, stamp->clock, static_cast<int>(sizeof(stamp->clock)));
+    FormatReportDate(now, stamp->date, static_cast<int>(sizeof(stamp->date)));
+}
+
 int GetReportIePath(char* out, int capacity)
 {
     char key[256];

@@ -119,13 +119,9 @@ void WriteHeader(ScanLog* log, const std::string& ieLine)
     char version[1024];
     GetSystemVersionText(version);
     ScanLine(log, "Log created by %s version %s\r\n", GetAppCaption(), version);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char clock[32];
-    char date[32];
-    FormatReportClock(now, clock, sizeof clock);
-    FormatReportDate(now, date, sizeof date);
-    ScanLine(log, "Scan saved at %s, on %s\r\n", clock, date);
+    ReportStamp now;
+    StampReportNow(&now);
+    ScanLine(log, "Scan saved at %s, on %s\r\n", now.clock, now.date);
     char platform[512] = "";
     GetPlatformText(platform, sizeof platform);
     ScanLine(log, "Platform: %s\r\n", platform);

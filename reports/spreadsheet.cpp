@@ -131,12 +131,8 @@ void WriteHeading(Spreadsheet* sheet)
 {
     char version[1024];
     GetSystemVersionText(version);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char clock[32];
-    char date[32];
-    FormatReportClock(now, clock, static_cast<int>(sizeof(clock)));
-    FormatReportDate(now, date, static_cast<int>(sizeof(date)));
+    ReportStamp now;
+    StampReportNow(&now);
     // The version comes from the programs' resources: as one field, a comma
     // or quote in it cannot shift or swallow the rows below.
     std::string created = std::string("Log created by ") + GetAppCaption() + " version " + version;
@@ -144,7 +140,7 @@ void WriteHeading(Spreadsheet* sheet)
     AppendCsvField(created, &line);
     line.append("\r\n");
     AddReportText(&sheet->buffer, line);
-    AddReportLine(&sheet->buffer, "Scan saved at %s, on %s\r\n", clock, date);
+    AddReportLine(&sheet->buffer, "Scan saved at %s, on %s\r\n", now.clock, now.date);
     AddReportText(&sheet->buffer,
                   "Type,SubType,Title,Filename,Company,First Detected,Path,Description, Version\r\n");
 }

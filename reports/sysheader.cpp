@@ -55,15 +55,11 @@ void WriteCreatedLine(const HeaderForm& form)
 {
     char version[1024];
     GetSystemVersionText(version);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char clock[32];
-    char date[32];
-    FormatReportClock(now, clock, static_cast<int>(sizeof(clock)));
-    FormatReportDate(now, date, static_cast<int>(sizeof(date)));
+    ReportStamp now;
+    StampReportNow(&now);
     AddReportLine(form.buffer, "Report created by %s version %s at %s, on %s%s",
-                  Shown(form, GetAppCaption()).c_str(), Shown(form, version).c_str(), clock,
-                  date, form.end);
+                  Shown(form, GetAppCaption()).c_str(), Shown(form, version).c_str(), now.clock,
+                  now.date, form.end);
 }
 
 void WriteBrowserLine(const HeaderForm& form)
