@@ -331,7 +331,7 @@ void SetEveryLineCode(Values& v)
         {lm, paths + "firefox.exe", "Path", "C:\\VlScan\\Firefox"},
         {cu, kDelayKey, "C:\\VlScan\\delayed.exe", "11"},
         {cu, kDelayKey + "\\Title"s, "C:\\VlScan\\delayed.exe", "VlScan Delayed"},
-        // A component without a source is left out; the numbers stop at a gap.
+        // The current home page is no component of its own; the numbers stop at a gap.
         {cu, components + "0", "FriendlyName", "VlScan Component"},
         {cu, components + "0", "Source", "http://vlscan.example/c.htm"},
         {cu, components + "1", "FriendlyName", "My Current Home Page"},
