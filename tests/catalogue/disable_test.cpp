@@ -81,13 +81,7 @@ protected:
     static bool InHistory(const char* line) { return History().find(line) != std::string::npos; }
 };
 
-int g_confirmCalls = 0;
-int g_confirmAnswer = 0;
-int CountingConfirm(HWND, const char*, const char*)
-{
-    ++g_confirmCalls;
-    return g_confirmAnswer;
-}
+int g_confirmCalls = 0, g_confirmAnswer = 0;
 
 }   // namespace
 
@@ -114,14 +108,13 @@ TEST_F(Disable, RunEntryComesBackExactlyAsItWasWritten)
         SavedValue run(c.root, kRunKey, title);
         SetRaw(c.root, kRunKey, title, c.type, c.written.c_str(),
                static_cast<DWORD>(c.written.size() + 1));
+        auto state = [&] { return Reg(c.root, kRunKey, title) + " | " + Parked(kRunStore, title); };
         EXPECT_EQ(DisableRunProgram(title, c.listed.c_str(), "", c.code), 1);
-        EXPECT_EQ(Reg(c.root, kRunKey, title), kMissing);
-        EXPECT_EQ(Parked(kRunStore, title), c.written + " | " + std::to_string(c.code));
+        EXPECT_EQ(state(), kMissing + " | " + c.written + " | " + std::to_string(c.code));
         // Enabled from the disabled list, which shows the parked copy.
         EXPECT_EQ(DisableRunProgram(title, c.written.c_str(), "", c.code), 1);
-        EXPECT_EQ(Reg(c.root, kRunKey, title), c.written);
+        EXPECT_EQ(state(), c.written + " | " + kNotParked);
         EXPECT_EQ(RegType(c.root, kRunKey, title), c.type);
-        EXPECT_EQ(Parked(kRunStore, title), kNotParked);
 
         // Removed: the history keeps the value as written, so its restore
         // brings back the same command.
@@ -161,8 +154,8 @@ TEST_F(Disable, ATitleNamesOneParkedEntryAndNoOtherIsOverwritten)
     // The user's value of that title is an entry of its own: not disabled,
     // not parked over the machine's copy; removing it leaves the parked one.
     EXPECT_EQ(DisableRunProgram(title, "C:\\vltest\\user.exe", "", 11), 0);
-    EXPECT_EQ(Reg(kUser, kRunKey, title), "C:\\vltest\\user.exe");
-    EXPECT_EQ(Parked(kRunStore, title), "C:\\vltest\\machine.exe | 1");
+    EXPECT_EQ(Reg(kUser, kRunKey, title) + " | " + Parked(kRunStore, title),
+              "C:\\vltest\\user.exe | C:\\vltest\\machine.exe | 1");
     EXPECT_EQ(DeleteRunProgram(title, "C:\\vltest\\user.exe", "", 11), 1);
     EXPECT_EQ(Reg(kUser, kRunKey, title) + " | " + Parked(kRunStore, title),
               kMissing + " | C:\\vltest\\machine.exe | 1");
@@ -225,11 +218,9 @@ TEST_F(Disable, WinIniPieceIsFoundAsListedAndParkedAsWritten)
         const std::string list = "C:\\vltest\\a.exe;" + written;
         WriteProfileStringA("windows", "run", list.c_str());
         EXPECT_EQ(DisableRunProgram(title, listed.c_str(), "", 101), 1);
-        EXPECT_EQ(WinList("run"), "C:\\vltest\\a.exe;");
-        EXPECT_EQ(Parked(store, title), written + " | 101");
+        EXPECT_EQ(WinList("run") + " | " + Parked(store, title), "C:\\vltest\\a.exe; | " + written + " | 101");
         EXPECT_EQ(DisableRunProgram(title, written.c_str(), "", 101), 1);
-        EXPECT_EQ(WinList("run"), "C:\\vltest\\a.exe;;" + written);
-        EXPECT_EQ(Parked(store, title), kNotParked);
+        EXPECT_EQ(WinList("run") + " | " + Parked(store, title), "C:\\vltest\\a.exe;;" + written + " | " + kNotParked);
         // Removed as listed; the history keeps the piece as written.
         DeleteFileA(HistoryPath().c_str());
         EXPECT_EQ(DeleteRunProgram(title, listed.c_str(), "", 101), 1);
@@ -369,8 +360,10 @@ TEST_F(Disable, WinlogonNotifyIsParkedInOldNameAndBack)
     ScratchKey scratch(kMachine, key);
     // The name travels unexpanded and keeps its type.
     const std::string dll = "%SystemRoot%\\system32\\vltest.dll";
-    SetRaw(kMachine, key.c_str(), "DllName", REG_EXPAND_SZ, dll.c_str(),
-           static_cast<DWORD>(dll.size() + 1));
+    auto write = [&](const char* name) {
+        SetRaw(kMachine, key.c_str(), name, REG_EXPAND_SZ, dll.c_str(), static_cast<DWORD>(dll.size() + 1));
+    };
+    write("DllName");
     auto names = [&] {
         return Reg(kMachine, key, "DllName") + " | " + Reg(kMachine, key, "OldName");
     };
@@ -387,8 +380,7 @@ TEST_F(Disable, WinlogonNotifyIsParkedInOldNameAndBack)
     SetText(kMachine, key.c_str(), "OldName", "");
     EXPECT_EQ(DisableRunProgram(title, "vltest.dll", "", 256), 0);
     EXPECT_EQ(Parked(store, title), "vltest.dll | 256");
-    SetRaw(kMachine, key.c_str(), "OldName", REG_EXPAND_SZ, dll.c_str(),
-           static_cast<DWORD>(dll.size() + 1));
+    write("OldName");
     EXPECT_EQ(DisableRunProgram(title, "vltest.dll", "", 256), 1);
     EXPECT_EQ(names(), dll + " | ");
     EXPECT_EQ(RegType(kMachine, key, "DllName"), static_cast<DWORD>(REG_EXPAND_SZ));
@@ -429,8 +421,7 @@ TEST_F(Disable, AppInitListDropsEveryCopyAddsTheShortFormAndLeavesOddValuesAlone
     // A number, or text too long to read whole, is never rewritten.
     const DWORD number = 7;
     SetRaw(kMachine, kWindowsNt, "AppInit_Dlls", REG_DWORD, &number, sizeof(number));
-    EXPECT_EQ(RemoveAppInitDll("C:\\vltest\\a.dll"), 0);
-    EXPECT_EQ(AddAppInitDll("C:\\vltest\\a.dll"), 0);
+    EXPECT_EQ(RemoveAppInitDll("C:\\vltest\\a.dll") + AddAppInitDll("C:\\vltest\\a.dll"), 0);
     EXPECT_EQ(list(), "\x07");   // the number's first byte
     const std::string longList = std::string(1500, 'd') + ".dll";
     SetText(kMachine, kWindowsNt, "AppInit_Dlls", longList);
@@ -450,11 +441,9 @@ TEST_F(Disable, WinlogonValuesAreResetWithoutAsking)
     SetText(kMachine, kWinlogon, "Shell", "Explorer.exe C:\\vltest\\evil.exe");
 
     EXPECT_EQ(DeleteRunProgram("Winlogon Userinit", "C:\\vltest\\evil.exe", "", 250), 1);
-    EXPECT_EQ(Reg(kMachine, kWinlogon, "Userinit"), userinit);
-    EXPECT_EQ(Reg(kUser, kApproved, userinit), "250");
+    EXPECT_EQ(Reg(kMachine, kWinlogon, "Userinit") + " | " + Reg(kUser, kApproved, userinit), userinit + " | 250");
     EXPECT_EQ(DeleteRegProgram(nullptr, "Winlogon Shell", "C:\\vltest\\evil.exe", "", 251), 1);
-    EXPECT_EQ(Reg(kMachine, kWinlogon, "Shell"), "Explorer.exe");
-    EXPECT_EQ(Reg(kUser, kApproved, "Explorer.exe"), "251");
+    EXPECT_EQ(Reg(kMachine, kWinlogon, "Shell") + " | " + Reg(kUser, kApproved, "Explorer.exe"), "Explorer.exe | 251");
     EXPECT_TRUE(InHistory("\tRESET_USERINIT\tWINLOGON_Userinit\tWinlogon Userinit\t"));
     EXPECT_TRUE(InHistory("\tRESET_SHELL\tWINLOGON_Shell\tWinlogon Shell\t"));
 }
@@ -487,7 +476,7 @@ TEST_F(Disable, HookRemovalHappensOnlyAfterYes)
             EXPECT_EQ(DeleteRegProgram(nullptr, "VlTestDelayLoad", hook, clsid, 252), removed);
             EXPECT_TRUE(Answered(answerer));
         }
-        SetRegRemovalConfirm(CountingConfirm);
+        SetRegRemovalConfirm([](HWND, const char*, const char*) { return ++g_confirmCalls, g_confirmAnswer; });
         g_confirmAnswer = removed;
         EXPECT_EQ(DeleteRegProgram(nullptr, "VlTest Scheduler", "C:\\vltest\\s.dll", clsid, 253),
                   removed);

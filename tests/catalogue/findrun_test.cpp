@@ -63,22 +63,18 @@ void ExpectItem(const Item& item, const std::string& title, const std::string& p
     EXPECT_EQ(title, item.title);
     EXPECT_STRCASEEQ(path.c_str(), item.path.c_str()) << title;
     EXPECT_STRCASEEQ(entry.c_str(), item.entry.c_str()) << title;
-    EXPECT_EQ(detail, item.detail) << title;
-    EXPECT_EQ(type, item.type) << title;
-    EXPECT_EQ(flag, item.flag) << title;
+    EXPECT_EQ(detail + "|" + std::to_string(type) + "|" + std::to_string(flag),
+              item.detail + "|" + std::to_string(item.type) + "|" + std::to_string(item.flag)) << title;
 }
 
 Item OnlyItem(const std::string& title) { return OnlyWhere(&Item::title, title); }
 
 bool KeyIsEmpty(HKEY root, const char* key)
 {
-    HKEY h = nullptr;
-    if (RegOpenKeyExA(root, key, 0, KEY_READ, &h) != ERROR_SUCCESS) return true;
+    UniqueKey h;
     DWORD count = 0;
-    RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, nullptr,
-                     nullptr, nullptr, nullptr);
-    RegCloseKey(h);
-    return count == 0;
+    return RegOpenKeyExA(root, key, 0, KEY_READ, h.put()) != ERROR_SUCCESS ||
+           (RegQueryInfoKeyA(h.get(), 0, 0, 0, 0, 0, 0, &count, 0, 0, 0, 0) == ERROR_SUCCESS && count == 0);
 }
 
 }   // namespace
@@ -279,11 +275,8 @@ TEST(Winlogon, UserinitAndShellYieldTheProgramBehindTheSystemsOwn)
         {"Shell", "", 0, ""},
     };
     for (const auto& c : cases) {
-        if (c.value == "-") {
-            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kWinlogon, c.name);
-        } else {
-            ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kWinlogon, c.name, c.value));
-        }
+        if (c.value == "-") RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kWinlogon, c.name);
+        else ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kWinlogon, c.name, c.value));
         char out[MAX_PATH] = "stale";
         const bool userinit = strcmp(c.name, "Userinit") == 0;
         EXPECT_EQ(c.found, userinit ? GetWinLogon_Userinit(out) : GetWinLogon_Shell(out))
@@ -322,9 +315,8 @@ TEST(BuildRegInfo, HookKeysAppInitAndNotifyAreListedWithTheirServers)
     for (const char* absent : {"VlDelayDword", "VlNotifyEmpty", "VlNotifyNone"})
         EXPECT_TRUE(IndexesOf(absent).empty()) << absent;
     std::vector<int> appInit;
-    for (int i = 0; i < ItemCount(); ++i) {
+    for (int i = 0; i < ItemCount(); ++i)
         if (GetItemType(i) == 255) appInit.push_back(i);
-    }
     ASSERT_EQ(3u, appInit.size()) << "every piece is listed, even an empty one";
     ExpectItem(ReadItem(appInit[0]), "Startup Fixture Suite", kFixture, "Startup Fixture Works",
                "3.1.4.1", 255);

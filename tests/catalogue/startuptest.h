@@ -269,4 +269,42 @@ public:
     ~SavedProfile() { WriteProfileStringA("windows", key_.c_str(), existed_ ? text_.c_str() : nullptr); }
 };
 
+// Waits (up to 10 s) for a service to come to `state`; the state it is in.
+inline DWORD WaitServiceState(SC_HANDLE service, DWORD state)
+{
+    SERVICE_STATUS status = {};
+    for (int i = 0; i < 200 && QueryServiceStatus(service, &status) && status.dwCurrentState != state; ++i) Sleep(50);
+    return status.dwCurrentState;
+}
+
+// The fixture service program installed to start on demand under `name`;
+// stopped and deleted before and after.
+class FixtureService {
+    std::string name_;
+    UniqueService manager_{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
+    UniqueService service_;
+    void Remove()
+    {
+        UniqueService old(OpenServiceA(manager_.get(), name_.c_str(), SERVICE_ALL_ACCESS));
+        SERVICE_STATUS status = {};
+        if (ControlService(old.get(), SERVICE_CONTROL_STOP, &status)) WaitServiceState(old.get(), SERVICE_STOPPED);
+        DeleteService(old.get());
+    }
+
+public:
+    FixtureService(std::string name, const char* title) : name_(std::move(name))
+    {
+        Remove();
+        // Built by appending: GCC 12 warns falsely on "\"" + text.
+        const std::string command = std::string(1, '"').append(FixturePath("svc_fixture.exe")).append(1, '"');
+        service_ = UniqueService(CreateServiceA(manager_.get(), name_.c_str(), title, SERVICE_ALL_ACCESS,
+                                                SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                                                command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+    }
+    ~FixtureService() { service_ = UniqueService(), Remove(); }
+    FixtureService(const FixtureService&) = delete;
+    FixtureService& operator=(const FixtureService&) = delete;
+    SC_HANDLE get() const { return service_.get(); }
+};
+
 }   // namespace startuptest

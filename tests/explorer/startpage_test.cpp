@@ -1,23 +1,15 @@
 // The Startup Programs page hosted in a property sheet on a thread of its
 // own, driven from the test thread with the messages a user's clicks send.
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <commctrl.h>
+#include <memory>
 
-#include <string>
-#include <thread>
-#include <vector>
+#include "tests/explorer/explorertest.h"
 
-#include "catalogue/catalogue.h"
-#include "explorer/explorer.h"
-#include "tests/support/testsupport.h"
+using namespace explorertest;
+using namespace startuptest;
 
 namespace {
 
-constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kApprovals = "Software\\Corvath\\Velmora\\Run";
 constexpr const char* kSheetCaption = "VlStartPageTest";
-constexpr int kList = 1000;
 
 std::string Prefix()
 {
@@ -26,38 +18,35 @@ std::string Prefix()
 
 bool HasRunValue(HKEY root, const std::string& name)
 {
-    char data[4096];
-    return ReadRegText(root, kUserRun, name.c_str(), data) > 0;
+    return Reg(root, kRunKey, Prefix() + name) != kMissing;
 }
 
 // Every value whose name holds the prefix goes from the keys the page and
 // the catalogue write: Run keys, markers, disabled stores, approvals.
 void RemovePrefixed(HKEY root, const char* subkey)
 {
-    HKEY key;
-    if (RegOpenKeyExA(root, subkey, 0, KEY_READ | KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    UniqueKey key;
+    if (RegOpenKeyExA(root, subkey, 0, KEY_READ | KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return;
     std::vector<std::string> names;
     char name[16384];
-    for (DWORD i = 0;; ++i) {
-        DWORD length = sizeof(name);
-        if (RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
+    for (DWORD i = 0, length = sizeof(name);
+         RegEnumValueA(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, length = sizeof(name)) {
         // Any run's prefix: a run that was killed left its values behind.
         if (std::string(name).find("VlSP") != std::string::npos) names.push_back(name);
     }
-    for (const std::string& n : names) RegDeleteValueA(key, n.c_str());
-    RegCloseKey(key);
+    for (const std::string& n : names) RegDeleteValueA(key.get(), n.c_str());
 }
 
 void CleanUp()
 {
-    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RemovePrefixed(root, kUserRun);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RemovePrefixed(root, kRunKey);
     RemovePrefixed(HKEY_LOCAL_MACHINE, kDisabledMarkerKey);
     for (int code : {1, 11}) {
         const char* store = nullptr;
         if (GetRunLocation(code, nullptr, nullptr, &store)) RemovePrefixed(HKEY_LOCAL_MACHINE, store);
     }
-    RemovePrefixed(HKEY_CURRENT_USER, kApprovals);
+    RemovePrefixed(HKEY_CURRENT_USER, kApproved);
     DeleteRegValue(HKEY_CURRENT_USER, kOptionsKey, "SortStartup");
 }
 
@@ -70,33 +59,26 @@ std::string DetectedName(const std::string& program)
     return normalized;
 }
 
-// The sheet with the one page, on a thread of its own so that the test can
-// answer the page's questions while it waits for a command.
+// The page in a sheet of its own (PageHost), so that the test can answer the
+// page's questions while it waits for a command.
 class StartPage : public ::testing::Test {
 protected:
-    std::thread sheetThread;
-    HWND sheet = nullptr;
-    HWND page = nullptr;
-    HWND list = nullptr;
+    std::unique_ptr<PageHost> host;
+    HWND page = nullptr, list = nullptr;
     std::string scratchProgram;
     bool hadStamp = false;
 
     void SetUp() override
     {
         CleanUp();
-        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
-        InitCommonControlsEx(&icc);
         char system[MAX_PATH];
         GetSystemDirectoryA(system, MAX_PATH);
         scratchProgram = std::string(system) + "\\notepad.exe";
-        char date[64];
-        hadStamp = GetRegValue(HKEY_CURRENT_USER, DetectedStoreOfType(1),
-                               DetectedName(scratchProgram).c_str(), date) > 0;
+        hadStamp = Reg(HKEY_CURRENT_USER, DetectedStoreOfType(1), DetectedName(scratchProgram)) != kMissing;
     }
     void TearDown() override
     {
-        if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-        if (sheetThread.joinable()) sheetThread.join();
+        host.reset();
         CleanUp();
         if (!hadStamp)
             DeleteRegValue(HKEY_CURRENT_USER, DetectedStoreOfType(1), DetectedName(scratchProgram).c_str());
@@ -104,57 +86,24 @@ protected:
 
     void AddRun(HKEY root, const std::string& name, const std::string& data)
     {
-        ASSERT_TRUE(SetRegValue(root, kUserRun, (Prefix() + name).c_str(), data.c_str()));
+        ASSERT_TRUE(SetRegValue(root, kRunKey, (Prefix() + name).c_str(), data.c_str()));
     }
-
     void Open()
     {
-        sheetThread = std::thread([] {
-            PROPSHEETPAGEA pageRecord = {};
-            pageRecord.dwSize = sizeof(pageRecord);
-            pageRecord.hInstance = GetModuleHandleA(nullptr);
-            pageRecord.pszTemplate = MAKEINTRESOURCEA(StartupPageSpec().dialogId);
-            pageRecord.pfnDlgProc = PageProc;
-            pageRecord.lParam = reinterpret_cast<LPARAM>(&StartupPageSpec());
-            PROPSHEETHEADERA header = {};
-            header.dwSize = sizeof(header);
-            header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
-            header.hInstance = GetModuleHandleA(nullptr);
-            header.pszCaption = kSheetCaption;
-            header.nPages = 1;
-            header.ppsp = &pageRecord;
-            PropertySheetA(&header);
-        });
-        for (int i = 0; i < 600 && !(sheet = FindWindowA("#32770", kSheetCaption)); ++i) Sleep(50);
-        ASSERT_NE(nullptr, sheet);
-        for (int i = 0; i < 600 && !(page = PropSheet_GetCurrentPageHwnd(sheet)); ++i) Sleep(50);
-        ASSERT_NE(nullptr, page);
-        list = GetDlgItem(page, kList);
+        host = std::make_unique<PageHost>(StartupPageSpec(), kSheetCaption);
+        page = host->page, list = host->list;
         ASSERT_NE(nullptr, list);
         SendMessageA(page, WM_NULL, 0, 0);
     }
-
-    std::string Cell(int row, int column)
-    {
-        char text[1024] = "";
-        GetRowText(list, row, column, text, sizeof(text));
-        return text;
-    }
-    int RowOf(const std::string& name)
-    {
-        const int rows = ListView_GetItemCount(list);
-        for (int row = 0; row < rows; ++row)
-            if (Cell(row, 0) == Prefix() + name) return row;
-        return -1;
-    }
+    std::string Cell(int row, int column) { return explorertest::Cell(list, row, column); }
+    int RowOf(const std::string& name) { return host->RowWith(0, Prefix() + name); }
     // Our rows' names (without the prefix) in the order the list shows them.
-    std::vector<std::string> OurOrder()
+    std::string OurOrder()
     {
-        std::vector<std::string> order;
-        const int rows = ListView_GetItemCount(list);
-        for (int row = 0; row < rows; ++row) {
+        std::string order;
+        for (int row = 0; row < RowCount(list); ++row) {
             const std::string title = Cell(row, 0);
-            if (title.rfind(Prefix(), 0) == 0) order.push_back(title.substr(Prefix().size()));
+            if (title.rfind(Prefix(), 0) == 0) order += title.substr(Prefix().size()) + " ";
         }
         return order;
     }
@@ -162,44 +111,9 @@ protected:
     {
         ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
         for (const char* name : names) {
-            const int row = RowOf(name);
-            ASSERT_GE(row, 0) << name;
-            ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED);
+            ASSERT_GE(RowOf(name), 0) << name;
+            explorertest::Select(list, RowOf(name), false);
         }
-    }
-    void ClickColumn(int column)
-    {
-        NMLISTVIEW click = {};
-        click.hdr.hwndFrom = list;
-        click.hdr.idFrom = kList;
-        click.hdr.code = LVN_COLUMNCLICK;
-        click.iItem = -1;
-        click.iSubItem = column;
-        SendMessageA(page, WM_NOTIFY, kList, reinterpret_cast<LPARAM>(&click));
-    }
-    // Runs a command; without a question it must end on its own.
-    bool Command(int id)
-    {
-        DWORD_PTR result = 0;
-        return SendMessageTimeoutA(page, WM_COMMAND, id, 0, SMTO_NORMAL, 20000, &result) != 0;
-    }
-    // Runs a command that asks: answers the box of `caption` with `button`
-    // and returns the box's text ("" when none came).
-    std::string CommandAnswered(int id, const char* caption, int button)
-    {
-        std::string text;
-        std::thread answer([&] {
-            HWND box = nullptr;
-            for (int i = 0; i < 600 && !(box = FindWindowA("#32770", caption)); ++i) Sleep(50);
-            if (!box) return;
-            char buffer[2048] = "";
-            GetDlgItemTextA(box, 0xFFFF, buffer, sizeof(buffer));
-            text = buffer;
-            SendMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
-        });
-        SendMessageA(page, WM_COMMAND, id, 0);
-        answer.join();
-        return text;
     }
     // Chooses a path in the Add dialog; every message box of the page's
     // thread meanwhile is read (returned) and closed, then the dialog if
@@ -208,17 +122,12 @@ protected:
     {
         std::string said;
         std::thread chooser([&] {
-            HWND open = nullptr;
-            for (int i = 0; i < 600 && !(open = FindWindowA("#32770", "Add AutoStart Program")); ++i)
-                Sleep(50);
+            HWND open = WaitWindow("Add AutoStart Program");
             if (!open) return;
             // The name box of the Explorer-style dialog (cmb13), or its edit (edt1).
             if (!SetDlgItemTextA(open, 0x47C, path.c_str())) SetDlgItemTextA(open, 0x480, path.c_str());
             PostMessageA(open, WM_COMMAND, IDOK, 0);
-            struct Boxes {
-                HWND open;
-                std::string* said;
-            } boxes{open, &said};
+            struct Boxes { HWND open; std::string* said; } boxes{open, &said};
             for (int i = 0; i < 30; ++i) {
                 Sleep(100);
                 EnumThreadWindows(
@@ -259,31 +168,24 @@ TEST_F(StartPage, SortsByColumnBothWaysKeepingDisabledEntriesLast)
     EXPECT_NE("", Cell(row, 4)) << "first sight is stamped when the page lists it";
 
     Select({"d"});
-    ASSERT_TRUE(Command(11));
-    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "d"));
+    ASSERT_TRUE(host->Command(11));
+    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, "d"));
     ASSERT_GE(RowOf("d"), 0);
     EXPECT_EQ("   Disabled", Cell(RowOf("d"), 3));
 
     // "a" and "ab" compare equal (one is the other's beginning): they stay
     // side by side; the disabled "d" is last in both directions.
-    ClickColumn(0);
-    std::vector<std::string> up = OurOrder();
-    ASSERT_EQ(5u, up.size());
-    EXPECT_TRUE((up[0] == "a" && up[1] == "ab") || (up[0] == "ab" && up[1] == "a"));
-    EXPECT_EQ("b", up[2]);
-    EXPECT_EQ("c", up[3]);
-    EXPECT_EQ("d", up[4]);
+    host->ClickColumn(0);
+    const std::string up = OurOrder();
+    EXPECT_TRUE(up == "a ab b c d " || up == "ab a b c d ") << up;
     EXPECT_EQ(1, ReadOption("SortStartup", 0));
-    ClickColumn(0);
-    std::vector<std::string> down = OurOrder();
-    ASSERT_EQ(5u, down.size());
-    EXPECT_EQ("c", down[0]);
-    EXPECT_EQ("b", down[1]);
-    EXPECT_EQ("d", down[4]);
+    host->ClickColumn(0);
+    const std::string down = OurOrder();
+    EXPECT_TRUE(down == "c b a ab d " || down == "c b ab a d ") << down;
 
     Select({"d"});
-    ASSERT_TRUE(Command(10));
-    EXPECT_TRUE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "d"));
+    ASSERT_TRUE(host->Command(10));
+    EXPECT_TRUE(HasRunValue(HKEY_CURRENT_USER, "d"));
     EXPECT_EQ("CURRENT_RUN", Cell(RowOf("d"), 3));
 }
 
@@ -292,21 +194,21 @@ TEST_F(StartPage, RemoveAsksForOneRowAndNotForThree)
     for (const char* name : {"one", "x", "y", "z"}) AddRun(HKEY_CURRENT_USER, name, scratchProgram);
     Open();
     Select({"one"});
-    std::string question = CommandAnswered(1003, GetAppCaption(), IDNO);
+    std::string question = host->Answered(1003, GetAppCaption(), IDNO);
     EXPECT_NE(std::string::npos, question.find("notepad.exe")) << question;
-    EXPECT_TRUE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "one"));
+    EXPECT_TRUE(HasRunValue(HKEY_CURRENT_USER, "one"));
     Select({"one"});
-    CommandAnswered(1003, GetAppCaption(), IDYES);
-    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "one"));
+    host->Answered(1003, GetAppCaption(), IDYES);
+    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, "one"));
     EXPECT_LT(RowOf("one"), 0);
 
     Select({"x", "y", "z"});
-    ASSERT_TRUE(Command(1003)) << "several rows are removed without a question";
+    ASSERT_TRUE(host->Command(1003)) << "several rows are removed without a question";
     for (const char* name : {"x", "y", "z"})
-        EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + name)) << name;
+        EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, name)) << name;
 
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-    const std::string told = CommandAnswered(1003, "Velmora Help", IDOK);
+    const std::string told = host->Answered(1003, "Velmora Help", IDOK);
     EXPECT_NE(std::string::npos, told.find("No selection")) << told;
 }
 
@@ -315,16 +217,16 @@ TEST_F(StartPage, DisablingATitleParkedElsewhereIsRefusedWithAMessage)
     AddRun(HKEY_CURRENT_USER, "same", scratchProgram + " /user");
     Open();
     Select({"same"});
-    ASSERT_TRUE(Command(11));
-    ASSERT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "same"));
+    ASSERT_TRUE(host->Command(11));
+    ASSERT_FALSE(HasRunValue(HKEY_CURRENT_USER, "same"));
     AddRun(HKEY_LOCAL_MACHINE, "same", scratchProgram + " /machine");
-    ASSERT_TRUE(Command(1014));   // the Show All box's command refills
+    ASSERT_TRUE(host->Command(1014));   // the Show All box's command refills
 
     // The first row of that title in list order is the machine's active one.
     Select({"same"});
-    const std::string said = CommandAnswered(11, GetAppCaption(), IDOK);
+    const std::string said = host->Answered(11, GetAppCaption(), IDOK);
     EXPECT_NE(std::string::npos, said.find(Prefix() + "same")) << said;
-    EXPECT_TRUE(HasRunValue(HKEY_LOCAL_MACHINE, Prefix() + "same"));
+    EXPECT_TRUE(HasRunValue(HKEY_LOCAL_MACHINE, "same"));
     char parked[4096] = "";
     const char* store = nullptr;
     ASSERT_TRUE(GetRunLocation(11, nullptr, nullptr, &store));
@@ -340,13 +242,13 @@ TEST_F(StartPage, AddRefusesAMissingPathAndBadDataDoesNotCrash)
     Open();
     EXPECT_EQ(ItemCount(), ListView_GetItemCount(list));
     ASSERT_TRUE(SetRegValue(HKEY_CURRENT_USER, kOptionsKey, "SortStartup", "text"));
-    ASSERT_TRUE(Command(1014));
+    ASSERT_TRUE(host->Command(1014));
     EXPECT_EQ(ItemCount(), ListView_GetItemCount(list));
 
     const std::string missing = "C:\\" + Prefix() + "missing\\nothing.exe";
     EXPECT_NE("", AddThroughDialog(missing)) << "the refusal is told";
     char approval[64] = "";
-    EXPECT_EQ(0, GetRegValue(HKEY_CURRENT_USER, kApprovals, missing.c_str(), approval));
+    EXPECT_EQ(0, GetRegValue(HKEY_CURRENT_USER, kApproved, missing.c_str(), approval));
 
     // A program that exists is added under its description, and approved.
     ScratchDir dir((Prefix() + "add").c_str());
@@ -354,10 +256,10 @@ TEST_F(StartPage, AddRefusesAMissingPathAndBadDataDoesNotCrash)
     ASSERT_TRUE(CopyFileA(FixturePath("fixture_app.exe").c_str(), program.c_str(), FALSE));
     EXPECT_EQ("", AddThroughDialog(program));
     char added[MAX_PATH] = "";
-    GetRegValue(HKEY_CURRENT_USER, kUserRun, "Fixture Application", added);
-    DeleteRegValue(HKEY_CURRENT_USER, kUserRun, "Fixture Application");
+    GetRegValue(HKEY_CURRENT_USER, kRunKey, "Fixture Application", added);
+    DeleteRegValue(HKEY_CURRENT_USER, kRunKey, "Fixture Application");
     EXPECT_STREQ(program.c_str(), added);
-    GetRegValue(HKEY_CURRENT_USER, kApprovals, program.c_str(), approval);
+    GetRegValue(HKEY_CURRENT_USER, kApproved, program.c_str(), approval);
     EXPECT_STREQ("1", approval);
 }
 
@@ -377,13 +279,13 @@ TEST_F(StartPage, StopsRunningProgramsAskingOnlyForOneRowAndMovesToDelayedStart)
     EXPECT_EQ("Fixture Works", Cell(RowOf("one"), 2));
 
     Select({"one"});
-    const std::string asked = CommandAnswered(11, GetAppCaption(), IDNO);
+    const std::string asked = host->Answered(11, GetAppCaption(), IDNO);
     EXPECT_NE(std::string::npos, asked.find(Prefix() + "one")) << asked;
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(running[0], 0)) << "No keeps it running";
-    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "one")) << "but it is disabled";
+    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, "one")) << "but it is disabled";
 
     Select({"one", "two"});
-    ASSERT_TRUE(Command(11)) << "two rows: stopped without a question";
+    ASSERT_TRUE(host->Command(11)) << "two rows: stopped without a question";
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(running[0], 5000));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(running[1], 5000));
     for (HANDLE process : running) {
@@ -392,8 +294,8 @@ TEST_F(StartPage, StopsRunningProgramsAskingOnlyForOneRowAndMovesToDelayedStart)
     }
 
     Select({"three"});
-    ASSERT_TRUE(Command(1195));
-    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, Prefix() + "three"));
+    ASSERT_TRUE(host->Command(1195));
+    EXPECT_FALSE(HasRunValue(HKEY_CURRENT_USER, "three"));
     char delayed[64] = "";
     EXPECT_GT(GetRegValue(HKEY_CURRENT_USER, kDelayKey, programs[2].c_str(), delayed), 0);
     RemoveDelayValues(HKEY_CURRENT_USER, programs[2].c_str());

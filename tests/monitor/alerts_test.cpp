@@ -251,27 +251,11 @@ TEST_F(Alerts, ServiceAlertRejectStopsAndDisablesTheService)
 {
     constexpr const char* kName = "VlAlertSvc";
     constexpr const char* kDisplay = "Velmora Alert Test Service";
-    UniqueService manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    const auto waitFor = [](SC_HANDLE service, DWORD state) {
-        SERVICE_STATUS status = {};
-        for (int i = 0; i < 100 && QueryServiceStatus(service, &status) && status.dwCurrentState != state; ++i) Sleep(50);
-        return status.dwCurrentState;
-    };
-    const auto remove = [&] {
-        UniqueService old(OpenServiceA(manager.get(), kName, SERVICE_ALL_ACCESS));
-        SERVICE_STATUS status = {};
-        ControlService(old.get(), SERVICE_CONTROL_STOP, &status);
-        waitFor(old.get(), SERVICE_STOPPED);
-        DeleteService(old.get());
-    };
-    remove();
+    FixtureService service(kName, kDisplay);
     const std::string exe = FixturePath("svc_fixture.exe");
-    UniqueService service(CreateServiceA(manager.get(), kName, kDisplay, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                         SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, ("\"" + exe + "\"").c_str(),
-                                         nullptr, nullptr, nullptr, nullptr, nullptr));
-    ASSERT_TRUE(service);
+    ASSERT_TRUE(service.get());
     ASSERT_TRUE(StartServiceA(service.get(), 0, nullptr));
-    waitFor(service.get(), SERVICE_RUNNING);
+    WaitServiceState(service.get(), SERVICE_RUNNING);
     WriteTextFile(HistoryPath(), "");
     Driver driver(kProgramAlert, {IDCANCEL});
     EXPECT_EQ(7, Show(IDD_SERVICE_ALERT, 700, kDisplay, exe));
@@ -284,9 +268,7 @@ TEST_F(Alerts, ServiceAlertRejectStopsAndDisablesTheService)
     for (int action : {20, 9, 12})
         EXPECT_NE(std::string::npos, history.find("\t" + ActionName(action) + "\t")) << history;
     EXPECT_EQ("\x04", Reg(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + kName, "Start"));
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), waitFor(service.get(), SERVICE_STOPPED));
-    service = UniqueService();
-    remove();
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), WaitServiceState(service.get(), SERVICE_STOPPED));
 }
 
 // A watched file that changed, answered through the monitor's own alert.

@@ -122,38 +122,6 @@ TEST_F(Checks, NewIEHelperIsApprovedOnYesAndRemovedOnNoOrSuppressedUnlessApprove
 constexpr const char* kServiceName = "VlCheckSvc";
 constexpr const char* kServiceTitle = "Northwind Check Service";
 
-DWORD WaitForState(SC_HANDLE service, DWORD state)
-{
-    SERVICE_STATUS status = {};
-    for (int i = 0; i < 200 && QueryServiceStatus(service, &status) && status.dwCurrentState != state; ++i) Sleep(50);
-    return status.dwCurrentState;
-}
-
-// The fixture service, stopped and deleted before and after.
-class InstalledService {
-    UniqueService manager_{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
-    UniqueService service_;
-    void Remove()
-    {
-        UniqueService old(OpenServiceA(manager_.get(), kServiceName, SERVICE_ALL_ACCESS));
-        SERVICE_STATUS status = {};
-        if (ControlService(old.get(), SERVICE_CONTROL_STOP, &status)) WaitForState(old.get(), SERVICE_STOPPED);
-        DeleteService(old.get());
-    }
-
-public:
-    InstalledService()
-    {
-        Remove();
-        const std::string command = std::string(1, '"').append(FixturePath("svc_fixture.exe")).append(1, '"');
-        service_ = UniqueService(CreateServiceA(manager_.get(), kServiceName, kServiceTitle, SERVICE_ALL_ACCESS,
-                                                SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START,
-                                                SERVICE_ERROR_IGNORE, command.c_str(), 0, 0, 0, 0, 0));
-    }
-    ~InstalledService() { service_ = UniqueService(), Remove(); }
-    SC_HANDLE get() const { return service_.get(); }
-};
-
 TEST_F(Checks, NewRunningServiceIsRecordedAndStoppedAndDisabledUnlessApprovedOrAnsweredYes)
 {
     struct Case {
@@ -167,7 +135,7 @@ TEST_F(Checks, NewRunningServiceIsRecordedAndStoppedAndDisabledUnlessApprovedOrA
         {false, IDYES, SERVICE_RUNNING, SERVICE_DEMAND_START},
         {false, IDNO, SERVICE_STOPPED, SERVICE_DISABLED},
     };
-    InstalledService service;
+    FixtureService service(kServiceName, kServiceTitle);
     ASSERT_TRUE(service.get()) << GetLastError();
     ApproveListed(kStoreServices, [] { return BuildServiceList() + ItemCount(); }, false);
     for (const Case& c : cases) {
@@ -176,10 +144,10 @@ TEST_F(Checks, NewRunningServiceIsRecordedAndStoppedAndDisabledUnlessApprovedOrA
         ChangeServiceConfigA(service.get(), SERVICE_NO_CHANGE, SERVICE_DEMAND_START, SERVICE_NO_CHANGE, 0, 0, 0, 0, 0,
                              0, 0);
         StartServiceA(service.get(), 0, nullptr);
-        ASSERT_EQ(WaitForState(service.get(), SERVICE_RUNNING), static_cast<DWORD>(SERVICE_RUNNING));
+        ASSERT_EQ(WaitServiceState(service.get(), SERVICE_RUNNING), static_cast<DWORD>(SERVICE_RUNNING));
         if (c.approved) WriteApproval(kStoreServices, kServiceTitle, 700);
         RunAnswered(CheckServices, c.approved ? 0 : c.answer);
-        EXPECT_EQ(WaitForState(service.get(), c.state), c.state) << c.answer;
+        EXPECT_EQ(WaitServiceState(service.get(), c.state), c.state) << c.answer;
         const std::string start = Reg(HKEY_LOCAL_MACHINE, std::string(kServicesKey) + "\\" + kServiceName, "Start");
         EXPECT_EQ(static_cast<DWORD>(start[0]), c.start) << c.answer;   // a DWORD below 256
         EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedServicesKey, kServiceTitle), "700") << c.answer;
