@@ -21,44 +21,6 @@ DWORD ReadStart(const char* name)
     return value;
 }
 
-bool WaitForState(SC_HANDLE service, DWORD state)
-{
-    SERVICE_STATUS status = {};
-    for (int attempt = 0; attempt < 200; ++attempt, Sleep(50))
-        if (QueryServiceStatus(service, &status) && status.dwCurrentState == state) return true;
-    return false;
-}
-
-// The fixture service, installed through the Service Control Manager and
-// stopped and deleted again however the test ends.
-class InstalledService {
-    UniqueService manager_{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
-    UniqueService service_;
-    void Remove()
-    {
-        UniqueService old(OpenServiceA(manager_.get(), kServiceName, SERVICE_ALL_ACCESS));
-        SERVICE_STATUS status = {};
-        if (ControlService(old.get(), SERVICE_CONTROL_STOP, &status))
-            WaitForState(old.get(), SERVICE_STOPPED);
-        DeleteService(old.get());
-    }
-
-public:
-    explicit InstalledService(const std::string& exe)
-    {
-        Remove();
-        const std::string command = std::string(1, '"').append(exe).append(1, '"');
-        service_ = UniqueService(CreateServiceA(manager_.get(), kServiceName, kDisplayName,
-                                                SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                                SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, command.c_str(),
-                                                nullptr, nullptr, nullptr, nullptr, nullptr));
-        SERVICE_DESCRIPTIONA description = {const_cast<char*>(kDescription)};
-        ChangeServiceConfig2A(service_.get(), SERVICE_CONFIG_DESCRIPTION, &description);
-    }
-    ~InstalledService() { service_ = UniqueService(); Remove(); }
-    SC_HANDLE get() const { return service_.get(); }
-};
-
 // A service that exists only in the registry (the manager does not know it).
 struct RegistryService {
     std::string key;
@@ -91,7 +53,7 @@ protected:
 
 TEST_F(Services, InstalledServiceIsListedSwitchedAskedAndARejectedOneEndsDisabledAndStopped)
 {
-    InstalledService svc(exe);
+    FixtureService svc(kServiceName, kDisplayName, kDescription);
     ASSERT_TRUE(svc.get()) << GetLastError();
     BuildServiceList();
     Item item = OnlyWhere(&Item::title, kDisplayName);
@@ -112,7 +74,7 @@ TEST_F(Services, InstalledServiceIsListedSwitchedAskedAndARejectedOneEndsDisable
     EXPECT_EQ(ReadStart(kServiceName), 3u);
     EXPECT_EQ(GetServiceStateText(kDisplayName, text), 0);   // a stopped service does not answer
     EXPECT_STREQ(text, "Stopped");
-    ASSERT_TRUE(StartServiceA(svc.get(), 0, nullptr) && WaitForState(svc.get(), SERVICE_RUNNING));
+    ASSERT_TRUE(StartServiceA(svc.get(), 0, nullptr) && WaitServiceState(svc.get(), SERVICE_RUNNING) == SERVICE_RUNNING);
     const int packed = QueryServiceState(kDisplayName);
     EXPECT_EQ(packed, (SERVICE_RUNNING << 16) | SERVICE_WIN32_OWN_PROCESS);
     EXPECT_NE(QueryServiceControls(kDisplayName) & SERVICE_ACCEPT_STOP, 0);
@@ -120,7 +82,7 @@ TEST_F(Services, InstalledServiceIsListedSwitchedAskedAndARejectedOneEndsDisable
     EXPECT_STREQ(text, "Running");
     EXPECT_EQ(SetServiceStartType(kDisplayName, SERVICE_DISABLED), 1);
     EXPECT_EQ(SendServiceControl(kDisplayName, SERVICE_CONTROL_STOP), 1);
-    ASSERT_TRUE(WaitForState(svc.get(), SERVICE_STOPPED));
+    ASSERT_TRUE(WaitServiceState(svc.get(), SERVICE_STOPPED) == SERVICE_STOPPED);
     BuildServiceList();
     EXPECT_EQ(OnlyWhere(&Item::title, kDisplayName).entry, "Disabled");
     // Only the manager keeps the name once the registry's is gone.
@@ -133,7 +95,7 @@ TEST_F(Services, InstalledServiceIsListedSwitchedAskedAndARejectedOneEndsDisable
 // manager's name stands over a registry text the manager never read.
 TEST_F(Services, EachListShowsTheManagersCurrentDisplayNames)
 {
-    InstalledService svc(exe);
+    FixtureService svc(kServiceName, kDisplayName, kDescription);
     ASSERT_TRUE(svc.get()) << GetLastError();
     BuildServiceList();
     const int listed = ItemCount();
@@ -162,7 +124,7 @@ TEST_F(Services, AServiceInstalledOrDeletedBetweenTwoListsShowsInTheSecond)
     ASSERT_TRUE(SharedServiceManager());
     EXPECT_EQ(SharedServiceManager(), SharedServiceManager());
     {
-        InstalledService svc(exe);
+        FixtureService svc(kServiceName, kDisplayName, kDescription);
         ASSERT_TRUE(svc.get()) << GetLastError();
         BuildServiceList();
         EXPECT_EQ(ItemCount(), before + 1);

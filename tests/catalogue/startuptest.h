@@ -277,8 +277,8 @@ inline DWORD WaitServiceState(SC_HANDLE service, DWORD state)
     return status.dwCurrentState;
 }
 
-// The fixture service program installed to start on demand under `name`;
-// stopped and deleted before and after.
+// The fixture service program installed to start on demand under `name`,
+// with a description when one is given; stopped and deleted before and after.
 class FixtureService {
     std::string name_;
     UniqueService manager_{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
@@ -292,7 +292,7 @@ class FixtureService {
     }
 
 public:
-    FixtureService(std::string name, const char* title) : name_(std::move(name))
+    FixtureService(std::string name, const char* title, const char* description = nullptr) : name_(std::move(name))
     {
         Remove();
         // Built by appending: GCC 12 warns falsely on "\"" + text.
@@ -300,6 +300,8 @@ public:
         service_ = UniqueService(CreateServiceA(manager_.get(), name_.c_str(), title, SERVICE_ALL_ACCESS,
                                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
                                                 command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+        SERVICE_DESCRIPTIONA text = {const_cast<char*>(description)};
+        if (description) ChangeServiceConfig2A(service_.get(), SERVICE_CONFIG_DESCRIPTION, &text);
     }
     ~FixtureService() { service_ = UniqueService(), Remove(); }
     FixtureService(const FixtureService&) = delete;
