@@ -5,48 +5,11 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
-#include "tests/catalogue/startuptest.h"
+#include "tests/catalogue/tasktest.h"
 
 using namespace startuptest;
+using namespace tasktest;
 namespace {
-const WORD kNextYear = [] { SYSTEMTIME now; GetLocalTime(&now); return static_cast<WORD>(now.wYear + 1); }();
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-ComPtr<ITaskScheduler> OpenScheduler()
-{
-    ComPtr<ITaskScheduler> s;
-    CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
-                     reinterpret_cast<void**>(s.put()));
-    return s;
-}
-
-// The test's work items, deleted on creation and on the way out.
-struct TaskNames {
-    ComApartment apartment;
-    std::vector<std::string> names;
-    explicit TaskNames(std::vector<std::string> list) : names(std::move(list)) { DeleteAll(); }
-    ~TaskNames() { DeleteAll(); }
-    void DeleteAll() const { for (const std::string& name : names) OpenScheduler()->Delete(Wide(name).c_str()); }
-};
-
-// Saves a work item; its trigger runs it once, on 2 November of next year at 00:05.
-bool CreateTask(const std::string& name, bool trigger, const std::string& comment = "",
-                const std::string& program = "C:\\windows\\notepad.exe")
-{
-    ComPtr<ITask> task;
-    ComPtr<ITaskTrigger> once;
-    ComPtr<IPersistFile> file;
-    WORD index = 0;
-    TASK_TRIGGER data = {sizeof(TASK_TRIGGER), 0, kNextYear, 11, 2, 0, 0, 0, 0, 5, 0, 0, 0, TASK_TIME_TRIGGER_ONCE,
-                         {}, 0, 0};
-    return SUCCEEDED(OpenScheduler()->NewWorkItem(Wide(name).c_str(), CLSID_CTask, IID_ITask,
-                                                  reinterpret_cast<IUnknown**>(task.put()))) &&
-           SUCCEEDED(task->SetApplicationName(Wide(program).c_str())) &&
-           SUCCEEDED(task->SetWorkingDirectory(L"C:\\windows")) && SUCCEEDED(task->SetComment(Wide(comment).data())) &&
-           (!trigger || (SUCCEEDED(task->CreateTrigger(&index, once.put())) && SUCCEEDED(once->SetTrigger(&data)))) &&
-           SUCCEEDED(task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) &&
-           file->Save(nullptr, TRUE) == S_OK;
-}
 std::string LoadText(int id) { char text[256] = {}; LoadLocalizedString(id, text); return text; }
 std::string Status(const std::string& name) { char t[256] = "junk"; GetTaskStatusText(name.c_str(), t); return t; }
 }  // namespace
@@ -58,8 +21,8 @@ TEST(SchedTask, ListsTasksInBatchOrderAndFindsEachByItsWholeNameInAnyCase)
     const std::string literal = "VlText %s %n %d", comment = "100% sure: %s%n%x";
     TaskNames tasks({"VlBatchA", "VlBatchB", "VlBatchC", "VlBatchD", literal, "VlBatchRun"});
     for (const char* name : {"VlBatchA", "VlBatchB", "VlBatchC", "VlBatchD"}) ASSERT_TRUE(CreateTask(name, false));
-    ASSERT_TRUE(CreateTask(literal, true, comment));
-    ASSERT_TRUE(CreateTask("VlBatchRun", true, "", FixturePath("sched_fixture.exe")));
+    ASSERT_TRUE(CreateTask(literal, true, "C:\\windows\\notepad.exe", comment));
+    ASSERT_TRUE(CreateTask("VlBatchRun", true, FixturePath("sched_fixture.exe")));
     // The prefix may hold other work items: take the names as the scheduler
     // enumerates them, one at a time.
     std::vector<std::string> raw;

@@ -3,15 +3,15 @@
 // only the test's own items are new; HKCU "Software\Corvath" is put back.
 // Where a check asks, a helper thread answers the real alert.
 #include <gtest/gtest.h>
-#include <mstask.h>
 
 #include <string>
 
 #include "monitor/monitor.h"
-#include "tests/catalogue/startuptest.h"
+#include "tests/catalogue/tasktest.h"
 #include "tests/support/testsupport.h"
 
 using namespace startuptest;
+using namespace tasktest;
 
 namespace {
 
@@ -155,42 +155,11 @@ TEST_F(Checks, NewRunningServiceIsRecordedAndStoppedAndDisabledUnlessApprovedOrA
     }
 }
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-ComPtr<ITaskScheduler> OpenScheduler()
-{
-    ComPtr<ITaskScheduler> s;
-    CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
-                     reinterpret_cast<void**>(s.put()));
-    return s;
-}
-
-bool CreateTask(const std::string& name)
-{
-    ComPtr<ITask> task;
-    ComPtr<IPersistFile> file;
-    return SUCCEEDED(OpenScheduler()->NewWorkItem(Wide(name).c_str(), CLSID_CTask, IID_ITask,
-                                                  reinterpret_cast<IUnknown**>(task.put()))) &&
-           SUCCEEDED(task->SetApplicationName(L"C:\\windows\\notepad.exe")) &&
-           SUCCEEDED(task->SetWorkingDirectory(L"C:\\windows")) &&
-           SUCCEEDED(task->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put()))) &&
-           file->Save(nullptr, TRUE) == S_OK;
-}
-
-bool TaskExists(const std::string& name)
-{
-    ComPtr<ITask> task;
-    return SUCCEEDED(OpenScheduler()->Activate(Wide(name).c_str(), IID_ITask, reinterpret_cast<IUnknown**>(task.put())));
-}
-
 // Wine's scheduler refuses a "." in a work item's name and leaves such a job
 // file out of its list, so the "McAfee.com" rule cannot be reached here.
 TEST_F(Checks, NewTaskIsApprovedOnYesAndDeletedOnNoOrSuppressedWhileAnApprovedOneStays)
 {
-    ComApartment apartment;
-    const std::string names[] = {"VlCheckNew", "VlCheckKept"};
-    const auto clean = [&] { for (const std::string& name : names) OpenScheduler()->Delete(Wide(name).c_str()); };
-    clean();
+    TaskNames tasks({"VlCheckNew", "VlCheckKept"});
     ASSERT_EQ(StartScheduler(), 0);
     ApproveListed(kStoreTasks, BuildTaskList, false);
     ASSERT_TRUE(CreateTask("VlCheckKept"));
@@ -206,7 +175,6 @@ TEST_F(Checks, NewTaskIsApprovedOnYesAndDeletedOnNoOrSuppressedWhileAnApprovedOn
         EXPECT_EQ(Reg(HKEY_CURRENT_USER, kApprovedTasksKey, "VlCheckNew.job"), answer == IDYES ? "800" : kMissing);
         EXPECT_EQ(DetectedCount(kDetectedTasksKey, "NOTEPAD.EXE"), answer ? 1 : 0) << answer;
     }
-    clean();
 }
 
 std::string Now()
