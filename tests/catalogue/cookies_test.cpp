@@ -9,7 +9,6 @@ namespace {
 constexpr const char* kUserShells = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 void SetNut(const std::string& name, const std::string& v) { SetText(HKEY_CURRENT_USER, kNutsKey, name.c_str(), v); }
 bool HasNut(const std::string& name) { return Reg(HKEY_CURRENT_USER, kNutsKey, name) != kMissing; }
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 std::string CookieLine(std::string domain, const std::string& name, const std::string& value, bool secure = false)
 {
     return domain + "\tTRUE\t/\t" + (secure ? "TRUE" : "FALSE") + "\t1900000000\t" + name + "\t" + value;

@@ -44,11 +44,6 @@ std::string ProgramFile(const char* name)
     return std::string(folder) + "\\" + name;
 }
 
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // No history file before or after a test. Keys and the "Disabled" folder that
 // a test brings into being go again, and so do the markers and approvals of
 // the names it uses.

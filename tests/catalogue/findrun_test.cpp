@@ -228,7 +228,7 @@ TEST(GetDisabledPrograms, ListsMarkedStoreValuesAndTheParkedFolder)
     char programFolder[MAX_PATH] = "";
     GetProgramFolder(programFolder);
     const std::string parked = std::string(programFolder) + "\\Disabled";
-    const bool hadFolder = GetFileAttributesA(parked.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const bool hadFolder = Exists(parked);
     CreateDirectoryA(parked.c_str(), nullptr);
     TempFile link(parked + "\\vl parked.lnk");
     ASSERT_EQ(S_OK, CreateShortcut(link.path().c_str(), kFixture.c_str(), "", "", "Vl Parked",

@@ -30,7 +30,6 @@ std::string HistorySince(size_t from)
     return from <= text.size() ? text.substr(from) : text;   // or all of a history started anew
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 std::string Snapshot(const std::string& path) { return Reg(HKEY_CURRENT_USER, kHiddenStoreKey, path); }
 
 void MakeHidden(const std::string& path, const std::string& text, DWORD attributes = FILE_ATTRIBUTE_HIDDEN)

@@ -9,32 +9,7 @@ using namespace startuptest;
 
 namespace {
 
-constexpr const char* kSheet = "VlCookiesSheet";
 constexpr const char* kListCaption = "Cookies";
-
-void WithCookiesPage(const std::function<void(HWND page, HWND list)>& body)
-{
-    std::thread helper([&] {
-        HWND sheet = WaitWindow(kSheet);
-        HWND page = sheet ? FindWindowExA(sheet, nullptr, "#32770", nullptr) : nullptr;
-        if (page) body(page, GetDlgItem(page, IDC_LIST));
-        if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    });
-    PROPSHEETPAGEA page = {};
-    page.dwSize = sizeof(page);
-    page.hInstance = GetModuleHandleA(nullptr);
-    page.pszTemplate = MAKEINTRESOURCEA(IDD_PAGE_COOKIES);
-    page.pfnDlgProc = PageProc;
-    page.lParam = reinterpret_cast<LPARAM>(&CookiesPageSpec());
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof(header);
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
-    header.pszCaption = kSheet;
-    header.nPages = 1;
-    header.ppsp = &page;
-    PropertySheetA(&header);
-    helper.join();
-}
 
 // Clicks a button of a window whose answer box is then answered; returns
 // once the window has dealt with the answer.
@@ -81,15 +56,6 @@ bool IsChecked(HWND list, int row)
     return ((SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) & LVIS_STATEIMAGEMASK) >> 12) == 2;
 }
 
-int RowOf(HWND list, const std::string& text)
-{
-    for (int row = 0; row < RowCount(list); ++row)
-        if (Cell(list, row, 0) == text) return row;
-    return -1;
-}
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 class CookiesPage : public ::testing::Test {
 protected:
     SavedUserTree corvath_{"Software\\Corvath"};
@@ -128,14 +94,14 @@ TEST_F(CookiesPage, AddsFiltersUpToTheLimitAndRemovesTheSelectedOne)
     int before = 0, atLimit = 0, afterRemove = 0;
     bool limitShown = false, noSelectionShown = false;
     std::string shown;
-    WithCookiesPage([&](HWND page, HWND list) {
+    WithPage(CookiesPageSpec(), [&](HWND page, HWND list) {
         before = RowCount(list);
         SetDlgItemTextA(page, 1004, "vlnutlast");
         SendMessageA(page, WM_COMMAND, 1064, 0);
         atLimit = RowCount(list);
         SetDlgItemTextA(page, 1004, "vlnuttoomany");
         limitShown = PressAndAnswer(page, 1064, GetAppCaption(), IDOK);
-        Select(list, RowOf(list, "vlnut1003"));
+        Select(list, RowWith(list, 0, "vlnut1003"));
         shown.resize(64);
         shown.resize(GetDlgItemTextA(page, 1105, &shown[0], 64));
         SendMessageA(page, WM_COMMAND, IDC_REMOVE, 0);
@@ -168,12 +134,12 @@ TEST_F(CookiesPage, InternetExplorerListRemovesCheckedThenUncheckedFilesAndRefus
     int rows = 0, afterChecked = 0, afterUnchecked = 0;
     bool bChecked = true, aChecked = true, asked = false;
     std::string viewed, viewedPath;
-    WithCookiesPage([&](HWND page, HWND) {
+    WithPage(CookiesPageSpec(), [&](HWND page, HWND) {
         WithCookieList(page, [&](HWND dialog, HWND list) {
             rows = RowCount(list);
-            bChecked = IsChecked(list, RowOf(list, "vl@b[1].txt"));
-            aChecked = IsChecked(list, RowOf(list, "vl@a[1].txt"));
-            Select(list, RowOf(list, "vl@d[1].txt"));
+            bChecked = IsChecked(list, RowWith(list, 0, "vl@b[1].txt"));
+            aChecked = IsChecked(list, RowWith(list, 0, "vl@a[1].txt"));
+            Select(list, RowWith(list, 0, "vl@d[1].txt"));
             Press(dialog, 1008);
             if (HWND viewer = WaitWindow("Velmora - Cookies")) {
                 char text[256] = "";
@@ -183,10 +149,10 @@ TEST_F(CookiesPage, InternetExplorerListRemovesCheckedThenUncheckedFilesAndRefus
                 viewedPath = text;
                 Click(viewer, IDOK);
             }
-            SetChecked(list, RowOf(list, "vl@c[1].txt"), true);
+            SetChecked(list, RowWith(list, 0, "vl@c[1].txt"), true);
             asked = PressAndAnswer(dialog, 1103, GetAppCaption(), IDYES);
             afterChecked = RowsSettled(list, 3);
-            SetChecked(list, RowOf(list, "vl@d[1].txt"), true);
+            SetChecked(list, RowWith(list, 0, "vl@d[1].txt"), true);
             PressAndAnswer(dialog, 1004, GetAppCaption(), IDYES);
             afterUnchecked = RowsSettled(list, 2);
         });
@@ -224,12 +190,12 @@ TEST_F(CookiesPage, MozillaListWithBrokenLinesRemovesUncheckedThenChecked)
     WriteTextFile(profile.file("cookies.txt"), text);
     int rows = 0, afterUnchecked = 0, afterChecked = 0;
     std::string secure, path;
-    WithCookiesPage([&](HWND page, HWND) {
+    WithPage(CookiesPageSpec(), [&](HWND page, HWND) {
         WithCookieList(page, [&](HWND dialog, HWND list) {
             rows = RowCount(list);
-            const int keep = RowOf(list, "keep.example - sid");
+            const int keep = RowWith(list, 0, "keep.example - sid");
             secure = Cell(list, keep, 4);
-            path = Cell(list, RowOf(list, "drop.example - id"), 2);
+            path = Cell(list, RowWith(list, 0, "drop.example - id"), 2);
             SetChecked(list, keep, true);
             PressAndAnswer(dialog, 1004, GetAppCaption(), IDYES);
             afterUnchecked = RowsSettled(list, 1);
@@ -258,7 +224,7 @@ TEST_F(CookiesPage, AFolderOfTenThousandCookiesListsWhatTheListHolds)
     for (int i = 0; i < 10000; ++i)
         WriteTextFile(folder_.file(("vl@many[" + std::to_string(i) + "].txt").c_str()), "c\n");
     int rows = -1;
-    WithCookiesPage([&](HWND page, HWND) {
+    WithPage(CookiesPageSpec(), [&](HWND page, HWND) {
         WithCookieList(page, [&](HWND, HWND list) { rows = RowCount(list); });
     });
     EXPECT_EQ(rows, kMaxItems);

@@ -13,14 +13,6 @@ constexpr const char* kDelay = "Software\\Corvath\\Velmora\\Delay";
 constexpr const char* kTime = "Software\\Corvath\\Velmora\\Delay\\Time";
 constexpr const char* kTitle = "Software\\Corvath\\Velmora\\Delay\\Title";
 constexpr const char* kParameters = "Software\\Corvath\\Velmora\\Delay\\Parameters";
-constexpr const char* kSheet = "VlDelayedSheet";
-
-int RowOf(HWND list, const std::string& command)
-{
-    for (int row = 0; row < RowCount(list); ++row)
-        if (Cell(list, row, 1) == command) return row;
-    return -1;
-}
 
 void ChooseFile(HWND page, const std::string& path)
 {
@@ -28,31 +20,6 @@ void ChooseFile(HWND page, const std::string& path)
     HWND files = WaitWindow("Add AutoStart Program");
     for (int box : {1148, 1152}) SetDlgItemTextA(files, box, path.c_str());   // either style's name box
     Click(files, IDOK);
-}
-
-// Opens the page in a one-page sheet; body acts on it from a helper thread.
-void WithDelayedPage(const std::function<void(HWND page, HWND list)>& body)
-{
-    std::thread helper([&] {
-        HWND sheet = WaitWindow(kSheet);
-        HWND page = sheet ? FindWindowExA(sheet, nullptr, "#32770", nullptr) : nullptr;
-        if (page) body(page, GetDlgItem(page, IDC_LIST));
-        if (sheet) PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    });
-    PROPSHEETPAGEA page = {};
-    page.dwSize = sizeof(page);
-    page.hInstance = GetModuleHandleA(nullptr);
-    page.pszTemplate = MAKEINTRESOURCEA(IDD_PAGE_DELAYED);
-    page.pfnDlgProc = PageProc;
-    page.lParam = reinterpret_cast<LPARAM>(&DelayedPageSpec());
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof(header);
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
-    header.pszCaption = kSheet;
-    header.nPages = 1;
-    header.ppsp = &page;
-    PropertySheetA(&header);
-    helper.join();
 }
 
 // The minutes and seconds Delay Options shows; act() may change them.
@@ -99,7 +66,7 @@ TEST_F(DelayedPage, AddsForTheCurrentUserAndStoresTheChosenDelayWithinTheListsRa
     Delay(other, "VlDelayB", "-5");
     std::string added, shown30, shown140, shown90, shownText;
     std::pair<int, int> negative, huge, text;
-    WithDelayedPage([&](HWND page, HWND list) {
+    WithPage(DelayedPageSpec(), [&](HWND page, HWND list) {
         ChooseFile(page, program);
         if (HWND type = WaitWindow("Startup Program Type")) {
             Click(type, IDOK);
@@ -107,24 +74,24 @@ TEST_F(DelayedPage, AddsForTheCurrentUserAndStoresTheChosenDelayWithinTheListsRa
         }
         SendMessageA(page, WM_NULL, 0, 0);
         added = Reg(HKEY_CURRENT_USER, kDelay, program);
-        shown30 = Cell(list, RowOf(list, "vldelay_add.exe"), 3);
-        Select(list, RowOf(list, "vldelay_add.exe"));
+        shown30 = Cell(list, RowWith(list, 1, "vldelay_add.exe"), 3);
+        Select(list, RowWith(list, 1, "vldelay_add.exe"));
         Options(page, IDOK, [](HWND dialog) {
             SendDlgItemMessageA(dialog, 1196, CB_SETCURSEL, 2, 0);
             SendDlgItemMessageA(dialog, 1191, CB_SETCURSEL, 2, 0);
         });
-        shown140 = Cell(list, RowOf(list, "vldelay_add.exe"), 3);
+        shown140 = Cell(list, RowWith(list, 1, "vldelay_add.exe"), 3);
         SetText(HKEY_CURRENT_USER, kTime, program.c_str(), "90");
         Options(page, IDCANCEL);
-        shown90 = Cell(list, RowOf(list, "vldelay_add.exe"), 3);
-        Select(list, RowOf(list, "vldelay_bad.exe"));
+        shown90 = Cell(list, RowWith(list, 1, "vldelay_add.exe"), 3);
+        Select(list, RowWith(list, 1, "vldelay_bad.exe"));
         negative = Options(page, IDCANCEL);
         SetText(HKEY_CURRENT_USER, kTime, other.c_str(), "99999");
         SetText(HKEY_CURRENT_USER, kParameters, other.c_str(), std::string(300, 'p'));
         huge = Options(page, IDOK);
         SetText(HKEY_CURRENT_USER, kTime, other.c_str(), "soon");
         text = Options(page, IDCANCEL);
-        shownText = Cell(list, RowOf(list, "vldelay_bad.exe"), 3);
+        shownText = Cell(list, RowWith(list, 1, "vldelay_bad.exe"), 3);
     });
     EXPECT_EQ(added, "11");
     EXPECT_EQ(shown30, "30 Sec.");
@@ -148,10 +115,10 @@ TEST_F(DelayedPage, LaunchesWithItsParametersAndRestoresToTheStartupList)
     SetText(HKEY_CURRENT_USER, kParameters, launched.c_str(), "-LAUNCHED");
     Delay(restored, "VlDelayA", "30");
     SetText(HKEY_CURRENT_USER, kParameters, restored.c_str(), "-x");
-    WithDelayedPage([&](HWND page, HWND list) {
-        Select(list, RowOf(list, "vldelay_run.exe"));
+    WithPage(DelayedPageSpec(), [&](HWND page, HWND list) {
+        Select(list, RowWith(list, 1, "vldelay_run.exe"));
         SendMessageA(page, WM_COMMAND, 1065, 0);
-        Select(list, RowOf(list, "vldelay_back.exe"));
+        Select(list, RowWith(list, 1, "vldelay_back.exe"));
         SendMessageA(page, WM_COMMAND, 1198, 0);
     });
     std::string started;
@@ -174,7 +141,7 @@ TEST_F(DelayedPage, RemovesWithYesNoAndCancelAndRefusesAnOverlongPath)
     ASSERT_TRUE(WriteTextFile(tooLong, "MZ"));
     bool refused = false, typeAsked = true;
     std::vector<std::string> order;
-    WithDelayedPage([&](HWND page, HWND list) {
+    WithPage(DelayedPageSpec(), [&](HWND page, HWND list) {
         ChooseFile(page, tooLong);
         if (HWND box = WaitWindow(GetAppCaption())) {
             refused = true;
@@ -182,9 +149,9 @@ TEST_F(DelayedPage, RemovesWithYesNoAndCancelAndRefusesAnOverlongPath)
         }
         SendMessageA(page, WM_NULL, 0, 0);
         typeAsked = FindWindowA("#32770", "Startup Program Type") != nullptr;
-        Select(list, RowOf(list, "vldelay_q1.exe"));
-        Select(list, RowOf(list, "vldelay_q2.exe"), false);
-        Select(list, RowOf(list, "vldelay_q3.exe"), false);
+        Select(list, RowWith(list, 1, "vldelay_q1.exe"));
+        Select(list, RowWith(list, 1, "vldelay_q2.exe"), false);
+        Select(list, RowWith(list, 1, "vldelay_q3.exe"), false);
         for (int row = 0; row < RowCount(list); ++row)
             if (Cell(list, row, 1).rfind("vldelay_q", 0) == 0) order.push_back(dir_.file(Cell(list, row, 1).c_str()));
         Press(page, IDC_REMOVE);

@@ -14,13 +14,6 @@ constexpr const char* kSheet = "VlFileTypesSheet";
 constexpr const char* kClassList = "Software\\Corvath\\Velmora\\Class";
 constexpr const char* kAddCaption = "Add File Type Extension";
 
-int RowOf(HWND list, const char* extension)
-{
-    for (int row = 0; row < RowCount(list); ++row)
-        if (Cell(list, row, 4) == extension) return row;
-    return -1;
-}
-
 // The text the Add dialog answers a typed extension with ("" when it
 // closed without a word).
 std::string TypeExtension(const char* text)
@@ -91,7 +84,7 @@ TEST_F(FileTypesPage, AddsListsSortsAndRemovesWatchedTypes)
         LVCOLUMNA column = {};
         column.mask = LVCF_SUBITEM;
         if (SendMessageA(list, LVM_GETCOLUMNA, 5, reinterpret_cast<LPARAM>(&column))) typeSubItem = column.iSubItem;
-        const int a = RowOf(list, ".vlfta");
+        const int a = RowWith(list, 4, ".vlfta");
         title = Cell(list, a, 0);
         command = Cell(list, a, 1);
         company = Cell(list, a, 2);
@@ -113,7 +106,7 @@ TEST_F(FileTypesPage, AddsListsSortsAndRemovesWatchedTypes)
         ClickColumn(page, list, 5);
         afterType = ours();
 
-        Select(list, RowOf(list, ".vlfta"));
+        Select(list, RowWith(list, 4, ".vlfta"));
         removeAsked = PressAnswered(page, IDC_REMOVE, GetAppCaption(), IDOK);
         LVITEMA none = {};
         none.stateMask = LVIS_SELECTED | LVIS_FOCUSED;

@@ -35,13 +35,6 @@ protected:
     }
 };
 
-int RowOf(HWND list, const std::string& module)
-{
-    for (int row = 0; row < RowCount(list); ++row)
-        if (Cell(list, row, 0) == module) return row;
-    return -1;
-}
-
 std::vector<std::string> Ours(HWND list, const std::string& folder)
 {
     std::vector<std::string> order;
@@ -67,27 +60,27 @@ TEST_F(HiddenPage, ListsSortsUnhidesAndDeletesToTheVault)
     std::string noSelection, askedNo, askedYes;
     WithPage(IDD_PAGE_HIDDEN, HiddenFilesPageSpec(), kSheet, [&](HWND page) {
         HWND list = GetDlgItem(page, IDC_LIST);
-        const int a = RowOf(list, "vlhid_a.txt");
+        const int a = RowWith(list, 0, "vlhid_a.txt");
         folder = Cell(list, a, 1);
         detected = Cell(list, a, 2);
         written = Cell(list, a, 3);
         plainType = Cell(list, a, 4);
-        systemType = Cell(list, RowOf(list, "vlhid_b.txt"), 4);
-        inUse = Cell(list, RowOf(list, "vlhid_lock.txt"), 3);
+        systemType = Cell(list, RowWith(list, 0, "vlhid_b.txt"), 4);
+        inUse = Cell(list, RowWith(list, 0, "vlhid_lock.txt"), 3);
         ClickColumn(page, list, 0);
         first = Ours(list, folder);
         ClickColumn(page, list, 0);
         second = Ours(list, folder);
 
-        Select(list, RowOf(list, "vlhid_ro.txt"));
+        Select(list, RowWith(list, 0, "vlhid_ro.txt"));
         Press(page, 1007);
         SendMessageA(page, WM_NULL, 0, 0);
         afterUnhide = Ours(list, folder);
 
-        Select(list, RowOf(list, "vlhid_del.txt"));
+        Select(list, RowWith(list, 0, "vlhid_del.txt"));
         askedNo = PressAnswered(page, 1184, GetAppCaption(), IDNO);
         afterNo = Ours(list, folder);
-        Select(list, RowOf(list, "vlhid_del.txt"));
+        Select(list, RowWith(list, 0, "vlhid_del.txt"));
         askedYes = PressAnswered(page, 1184, GetAppCaption(), IDYES);
         afterYes = Ours(list, folder);
 

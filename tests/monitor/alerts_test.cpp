@@ -27,7 +27,7 @@ constexpr const char* kRestartTitle = "Velmora - Windows Restart Commands";
 // A file as it stood before the test, put back (or removed) afterwards.
 struct SavedFile {
     std::string path, text;
-    bool existed = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    bool existed = Exists(path);
     explicit SavedFile(std::string p) : path(std::move(p)), text(ReadTextFile(path)) {}
     ~SavedFile() { existed ? WriteTextFile(path, text) : DeleteFileForced(path.c_str()); }
 };
@@ -334,7 +334,7 @@ TEST_F(Alerts, RestartCommandsDialogShowsAndDeletesTheFile)
         ShowRestartCommandsDialog(nullptr);
         driver.Join();
         EXPECT_EQ("[rename]\r\nNUL=C:\\BAD.EXE\r\n", driver.seen.texts[IDC_RESTART_TEXT]);
-        EXPECT_EQ(remains, GetFileAttributesA(ini.c_str()) != INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(remains, Exists(ini));
     }
     // Nothing to show: message 59 instead.
     DialogAnswerer answerer("#32770", GetAppCaption(), IDOK);

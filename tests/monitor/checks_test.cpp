@@ -205,7 +205,7 @@ TEST_F(Checks, HiddenFileIsDatedOnOkAndMovedToTheVaultOnDelete)
         const std::string before = Now();
         RunAnswered(CheckHiddenFiles, answer);
         const std::string after = Reg(HKEY_CURRENT_USER, kApprovedHiddenKey, file);
-        EXPECT_EQ(GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES, answer != IDCANCEL) << answer;
+        EXPECT_EQ(Exists(file), answer != IDCANCEL) << answer;
         if (answer == IDOK) {
             EXPECT_TRUE(!after.empty() && (after == before || after == Now())) << after;
         } else {
@@ -316,8 +316,7 @@ TEST_F(Checks, CookieFilterDeletesNuttedCookiesAndTheNewCookieCheckRecordsNothin
     SetText(HKEY_CURRENT_USER, kNutsKey, "nutted", "1");
     FilterCookies();
     ASSERT_EQ(GetCookieMode(), kCookieModeIE);   // the machine's browser is no Mozilla
-    EXPECT_EQ(GetFileAttributesA(folder.file("vl@nutted[1].txt").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesA(folder.file("vl@kept[1].txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(!Exists(folder.file("vl@nutted[1].txt")) && Exists(folder.file("vl@kept[1].txt")));
     // The Mozilla step leaves an Internet Explorer machine alone.
     SetCookieFileUpdate(1);
     FilterMozillaCookies();

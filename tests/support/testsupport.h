@@ -43,6 +43,7 @@ public:
     std::string file(const char* name) const { return path_ + "\\" + name; }
 };
 
+inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 bool WriteTextFile(const std::string& path, const std::string& text);
 std::string ReadTextFile(const std::string& path);
 bool RemoveTree(const std::string& path);
