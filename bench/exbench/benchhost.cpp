@@ -54,6 +54,13 @@ std::vector<std::string> SystemFiles(const char* pattern)
     return files;
 }
 
+std::string TempFolder(const char* name)
+{
+    char temp[MAX_PATH] = "";
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + name;
+}
+
 HWND WaitForShownDialog(const char* caption, int pollMs)
 {
     for (int waited = 0; waited < 60000; waited += pollMs) {

@@ -28,6 +28,10 @@ double Ratio(double part, double whole);
 // bench's entries at. Empty when the folder cannot be listed.
 std::vector<std::string> SystemFiles(const char* pattern);
 
+// The path of name in the temporary folder, where a bench keeps the files
+// it makes (and removes them again).
+std::string TempFolder(const char* name);
+
 // A visible dialog with this caption, looked for every pollMs for up to a
 // minute; null when none showed.
 HWND WaitForShownDialog(const char* caption, int pollMs);

@@ -27,9 +27,7 @@ constexpr const char* kListCaption = "Cookies";
 
 std::string BenchFolder()
 {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + "VlExBenchCookies";
+    return TempFolder("VlExBenchCookies");
 }
 
 void WriteBenchFile(const std::string& path, const std::string& text)

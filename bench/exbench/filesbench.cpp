@@ -26,9 +26,7 @@ constexpr const char* kFolderName = "VlExBenchHidden";
 
 std::string HiddenFolder()
 {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + kFolderName;
+    return TempFolder(kFolderName);
 }
 
 std::string HiddenFile(int i)

@@ -10,7 +10,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -43,24 +42,24 @@ bool CopyTree(const char* from, const char* to)
     if (RegCreateKeyA(HKEY_CURRENT_USER, to, target.put()) != ERROR_SUCCESS) return false;
     return RegCopyTreeA(HKEY_CURRENT_USER, from, target.get()) == ERROR_SUCCESS;
 }
+bool KeyExists(const char* key)
+{
+    UniqueKey opened;
+    return RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
+}
 // A copy left by a killed run is the user's; it is kept, not overwritten.
 void SaveUserTree()
 {
-    UniqueKey saved;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kCorvathSaved, 0, KEY_READ, saved.put()) == ERROR_SUCCESS) return;
-    {
-        UniqueKey source;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kCorvath, 0, KEY_READ, source.put()) != ERROR_SUCCESS)
-            RegCreateKeyA(HKEY_CURRENT_USER, kCorvath, source.put());
+    if (KeyExists(kCorvathSaved)) return;
+    if (!KeyExists(kCorvath)) {
+        UniqueKey created;
+        RegCreateKeyA(HKEY_CURRENT_USER, kCorvath, created.put());
     }
     CopyTree(kCorvath, kCorvathSaved);
 }
 void RestoreUserTree()
 {
-    {
-        UniqueKey saved;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kCorvathSaved, 0, KEY_READ, saved.put()) != ERROR_SUCCESS) return;
-    }
+    if (!KeyExists(kCorvathSaved)) return;
     DeleteTree(kCorvath);
     CopyTree(kCorvathSaved, kCorvath);
     DeleteTree(kCorvathSaved);
