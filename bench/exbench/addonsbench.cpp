@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "benchhost.h"
 #include "explorer/explorer.h"
 
 namespace {
@@ -22,25 +23,6 @@ constexpr int kRuns = 9;
 constexpr int kHostedEvery = 4;
 constexpr const char* kSheetCaption = "VlExBench add-ons";
 constexpr const char* kServicePrefix = "VlExBenchSvc";
-
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> ms)
-{
-    if (ms.empty()) return 0;
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
 
 // --- What the bench registers --------------------------------------------------
 
@@ -55,20 +37,6 @@ std::string HelperId(int i)
 int HelperKindOf(int i)
 {
     return i % 5 == 3 ? 901 : i % 5 == 4 ? 902 : 900;
-}
-
-std::vector<std::string> SystemFiles(const char* pattern)
-{
-    char folder[MAX_PATH];
-    GetSystemDirectoryA(folder, MAX_PATH);
-    std::vector<std::string> files;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((std::string(folder) + "\\" + pattern).c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return files;
-    do files.push_back(std::string(folder) + "\\" + found.cFileName);
-    while (FindNextFileA(find, &found));
-    FindClose(find);
-    return files;
 }
 
 void RemoveHelpers()
@@ -160,79 +128,7 @@ BOOL WINAPI OnBreak(DWORD)
     return FALSE;   // the main bench's handler restores the user's tree
 }
 
-// --- One page in a sheet ---------------------------------------------------------
-
-struct PageRun {
-    const PageSpec* desc = nullptr;
-    int (*enumerate)() = nullptr;
-    double openMs = 0;
-    int rows = 0;
-    std::vector<double> bare, activation, sorts[kMaxColumns];
-    double openedAt = 0;
-};
-
-HWND WaitForSheet()
-{
-    for (int waited = 0; waited < 60000; waited += 2) {
-        HWND w = FindWindowA("#32770", kSheetCaption);
-        if (w && IsWindowVisible(w)) return w;
-        Sleep(2);
-    }
-    return nullptr;
-}
-
-DWORD WINAPI DrivePage(void* p)
-{
-    PageRun& run = *static_cast<PageRun*>(p);
-    HWND sheet = WaitForSheet();
-    if (!sheet) return 0;
-    run.openMs = Now() - run.openedAt;   // the first fill runs before the sheet shows
-    HWND page = PropSheet_GetCurrentPageHwnd(sheet);
-    HWND list = GetDlgItem(page, 1000);
-    run.rows = ListView_GetItemCount(list);
-    NMHDR activate = {sheet, 0, static_cast<UINT>(PSN_SETACTIVE)};
-    for (int i = 0; i < kRuns; ++i) {
-        double t = Now();
-        run.enumerate();   // on this thread: the page is idle meanwhile
-        run.bare.push_back(Now() - t);
-        t = Now();
-        SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&activate));
-        run.activation.push_back(Now() - t);
-        for (int column = 0; column < run.desc->columnCount; ++column) {
-            NMLISTVIEW click = {};
-            click.hdr = {list, 1000, static_cast<UINT>(LVN_COLUMNCLICK)};
-            click.iItem = -1;
-            click.iSubItem = column;
-            t = Now();
-            SendMessageA(page, WM_NOTIFY, 1000, reinterpret_cast<LPARAM>(&click));
-            run.sorts[column].push_back(Now() - t);
-        }
-    }
-    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    return 0;
-}
-
-void MeasurePage(PageRun* run)
-{
-    HANDLE thread = CreateThread(nullptr, 0, DrivePage, run, 0, nullptr);
-    PROPSHEETPAGEA record = {};
-    record.dwSize = sizeof(record);
-    record.hInstance = GetModuleHandleA(nullptr);
-    record.pszTemplate = MAKEINTRESOURCEA(run->desc->dialogId);
-    record.pfnDlgProc = PageProc;
-    record.lParam = reinterpret_cast<LPARAM>(run->desc);
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof(header);
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
-    header.hInstance = GetModuleHandleA(nullptr);
-    header.pszCaption = kSheetCaption;
-    header.nPages = 1;
-    header.ppsp = &record;
-    run->openedAt = Now();
-    PropertySheetA(&header);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-}
+// --- The pages -------------------------------------------------------------------
 
 int ListHelpers()
 {
@@ -245,12 +141,12 @@ int ListServices()
     return ItemCount();
 }
 
-void PrintPage(const char* name, const PageRun& run)
+void PrintPage(const char* name, const PageBench& run)
 {
     const double bare = Median(run.bare);
     const double activation = Median(run.activation);
     std::printf("| %s | %d | %.0f | %.1f | %.1f | %.2f |", name, run.rows, run.openMs, bare, activation,
-                bare > 0 ? activation / bare : 0);
+                Ratio(activation, bare));
     double worstSort = 0;
     for (int column = 0; column < run.desc->columnCount; ++column)
         worstSort = (std::max)(worstSort, Median(run.sorts[column]));
@@ -267,14 +163,8 @@ void MeasureAddonPages()
     MakeHelpers();
     const int services = MakeServices();
 
-    PageRun helpers;
-    helpers.desc = &IEHelpersPageSpec();
-    helpers.enumerate = ListHelpers;
-    MeasurePage(&helpers);
-    PageRun serviceRun;
-    serviceRun.desc = &ServicesPageSpec();
-    serviceRun.enumerate = ListServices;
-    MeasurePage(&serviceRun);
+    const PageBench helpers = MeasurePage(IEHelpersPageSpec(), kSheetCaption, kRuns, ListHelpers, true);
+    const PageBench serviceRun = MeasurePage(ServicesPageSpec(), kSheetCaption, kRuns, ListServices, true);
 
     std::printf("IE Helpers and Services pages: %d add-ons and %d services made by the bench beside\n"
                 "the prefix's own, in a sheet of this process; %d runs, medians in ms. The ratio is\n"

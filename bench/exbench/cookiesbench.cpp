@@ -10,13 +10,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "benchhost.h"
 #include "explorer/explorer.h"
+#include "foundation/unique.h"
 
 namespace {
 
@@ -24,46 +25,25 @@ constexpr int kCookies = 3000;
 constexpr int kRuns = 5;
 constexpr const char* kListCaption = "Cookies";
 
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> ms)
-{
-    if (ms.empty()) return 0;
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
 std::string BenchFolder()
 {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + "VlExBenchCookies";
+    return TempFolder("VlExBenchCookies");
 }
 
 void WriteBenchFile(const std::string& path, const std::string& text)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
+    if (!file) return;
     DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 void RemoveFolder(const std::string& folder)
 {
     WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
+    UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &found));
+    if (find) {
         do {
             const std::string name = found.cFileName;
             if (name == "." || name == "..") continue;
@@ -72,9 +52,10 @@ void RemoveFolder(const std::string& folder)
                 RemoveFolder(path);
             else
                 DeleteFileA(path.c_str());
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
+        } while (FindNextFileA(find.get(), &found));
     }
+    // The search handle holds the folder open; it goes first.
+    find = UniqueFind();
     RemoveDirectoryA(folder.c_str());
 }
 
@@ -117,16 +98,12 @@ struct ListRun {
 DWORD WINAPI CloseWhenShown(void* p)
 {
     auto* run = static_cast<ListRun*>(p);
-    for (int waited = 0; waited < 60000; waited += 1) {
-        HWND dialog = FindWindowA("#32770", kListCaption);
-        if (dialog && IsWindowVisible(dialog)) {
-            run->shownAt = NowMs();
-            run->rows = static_cast<int>(SendMessageA(GetDlgItem(dialog, 1000), LVM_GETITEMCOUNT, 0, 0));
-            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-            return 0;
-        }
-        Sleep(1);
-    }
+    // Looked for every millisecond: the wait is part of the opening figure.
+    HWND dialog = WaitForShownDialog(kListCaption, 1);
+    if (!dialog) return 0;
+    run->shownAt = BenchNow();
+    run->rows = static_cast<int>(SendMessageA(GetDlgItem(dialog, 1000), LVM_GETITEMCOUNT, 0, 0));
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     return 0;
 }
 
@@ -141,18 +118,18 @@ KindFigures MeasureKind(int mode)
     KindFigures f;
     for (int run = 0; run < kRuns; ++run) {
         SetCookieMode(mode);
-        double t = NowMs();
+        double t = BenchNow();
         f.listed = BuildCookieList(0);
-        bare.push_back(NowMs() - t);
-        t = NowMs();
+        bare.push_back(BenchNow() - t);
+        t = BenchNow();
         BuildCookieList(1);
-        filter.push_back(NowMs() - t);
+        filter.push_back(BenchNow() - t);
         ListRun list;
-        HANDLE thread = CreateThread(nullptr, 0, CloseWhenShown, &list, 0, nullptr);
-        list.openedAt = NowMs();
+        UniqueHandle thread(CreateThread(nullptr, 0, CloseWhenShown, &list, 0, nullptr));
+        if (!thread) break;   // no one would close the list
+        list.openedAt = BenchNow();
         ShowCookieList(nullptr, mode);
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
+        WaitForSingleObject(thread.get(), INFINITE);
         if (list.shownAt > 0) open.push_back(list.shownAt - list.openedAt);
         f.rows = list.rows;
     }
@@ -183,7 +160,7 @@ void PrintKind(const char* kind, const KindFigures& f)
     // what the opening costs beyond the filter and the empty window.
     const double fill = f.open - f.empty - f.filter;
     std::printf("| %s | %d | %d | %.1f | %.1f | %.1f | %.1f | %.1f | %.2f |\n", kind, f.listed, f.rows, f.bare,
-                f.filter, f.open, f.empty, fill, f.bare > 0 ? fill / f.bare : 0);
+                f.filter, f.open, f.empty, fill, Ratio(fill, f.bare));
 }
 
 }  // namespace

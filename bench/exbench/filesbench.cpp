@@ -8,13 +8,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "benchhost.h"
 #include "explorer/explorer.h"
+#include "foundation/unique.h"
 
 namespace {
 
@@ -23,88 +24,9 @@ constexpr int kHiddenFiles = 500;
 constexpr int kProgramEvery = 25;
 constexpr const char* kFolderName = "VlExBenchHidden";
 
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> ms)
-{
-    if (ms.empty()) return 0;
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-struct PageRun {
-    const PageSpec* desc;
-    int (*enumerate)();
-    const char* caption;
-    double openedAt = 0;
-    double firstMs = 0;
-    int rows = 0;
-    std::vector<double> bare, activation;
-};
-
-DWORD WINAPI DrivePage(void* p)
-{
-    auto* run = static_cast<PageRun*>(p);
-    HWND sheet = nullptr;
-    for (int waited = 0; waited < 60000 && !sheet; waited += 2, Sleep(2)) {
-        HWND found = FindWindowA("#32770", run->caption);
-        if (found && IsWindowVisible(found)) sheet = found;
-    }
-    if (!sheet) return 0;
-    run->firstMs = Now() - run->openedAt;
-    HWND page = PropSheet_GetCurrentPageHwnd(sheet);
-    HWND list = GetDlgItem(page, 1000);
-    NMHDR activate = {sheet, 0, static_cast<UINT>(PSN_SETACTIVE)};
-    for (int i = 0; i < kRuns; ++i) {
-        double t = Now();
-        run->enumerate();   // on this thread: the page is idle meanwhile
-        run->bare.push_back(Now() - t);
-        t = Now();
-        SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&activate));
-        run->activation.push_back(Now() - t);
-    }
-    run->rows = ListView_GetItemCount(list);
-    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    return 0;
-}
-
-void MeasurePage(PageRun* run)
-{
-    HANDLE thread = CreateThread(nullptr, 0, DrivePage, run, 0, nullptr);
-    PROPSHEETPAGEA pageRecord = {};
-    pageRecord.dwSize = sizeof(pageRecord);
-    pageRecord.hInstance = GetModuleHandleA(nullptr);
-    pageRecord.pszTemplate = MAKEINTRESOURCEA(run->desc->dialogId);
-    pageRecord.pfnDlgProc = PageProc;
-    pageRecord.lParam = reinterpret_cast<LPARAM>(run->desc);
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof(header);
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
-    header.hInstance = GetModuleHandleA(nullptr);
-    header.pszCaption = run->caption;
-    header.nPages = 1;
-    header.ppsp = &pageRecord;
-    run->openedAt = Now();
-    PropertySheetA(&header);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-}
-
 std::string HiddenFolder()
 {
-    char temp[MAX_PATH] = "";
-    GetTempPathA(MAX_PATH, temp);
-    return std::string(temp) + kFolderName;
+    return TempFolder(kFolderName);
 }
 
 std::string HiddenFile(int i)
@@ -137,35 +59,32 @@ int MakeHiddenFiles()
         if (i % kProgramEvery == 0) {
             ok = CopyFileA(self, file.c_str(), FALSE) != 0;
         } else {
-            HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            if (h != INVALID_HANDLE_VALUE) {
-                DWORD written = 0;
-                ok = WriteFile(h, "VlExBench", 9, &written, nullptr) != 0;
-                CloseHandle(h);
-            }
+            UniqueFile h(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            DWORD written = 0;
+            ok = h && WriteFile(h.get(), "VlExBench", 9, &written, nullptr) != 0;
         }
         if (ok && SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_HIDDEN)) ++made;
     }
     return made;
 }
 
-void PrintRun(const char* name, const PageRun& run)
+void PrintRun(const char* name, const PageBench& run)
 {
     const double bare = Median(run.bare);
     const double activation = Median(run.activation);
-    std::printf("| %s | %d | %.0f | %.1f | %.1f | %.2f |\n", name, run.rows, run.firstMs, bare, activation,
-                bare > 0 ? activation / bare : 0);
+    std::printf("| %s | %d | %.0f | %.1f | %.1f | %.2f |\n", name, run.rows, run.openMs, bare, activation,
+                Ratio(activation, bare));
 }
 
 }  // namespace
 
 void RunFilePagesBench()
 {
-    PageRun fileTypes{&FileTypesPageSpec(), BuildFileTypeList, "VlExBench file types", 0, 0, 0, {}, {}};
-    MeasurePage(&fileTypes);
+    const PageBench fileTypes =
+        MeasurePage(FileTypesPageSpec(), "VlExBench file types", kRuns, BuildFileTypeList, false);
     const int made = MakeHiddenFiles();
-    PageRun hidden{&HiddenFilesPageSpec(), BuildHiddenFileList, "VlExBench hidden files", 0, 0, 0, {}, {}};
-    MeasurePage(&hidden);
+    const PageBench hidden =
+        MeasurePage(HiddenFilesPageSpec(), "VlExBench hidden files", kRuns, BuildHiddenFileList, false);
     RemoveHiddenFiles();
 
     std::printf("File Types and Hidden Files pages (%d bench hidden files made), in a sheet of this\n"

@@ -8,12 +8,12 @@
 #include <commctrl.h>
 #include <mstask.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "benchhost.h"
 #include "explorer/explorer.h"
 
 namespace {
@@ -21,21 +21,6 @@ namespace {
 constexpr int kBenchTasks = 100;
 constexpr int kRuns = 7;
 constexpr const char* kSheetCaption = "VlExBench tasks sheet";
-
-double NowMs()
-{
-    LARGE_INTEGER frequency, t;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> ms)
-{
-    if (ms.empty()) return 0;
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
 
 std::wstring TaskName(int i)
 {
@@ -64,18 +49,8 @@ int MakeBenchTasks()
 {
     DeleteBenchTasks();
     ComPtr<ITaskScheduler> scheduler = Scheduler();
-    char folder[MAX_PATH];
-    GetSystemDirectoryA(folder, MAX_PATH);
     std::vector<std::wstring> programs;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((std::string(folder) + "\\*.exe").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string path = std::string(folder) + "\\" + found.cFileName;
-            programs.emplace_back(path.begin(), path.end());
-        } while (FindNextFileA(find, &found));
-        FindClose(find);
-    }
+    for (const std::string& path : SystemFiles("*.exe")) programs.emplace_back(path.begin(), path.end());
     if (!scheduler || programs.empty()) return 0;
     int made = 0;
     for (int i = 0; i < kBenchTasks; ++i) {
@@ -91,75 +66,15 @@ int MakeBenchTasks()
     return made;
 }
 
-struct PageFigures {
-    const PageSpec* desc = nullptr;
-    int (*build)() = nullptr;
-    int rows = 0;
-    double bare = 0;
-    double activation = 0;
-};
-
-HWND WaitForSheet()
-{
-    for (int waited = 0; waited < 60000; waited += 2) {
-        HWND w = FindWindowA("#32770", kSheetCaption);
-        if (w && IsWindowVisible(w)) return w;
-        Sleep(2);
-    }
-    return nullptr;
-}
-
-DWORD WINAPI DrivePage(void* p)
-{
-    auto* f = static_cast<PageFigures*>(p);
-    HWND sheet = WaitForSheet();
-    if (!sheet) return 0;
-    HWND page = PropSheet_GetCurrentPageHwnd(sheet);
-    NMHDR activate = {sheet, 0, static_cast<UINT>(PSN_SETACTIVE)};
-    std::vector<double> bare, activation;
-    for (int run = 0; run < kRuns; ++run) {
-        double t = NowMs();
-        f->build();   // on this thread: the page is idle meanwhile
-        bare.push_back(NowMs() - t);
-        t = NowMs();
-        SendMessageA(page, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&activate));
-        activation.push_back(NowMs() - t);
-    }
-    f->rows = ListView_GetItemCount(GetDlgItem(page, 1000));
-    f->bare = Median(bare);
-    f->activation = Median(activation);
-    PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
-    return 0;
-}
-
-void MeasurePage(PageFigures* f)
-{
-    HANDLE thread = CreateThread(nullptr, 0, DrivePage, f, 0, nullptr);
-    PROPSHEETPAGEA record = {};
-    record.dwSize = sizeof(record);
-    record.hInstance = GetModuleHandleA(nullptr);
-    record.pszTemplate = MAKEINTRESOURCEA(f->desc->dialogId);
-    record.pfnDlgProc = PageProc;
-    record.lParam = reinterpret_cast<LPARAM>(f->desc);
-    PROPSHEETHEADERA header = {};
-    header.dwSize = sizeof(header);
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
-    header.hInstance = GetModuleHandleA(nullptr);
-    header.pszCaption = kSheetCaption;
-    header.nPages = 1;
-    header.ppsp = &record;
-    PropertySheetA(&header);
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-}
-
 int BuildTasks() { return BuildTaskList(); }
 int BuildActiveTasks() { return BuildActiveTaskList(); }
 
-void PrintFigures(const char* name, const PageFigures& f)
+void PrintFigures(const char* name, const PageBench& f)
 {
-    const double ratio = f.bare > 0 ? f.activation / f.bare : 0;
-    std::printf("| %s | %d | %.1f | %.1f | %.2f | 1.3 |\n", name, f.rows, f.bare, f.activation, ratio);
+    const double bare = Median(f.bare);
+    const double activation = Median(f.activation);
+    std::printf("| %s | %d | %.1f | %.1f | %.2f | 1.3 |\n", name, f.rows, bare, activation,
+                Ratio(activation, bare));
 }
 
 }  // namespace
@@ -167,10 +82,8 @@ void PrintFigures(const char* name, const PageFigures& f)
 void BenchTaskPages()
 {
     const int made = MakeBenchTasks();
-    PageFigures scheduled{&ScheduledTasksPageSpec(), BuildTasks};
-    PageFigures active{&ActiveTasksPageSpec(), BuildActiveTasks};
-    MeasurePage(&scheduled);
-    MeasurePage(&active);
+    const PageBench scheduled = MeasurePage(ScheduledTasksPageSpec(), kSheetCaption, kRuns, BuildTasks, false);
+    const PageBench active = MeasurePage(ActiveTasksPageSpec(), kSheetCaption, kRuns, BuildActiveTasks, false);
     DeleteBenchTasks();
     std::printf("Task pages: activation to the filled, sorted list beside the catalogue's\n"
                 "enumeration, in a sheet of this process; median of %d runs in ms. Scheduled\n"
