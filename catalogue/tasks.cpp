@@ -193,30 +193,10 @@ int MatchProc(DWORD id, WORD, const char* programFile, void* context)
     return 1;
 }
 
-// Fills string 707's one "%s" with the program's name. The text may come
-// from the registry, so it is never handed to a printf-style routine.
-void FillRunningQuestion(const char* name, char (&out)[2048])
-{
-    char pattern[1024];
-    LoadLocalizedString(IDS_TASK_RUNNING, pattern);
-    out[0] = 0;
-    const char* mark = std::strstr(pattern, "%s");
-    if (!mark) {
-        StrCopy(out, pattern);
-        return;
-    }
-    char head[1024];
-    StrCopy(head, pattern);
-    head[mark - pattern] = 0;
-    StrAppend(out, head);
-    StrAppend(out, name);
-    StrAppend(out, mark + 2);
-}
-
 bool AskToEnd(const char* path, const char* title)
 {
     char text[2048];
-    FillRunningQuestion(title[0] ? title : path, text);
+    FillLocalizedPattern(IDS_TASK_RUNNING, title[0] ? title : path, text);
     return MessageBoxExA(nullptr, text, GetAppCaption(), MB_YESNO | MB_ICONQUESTION | MB_TOPMOST,
                          static_cast<WORD>(MessageLanguageId())) == IDYES;
 }

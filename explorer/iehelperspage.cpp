@@ -70,27 +70,6 @@ const char* NameOf(const Helper& helper)
     return helper.title[0] ? helper.title : helper.entryName;
 }
 
-// Puts `argument` in place of the pattern's one "%s". Patterns may be
-// overridden from the registry and titles come from the add-ons, so neither
-// ever reaches a printf-style routine.
-void FillPattern(int stringId, const char* argument, char (&out)[2048])
-{
-    char pattern[1024];
-    LoadLocalizedString(stringId, pattern);
-    out[0] = '\0';
-    const char* mark = std::strstr(pattern, "%s");
-    if (!mark) {
-        StrCopy(out, pattern);
-        return;
-    }
-    char head[1024];
-    StrCopy(head, pattern);
-    head[mark - pattern] = '\0';
-    StrAppend(out, head);
-    StrAppend(out, argument);
-    StrAppend(out, mark + 2);
-}
-
 // What one fill shares between its rows.
 struct FillState {
     char typeTexts[std::size(kKinds)][32] = {};
@@ -199,7 +178,7 @@ void RemoveSelected(HWND page, HWND list)
     Helper helper;
     if (!SelectedHelper(page, list, &item, &helper)) return;
     char text[2048];
-    FillPattern(IDS_REMOVE_QUESTION, NameOf(helper), text);
+    FillLocalizedPattern(IDS_REMOVE_QUESTION, NameOf(helper), text);
     if (AskUser(page, text, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
     if (StillListed(item, helper) && RemoveIEHelper(helper.path, item) > 0 && helper.title[0]) {
         // Should the add-on come back, the monitor asks about it again.

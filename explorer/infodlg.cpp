@@ -152,24 +152,6 @@ void ExplanationText(char* out, size_t capacity)
     LoadLocalizedString(IDS_EXPLANATION, out, static_cast<int>(capacity));
 }
 
-// A localized text may come from the registry: its one "%s" is replaced by
-// the title as text, never handed to a formatter.
-void FillTitle(const char* pattern, const char* title, char* out, size_t capacity)
-{
-    out[0] = '\0';
-    const char* mark = strstr(pattern, "%s");
-    if (!mark) {
-        StrCopy(out, capacity, pattern);
-        return;
-    }
-    char head[1024];
-    const size_t headLength = static_cast<size_t>(mark - pattern);
-    StrCopy(head, headLength < sizeof(head) ? headLength + 1 : sizeof(head), pattern);
-    StrCopy(out, capacity, head);
-    StrAppend(out, capacity, title);
-    StrAppend(out, capacity, mark + 2);
-}
-
 // The first kNoteMax characters of a note file; its length, or -1 when it
 // cannot be read.
 int ReadNote(const char* path, char (&out)[kNoteMax + 1])
@@ -398,7 +380,7 @@ void FillSystemValue(HWND dialog, const InfoState& state, const VersionRecord& r
     if (ContainsNoCase(record.field[kCopyright], "Microsoft")) {
         char pattern[1024] = "";
         LoadLocalizedString(IDS_MICROSOFT_SYSTEM_FILE, pattern);
-        FillTitle(pattern, state.title, text, sizeof(text));
+        FillTextPattern(pattern, state.title, text, sizeof(text));
     }
     StrAppend(text, explanation);
     SetNoteText(dialog, text);

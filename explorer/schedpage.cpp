@@ -27,26 +27,6 @@ void InitScheduled(HWND page)
     SetPageTexts(page, kScheduledTexts);
 }
 
-// Puts `argument` in place of the pattern's one "%s". Patterns may be
-// overridden from the registry, so they never reach a printf-style routine.
-void FillPattern(int stringId, const char* argument, char (&out)[2048])
-{
-    char pattern[1024];
-    LoadLocalizedString(stringId, pattern);
-    out[0] = '\0';
-    const char* mark = strstr(pattern, "%s");
-    if (!mark) {
-        StrCopy(out, pattern);
-        return;
-    }
-    char head[1024];
-    StrCopy(head, pattern);
-    head[mark - pattern] = '\0';
-    StrAppend(out, head);
-    StrAppend(out, argument);
-    StrAppend(out, mark + 2);
-}
-
 void AddScheduledRow(HWND list, int item)
 {
     char title[kTitleLen + 1];
@@ -101,14 +81,14 @@ void RemoveSelected(HWND page, HWND list)
     char title[kTitleLen + 1];
     GetItemTitle(item, title);
     char text[2048];
-    FillPattern(IDS_TASK_REMOVE_CONFIRM, title, text);
+    FillLocalizedPattern(IDS_TASK_REMOVE_CONFIRM, title, text);
     if (AskUser(page, text, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) return;
     // A title the list could hold only cut names no task: that is told too,
     // rather than refilling to a list that still shows it.
     if (SUCCEEDED(RemoveScheduledTask(title))) {
         RemoveApproval(kStoreTasks, title);
     } else {
-        FillPattern(IDS_REMOVE_FAILED, title, text);
+        FillLocalizedPattern(IDS_REMOVE_FAILED, title, text);
         AskUser(page, text, MB_OK | MB_ICONEXCLAMATION);
     }
     RefillPage(page);

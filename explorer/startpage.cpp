@@ -78,26 +78,6 @@ void ReadEntry(int item, Entry* entry)
     entry->flag = GetItemFlag(item);
 }
 
-// Puts `argument` in place of the pattern's one "%s". Patterns may be
-// overridden from the registry, so they never reach a printf-style routine.
-void FillPattern(int stringId, const char* argument, char (&out)[2048])
-{
-    char pattern[1024];
-    LoadLocalizedString(stringId, pattern);
-    out[0] = '\0';
-    const char* mark = std::strstr(pattern, "%s");
-    if (!mark) {
-        StrCopy(out, pattern);
-        return;
-    }
-    char head[1024];
-    StrCopy(head, pattern);
-    head[mark - pattern] = '\0';
-    StrAppend(out, head);
-    StrAppend(out, argument);
-    StrAppend(out, mark + 2);
-}
-
 // The program file an entry's command starts (out holds kPathLen): the
 // normalized path, searched for along the system folders when it is a bare
 // name. Empty when the command names nothing.
@@ -465,7 +445,7 @@ const char* NameOf(const Entry& entry)
 void SayTitleParkedElsewhere(HWND page, const Entry& entry)
 {
     char text[2048];
-    FillPattern(IDS_TITLE_PARKED_ELSEWHERE, entry.title, text);
+    FillLocalizedPattern(IDS_TITLE_PARKED_ELSEWHERE, entry.title, text);
     AskUser(page, text, MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -511,7 +491,7 @@ void RemoveSelected(HWND page, HWND list)
         EndProcessByPath(entry.path, NameOf(entry), one ? 1 : 0);
         if (one) {
             char text[2048];
-            FillPattern(IDS_REMOVE_QUESTION, entry.path, text);
+            FillLocalizedPattern(IDS_REMOVE_QUESTION, entry.path, text);
             if (AskUser(page, text, MB_YESNO | MB_ICONEXCLAMATION) != IDYES) continue;
         }
         DeleteRunProgram(entry.title, entry.path, entry.entryName, entry.code);
@@ -622,13 +602,13 @@ void AddProgram(HWND page)
     // of at most MAX_PATH - 1 characters: a longer one would be listed cut
     // and could not be found again to remove it.
     if (strlen(path) >= kPathLen) {
-        FillPattern(IDS_ADD_TOO_LONG, path, text);
+        FillLocalizedPattern(IDS_ADD_TOO_LONG, path, text);
         AskUser(page, text, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     const DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        FillPattern(IDS_ADD_NOT_FOUND, path, text);
+        FillLocalizedPattern(IDS_ADD_NOT_FOUND, path, text);
         AskUser(page, text, MB_OK | MB_ICONEXCLAMATION);
         return;
     }

@@ -221,6 +221,16 @@ int LoadLocalizedString(int id, char (&buffer)[N])
 {
     return LoadLocalizedString(id, buffer, static_cast<int>(N));
 }
+// A message with one "%s" for a name. The pattern may come from the
+// registry and the name from any program, so neither reaches a printf-style
+// routine: the first "%s" is replaced as text, the result cut to out.
+void FillTextPattern(const char* pattern, const char* argument, char* out, size_t capacity);
+void FillLocalizedPattern(int stringId, const char* argument, char* out, size_t capacity);
+template <size_t N>
+void FillLocalizedPattern(int stringId, const char* argument, char (&out)[N])
+{
+    FillLocalizedPattern(stringId, argument, out, N);
+}
 void SetDialogText(HWND dialog, int stringId, int controlId);
 void RestorePlacement(HWND window, const char* xName, const char* yName, const char* dxName,
                       const char* dyName);

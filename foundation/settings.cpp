@@ -190,6 +190,28 @@ int LoadLocalizedString(int id, char* buffer, int capacity)
     return length > 0 ? length : 0;
 }
 
+void FillTextPattern(const char* pattern, const char* argument, char* out, size_t capacity)
+{
+    if (capacity == 0) return;
+    out[0] = '\0';
+    const char* mark = strstr(pattern, "%s");
+    if (!mark) {
+        StrCopy(out, capacity, pattern);
+        return;
+    }
+    const size_t head = static_cast<size_t>(mark - pattern);
+    StrCopy(out, head + 1 < capacity ? head + 1 : capacity, pattern);
+    StrAppend(out, capacity, argument);
+    StrAppend(out, capacity, mark + 2);
+}
+
+void FillLocalizedPattern(int stringId, const char* argument, char* out, size_t capacity)
+{
+    char pattern[1024];
+    LoadLocalizedString(stringId, pattern);
+    FillTextPattern(pattern, argument, out, capacity);
+}
+
 void SetDialogText(HWND dialog, int stringId, int controlId)
 {
     char text[1024];
