@@ -2,6 +2,7 @@
 // shared item list as the catalogue enumerated last left it.
 #pragma once
 
+#include <cstdarg>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,7 +39,7 @@ UniqueFile CreateReportFile(const char* path);
 int WriteReportText(HANDLE out, std::string_view text);
 // Formats one line and writes it. The format is always the program's own;
 // texts from the registry or files travel only as arguments, at any length.
-int WriteReportLine(HANDLE out, const char* format, ...) VL_PRINTF(2, 3);
+int WriteReportLineV(HANDLE out, const char* format, va_list args);
 // "%2d:%02d:%02d %s" on a true 12-hour clock (00:30 is "12:30:00 AM",
 // 12:30 is "12:30:00 PM", 13:05 is " 1:05:00 PM").
 void FormatReportClock(const SYSTEMTIME& time, char* out, int capacity);

@@ -26,24 +26,25 @@ int WriteReportText(HANDLE out, std::string_view text)
     return 1;
 }
 
-int WriteReportLine(HANDLE out, const char* format, ...)
+int WriteReportLineV(HANDLE out, const char* format, va_list args)
 {
     char small[1024];
-    va_list args;
-    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
     const int needed = std::vsnprintf(small, sizeof(small), format, args);
-    va_end(args);
-    if (needed < 0) return 0;
-    if (needed < static_cast<int>(sizeof(small)))
-        return WriteReportText(out, std::string_view(small, static_cast<size_t>(needed)));
-    // A long registry value or path: format again at its own length rather
-    // than cut the line.
-    std::string line(static_cast<size_t>(needed) + 1, '\0');
-    va_start(args, format);
-    std::vsnprintf(line.data(), line.size(), format, args);
-    va_end(args);
-    line.resize(static_cast<size_t>(needed));
-    return WriteReportText(out, line);
+    int ok = 0;
+    if (needed >= 0 && needed < static_cast<int>(sizeof(small))) {
+        ok = WriteReportText(out, std::string_view(small, static_cast<size_t>(needed)));
+    } else if (needed >= 0) {
+        // A long registry value or path: format again at its own length
+        // rather than cut the line.
+        std::string line(static_cast<size_t>(needed) + 1, '\0');
+        std::vsnprintf(line.data(), line.size(), format, again);
+        line.resize(static_cast<size_t>(needed));
+        ok = WriteReportText(out, line);
+    }
+    va_end(again);
+    return ok;
 }
 
 void FormatReportClock(const SYSTEMTIME& time, char* out, int capacity)

@@ -464,22 +464,10 @@ void WriteMemory(ScanLog* log)
 
 int ScanLine(ScanLog* log, const char* format, ...)
 {
-    char small[1024];
     va_list args;
     va_start(args, format);
-    const int needed = std::vsnprintf(small, sizeof small, format, args);
+    const int ok = WriteReportLineV(log->out, format, args);
     va_end(args);
-    int ok = 0;
-    if (needed >= 0 && needed < static_cast<int>(sizeof small)) {
-        ok = WriteReportText(log->out, std::string_view(small, static_cast<size_t>(needed)));
-    } else if (needed >= 0) {
-        std::string line(static_cast<size_t>(needed) + 1, '\0');
-        va_start(args, format);
-        std::vsnprintf(line.data(), line.size(), format, args);
-        va_end(args);
-        line.resize(static_cast<size_t>(needed));
-        ok = WriteReportText(log->out, line);
-    }
     if (!ok) log->failed = 1;
     return ok;
 }
