@@ -3,6 +3,9 @@
 // shared item list; each operation returns 1 on success, 0 on failure.
 #pragma once
 
+#include <string>
+#include <unordered_map>
+
 #include "foundation/foundation.h"
 
 // ---------------------------------------------------------------------------
@@ -21,6 +24,11 @@ int GetRunLocation(int code, HKEY* root, const char** key, const char** disabled
 const char* GetDisabledStoreKey(int code);
 int IsDisabledEntry(const char* title);
 int GetDisabledCode(const char* title);
+// Every marker of the disabled store at once, by upper-case title
+// (CharUpperBuffA): a list of thousands of rows would otherwise ask the
+// registry once per row. Names longer than a title and data that is no
+// short number mark nothing.
+void ReadDisabledMarkers(std::unordered_map<std::string, int>* markers);
 int GetLocationText(int index, char* out);   // out holds 512
 // The same for an entry of a type code whose title is parked under
 // parkedCode (0 when not parked): for a caller that shows many entries and

@@ -1,6 +1,7 @@
 // Where each autostart entry lives, where its disabled copy is parked, and
 // the location column the pages and reports show for it.
 #include "catalogue/catalogue.h"
+#include "foundation/unique.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -148,6 +149,30 @@ int GetDisabledCode(const char* title)
     char marker[kMarkerLen];
     if (GetRegValue(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, title, marker) == 0) return 0;
     return static_cast<int>(strtol(marker, nullptr, 10));
+}
+
+void ReadDisabledMarkers(std::unordered_map<std::string, int>* markers)
+{
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return;
+    for (DWORD index = 0;; ++index) {
+        char name[kTitleLen + 1];
+        DWORD nameLength = sizeof(name);
+        char data[16];
+        DWORD dataLength = sizeof(data) - 1;
+        DWORD type = REG_NONE;
+        const LONG read = RegEnumValueA(key.get(), index, name, &nameLength, nullptr, &type,
+                                        reinterpret_cast<BYTE*>(data), &dataLength);
+        if (read == ERROR_NO_MORE_ITEMS) break;
+        if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) continue;
+        data[dataLength] = '\0';
+        const int code = static_cast<int>(strtol(data, nullptr, 10));
+        if (code == 0) continue;
+        std::string title(name, nameLength);
+        CharUpperBuffA(title.data(), static_cast<DWORD>(title.size()));
+        markers->emplace(std::move(title), code);
+    }
 }
 
 int LocationTextOf(int code, int parkedCode, char* out)

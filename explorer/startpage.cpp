@@ -129,30 +129,6 @@ std::string FoldedName(const char* name)
     return folded;
 }
 
-// Every marker at once: a list of thousands of rows would otherwise ask
-// the registry once per row.
-void ReadMarkers(std::unordered_map<std::string, int>* markers)
-{
-    UniqueKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return;
-    for (DWORD index = 0;; ++index) {
-        char name[kTitleLen + 1];
-        DWORD nameLength = sizeof(name);
-        char data[16];
-        DWORD dataLength = sizeof(data) - 1;
-        DWORD type = REG_NONE;
-        const LONG read = RegEnumValueA(key.get(), index, name, &nameLength, nullptr, &type,
-                                        reinterpret_cast<BYTE*>(data), &dataLength);
-        if (read == ERROR_NO_MORE_ITEMS) break;
-        // A name longer than any title, or data that is no short text, marks nothing listed.
-        if (read != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) continue;
-        data[dataLength] = '\0';
-        const int code = static_cast<int>(strtol(data, nullptr, 10));
-        if (code != 0) markers->emplace(FoldedName(name), code);
-    }
-}
-
 // The Type column; `disabled` is the text of a parked entry.
 void TypeText(const Entry& entry, int parked, const char* disabled, char (&out)[64])
 {
@@ -393,7 +369,7 @@ int FillStartupList(HWND page, HWND list)
         !Images().images)
         ForgetPrograms(list);
     FillState state;
-    ReadMarkers(&state.markers);
+    ReadDisabledMarkers(&state.markers);
     LoadLocalizedString(IDS_DISABLED, state.disabledText);
     state.detectedKey = DetectedStoreOfType(1);
     if (state.detectedKey)

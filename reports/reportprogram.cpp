@@ -213,8 +213,7 @@ int GetReportLocation(ReportFacts* facts, int index, char* out)
 {
     if (!facts->parkedRead) {
         facts->parkedRead = 1;
-        for (const auto& [title, marker] : ReadTextValues(HKEY_LOCAL_MACHINE, kDisabledMarkerKey, 16))
-            facts->parked[title] = static_cast<int>(strtol(marker.c_str(), nullptr, 10));
+        ReadDisabledMarkers(&facts->parked);
     }
     const int code = GetItemType(index);
     int parkedCode = 0;
